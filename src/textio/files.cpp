@@ -1,0 +1,143 @@
+#include "textio/files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+namespace hfd {
+
+void ResultFile::Create(std::string_view name) {
+  Close();
+  nameLen_ = name.size() < sizeof name_ - 1 ? name.size() : sizeof name_ - 1;
+  std::memcpy(name_, name.data(), nameLen_);
+  name_[nameLen_] = '\0';
+  used_ = 0;
+  int fd;
+  do {
+    fd = ::open(name_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) fatal_.FileFailure(Statement::Open, Name(), errno);
+  fd_ = fd;
+}
+
+bool ResultFile::WriteOut(int& err) {
+  size_t done = 0;
+  while (done < used_) {
+    ssize_t n = ::write(fd_, buf_ + done, used_ - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      // Keep what was not written at the front, so a retry cannot duplicate lines.
+      std::memmove(buf_, buf_ + done, used_ - done);
+      used_ -= done;
+      return false;
+    }
+    if (n == 0) {
+      err = ENOSPC;
+      std::memmove(buf_, buf_ + done, used_ - done);
+      used_ -= done;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  used_ = 0;
+  return true;
+}
+
+void ResultFile::Flush() {
+  if (fd_ < 0) return;
+  int err = 0;
+  if (!WriteOut(err)) fatal_.FileFailure(Statement::Write, Name(), err);
+}
+
+void ResultFile::PutRecord(std::string_view record, bool advance) {
+  size_t need = record.size() + (advance ? 2 : 0);
+  if (used_ + need > kBufSize) Flush();
+  if (need > kBufSize) {  // longer than the buffer: write it in pieces
+    while (!record.empty()) {
+      size_t take = record.size() < kBufSize ? record.size() : kBufSize;
+      std::memcpy(buf_, record.data(), take);
+      used_ = take;
+      record.remove_prefix(take);
+      Flush();
+    }
+  } else {
+    std::memcpy(buf_ + used_, record.data(), record.size());
+    used_ += record.size();
+  }
+  if (advance) {
+    if (used_ + 2 > kBufSize) Flush();
+    buf_[used_++] = '\r';
+    buf_[used_++] = '\n';
+  }
+}
+
+void ResultFile::Close() {
+  if (fd_ < 0) return;
+  int err = 0;
+  if (!WriteOut(err)) {
+    fatal_.FileFailure(Statement::Write, Name(), err);
+  }
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && errno != EINTR) fatal_.FileFailure(Statement::Close, Name(), errno);
+}
+
+bool ResultFile::Abandon() {
+  if (fd_ < 0) return true;
+  int err = 0;
+  bool ok = WriteOut(err);
+  used_ = 0;
+  ok = (::close(fd_) == 0) && ok;
+  fd_ = -1;
+  return ok;
+}
+
+bool ChannelFile::Open(const char* name) {
+  Close();
+  // O_NONBLOCK keeps a FIFO named like a channel file from blocking the open.
+  int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+bool ChannelFile::ReadRecords(int64_t first, int count, int16_t* samples) {
+  if (fd_ < 0 || first < 1 || count < 1) return false;
+  size_t want = static_cast<size_t>(count) * kRecordBytes;
+  auto* bytes = reinterpret_cast<unsigned char*>(samples);
+  off_t offset = static_cast<off_t>(first - 1) * kRecordBytes;
+  size_t got = 0;
+  while (got < want) {
+    ssize_t n = ::pread(fd_, bytes + got, want - got, offset + static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;  // past the end of the file: a record is missing
+    got += static_cast<size_t>(n);
+  }
+  // Samples are stored least significant byte first.
+  if constexpr (std::endian::native == std::endian::little) return true;
+  for (size_t i = 0; i < static_cast<size_t>(count) * kRecordSamples; ++i) {
+    uint16_t u = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    samples[i] = static_cast<int16_t>(u);
+  }
+  return true;
+}
+
+void ChannelFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace hfd

@@ -1,0 +1,346 @@
+#include "textio/format.hpp"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "textio/fixed_decimal.hpp"
+
+namespace hfd {
+namespace {
+
+// The record being built: characters written so far (`len`), the current
+// column (`col`, 0-based). Columns skipped by X or T are filled with blanks
+// only when a later field is written beyond them.
+struct RecordBuilder {
+  char buf[kMaxRecord];
+  int len = 0;
+  int col = 0;
+
+  // Reserves w columns at the current column and returns where to write them
+  // (a scratch area when the field would run past the record limit).
+  char* Field(int w, char* scratch) {
+    if (w < 0) w = 0;
+    if (col + w > kMaxRecord) {
+      col += w;
+      return scratch;
+    }
+    if (col > len) std::memset(buf + len, ' ', static_cast<size_t>(col - len));
+    char* at = buf + col;
+    col += w;
+    if (col > len) len = col;
+    return at;
+  }
+  void Text(std::string_view t) {
+    char scratch[kMaxRecord];
+    int w = static_cast<int>(t.size() < static_cast<size_t>(kMaxRecord) ? t.size() : kMaxRecord);
+    char* at = Field(w, scratch);
+    std::memcpy(at, t.data(), static_cast<size_t>(w));
+  }
+  void Reset() { len = col = 0; }
+  std::string_view View() const { return {buf, static_cast<size_t>(len)}; }
+};
+
+[[noreturn]] void BadFormat(std::string_view format, const char* why) {
+  std::fprintf(stderr, "internal error: format \"%.*s\": %s\n", static_cast<int>(format.size()),
+               format.data(), why);
+  std::abort();
+}
+
+void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
+  char scratch[kMaxRecord];
+  using Op = FormatPlan::Op;
+  if (nd.op == Op::Chars) {
+    if (it.kind != Item::Kind::Text) {
+      int w = nd.w < 0 ? 1 : nd.w;
+      std::memset(rb.Field(w, scratch), '*', static_cast<size_t>(w));
+      return;
+    }
+    std::string_view t = it.text;
+    if (nd.w < 0) {
+      rb.Text(t);
+      return;
+    }
+    int w = nd.w;
+    char* at = rb.Field(w, scratch);
+    if (static_cast<int>(t.size()) >= w) {
+      std::memcpy(at, t.data(), static_cast<size_t>(w));
+    } else {
+      int pad = w - static_cast<int>(t.size());
+      std::memset(at, ' ', static_cast<size_t>(pad));
+      std::memcpy(at + pad, t.data(), t.size());
+    }
+    return;
+  }
+  char* at = rb.Field(nd.w, scratch);
+  if (nd.op == Op::Int) {
+    if (it.kind == Item::Kind::Int)
+      FormatIntField(at, it.i, nd.w);
+    else
+      std::memset(at, '*', static_cast<size_t>(nd.w));
+    return;
+  }
+  switch (it.kind) {  // Op::Fixed
+    case Item::Kind::Single:
+      FormatFixedField(at, it.f, true, nd.w, nd.d);
+      break;
+    case Item::Kind::Double:
+      FormatFixedField(at, it.d, false, nd.w, nd.d);
+      break;
+    case Item::Kind::Int:
+      FormatFixedField(at, static_cast<double>(it.i), false, nd.w, nd.d);
+      break;
+    case Item::Kind::Text:
+      std::memset(at, '*', static_cast<size_t>(nd.w));
+      break;
+  }
+}
+
+}  // namespace
+
+FormatPlan::FormatPlan(std::string_view format) {
+  size_t p = 0;
+  auto skipBlanks = [&] {
+    while (p < format.size() && (format[p] == ' ' || format[p] == '\t')) ++p;
+  };
+  auto number = [&](int& out) {
+    if (p >= format.size() || !std::isdigit(static_cast<unsigned char>(format[p]))) return false;
+    long v = 0;
+    while (p < format.size() && std::isdigit(static_cast<unsigned char>(format[p]))) {
+      v = v * 10 + (format[p++] - '0');
+      if (v > 30000) BadFormat(format, "number too large");
+    }
+    out = static_cast<int>(v);
+    return true;
+  };
+  auto add = [&](Node nd) {
+    if (count_ >= kMaxNodes - 1) BadFormat(format, "too many descriptors");
+    nodes_[count_++] = nd;
+  };
+  int stack[16];
+  int depth = 0;
+  skipBlanks();
+  if (p >= format.size() || format[p] != '(') BadFormat(format, "must start with '('");
+  ++p;
+  bool closed = false;
+  while (!closed) {
+    skipBlanks();
+    if (p >= format.size()) BadFormat(format, "missing ')'");
+    char c = format[p];
+    if (c == ',') {
+      ++p;
+      continue;
+    }
+    int rep = 1;
+    bool hasRep = number(rep);
+    if (hasRep && rep < 1) BadFormat(format, "repeat count must be positive");
+    skipBlanks();
+    if (p >= format.size()) BadFormat(format, "unexpected end");
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(format[p++])));
+    switch (c) {
+      case 'i': {
+        int w;
+        if (!number(w) || w < 1) BadFormat(format, "I needs a width");
+        for (int r = 0; r < rep; ++r) add({Op::Int, static_cast<int16_t>(w), 0, 1, 0});
+        break;
+      }
+      case 'f': {
+        int w, d;
+        if (!number(w) || w < 1) BadFormat(format, "F needs a width");
+        if (p >= format.size() || format[p] != '.') BadFormat(format, "F needs .d");
+        ++p;
+        if (!number(d) || d >= w) BadFormat(format, "F needs decimals below the width");
+        for (int r = 0; r < rep; ++r)
+          add({Op::Fixed, static_cast<int16_t>(w), static_cast<int16_t>(d), 1, 0});
+        break;
+      }
+      case 'a': {
+        int w = -1;
+        if (number(w) && w < 1) BadFormat(format, "A width must be positive");
+        for (int r = 0; r < rep; ++r) add({Op::Chars, static_cast<int16_t>(w), 0, 1, 0});
+        break;
+      }
+      case 'x':
+        add({Op::Skip, static_cast<int16_t>(rep), 0, 1, 0});
+        break;
+      case 't': {
+        int col;
+        if (hasRep || !number(col) || col < 1) BadFormat(format, "T needs a column");
+        add({Op::Tab, static_cast<int16_t>(col), 0, 1, 0});
+        break;
+      }
+      case '/':
+        for (int r = 0; r < rep; ++r) add({Op::Slash, 0, 0, 1, 0});
+        break;
+      case '\\':
+        add({Op::NoAdvance, 0, 0, 1, 0});
+        break;
+      case '(':
+        if (depth >= 16) BadFormat(format, "groups nested too deep");
+        if (depth == 0) {
+          reversion_ = count_;
+          reversionRepeat_ = rep;
+        }
+        stack[depth++] = count_;
+        add({Op::Open, 0, 0, static_cast<int16_t>(rep), 0});
+        break;
+      case ')':
+        if (hasRep) BadFormat(format, "repeat count before ')'");
+        if (depth == 0) {
+          closed = true;
+          break;
+        }
+        {
+          int open = stack[--depth];
+          nodes_[open].match = static_cast<int16_t>(count_);
+          add({Op::Close, 0, 0, 1, static_cast<int16_t>(open)});
+        }
+        break;
+      default:
+        BadFormat(format, "unknown descriptor");
+    }
+  }
+  nodes_[count_++] = {Op::End, 0, 0, 1, 0};
+}
+
+void FormatPlan::Write(RecordSink& sink, Items items) const {
+  Write(sink, items.begin(), static_cast<int>(items.size()));
+}
+
+void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
+  RecordBuilder rb;
+  struct Level {
+    int open;
+    int remaining;
+  } stack[16];
+  int depth = 0;
+  int idx = 0;
+  int pos = 0;
+  bool noAdvance = false;
+  bool consumed = false;  // an item was taken since the last (re)start
+  for (;;) {
+    const Node& nd = nodes_[pos];
+    switch (nd.op) {
+      case Op::Int:
+      case Op::Fixed:
+      case Op::Chars:
+        if (idx == count) goto finish;
+        PutItem(rb, nd, items[idx++]);
+        consumed = true;
+        ++pos;
+        break;
+      case Op::Skip:
+        rb.col += nd.w;
+        ++pos;
+        break;
+      case Op::Tab:
+        rb.col = nd.w - 1;
+        ++pos;
+        break;
+      case Op::Slash:
+        sink.PutRecord(rb.View(), true);
+        rb.Reset();
+        noAdvance = false;
+        ++pos;
+        break;
+      case Op::NoAdvance:
+        if (idx == count) noAdvance = true;
+        ++pos;
+        break;
+      case Op::Open:
+        stack[depth++] = {pos, nd.repeat};
+        ++pos;
+        break;
+      case Op::Close:
+        if (--stack[depth - 1].remaining > 0) {
+          pos = stack[depth - 1].open + 1;
+        } else {
+          --depth;
+          ++pos;
+        }
+        break;
+      case Op::End:
+        if (idx == count || !consumed) goto finish;
+        // Format reversion: end the record and resume at the last outermost group.
+        sink.PutRecord(rb.View(), true);
+        rb.Reset();
+        depth = 0;
+        consumed = false;
+        pos = reversion_;
+        if (nodes_[pos].op != Op::Open) pos = 0;
+        break;
+    }
+  }
+finish:
+  sink.PutRecord(rb.View(), !noAdvance);
+}
+
+int FormatPlan::IntWidths(int* widths, int max) const {
+  struct Level {
+    int open;
+    int remaining;
+  } stack[16];
+  int depth = 0;
+  int n = 0;
+  for (int pos = 0; nodes_[pos].op != Op::End;) {
+    const Node& nd = nodes_[pos];
+    if (nd.op == Op::Int && n < max) widths[n++] = nd.w;
+    if (nd.op == Op::Open) {
+      stack[depth++] = {pos, nd.repeat};
+    } else if (nd.op == Op::Close) {
+      if (--stack[depth - 1].remaining > 0) {
+        pos = stack[depth - 1].open + 1;
+        continue;
+      }
+      --depth;
+    }
+    ++pos;
+  }
+  return n;
+}
+
+void WriteList(RecordSink& sink, Items items) {
+  constexpr int kLimit = 80;  // the leading blank and 79 characters
+  RecordBuilder rb;
+  rb.Text(" ");
+  bool prevNumeric = false;
+  for (const Item& it : items) {
+    if (it.kind == Item::Kind::Text) {
+      std::string_view t = it.text;
+      while (static_cast<int>(t.size()) > kLimit - rb.len) {
+        size_t room = static_cast<size_t>(kLimit - rb.len);
+        rb.Text(t.substr(0, room));
+        t.remove_prefix(room);
+        sink.PutRecord(rb.View(), true);
+        rb.Reset();
+        rb.Text(" ");
+      }
+      rb.Text(t);
+      prevNumeric = false;
+      continue;
+    }
+    char field[32];
+    int w = 11;
+    if (it.kind == Item::Kind::Int)
+      FormatIntField(field, it.i, w);
+    else {
+      w = 15;
+      FormatFixedField(field, it.kind == Item::Kind::Single ? it.f : it.d,
+                       it.kind == Item::Kind::Single, w, 6);
+    }
+    int need = w + (prevNumeric ? 1 : 0);
+    if (rb.len - 1 + need > kLimit - 2) {
+      sink.PutRecord(rb.View(), true);
+      rb.Reset();
+      rb.Text(" ");
+      need = w;
+    }
+    if (need > w) rb.Text(" ");
+    rb.Text({field, static_cast<size_t>(w)});
+    prevNumeric = true;
+  }
+  sink.PutRecord(rb.View(), true);
+}
+
+}  // namespace hfd

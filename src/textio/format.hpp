@@ -1,0 +1,81 @@
+// The record formatter: every console line and result-file line is built here.
+//
+// A format string such as "(f6.3,2(a1,f10.3,a1,f7.1))" is compiled once into a
+// FormatPlan; each Write walks the plan with an item list and hands finished
+// records to a RecordSink (console, text file or an internal character record).
+//
+//   static const FormatPlan kLine("(i5,a1,i4)");
+//   kLine.Write(sink, {k, Text("\t"), year});
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+
+namespace hfd {
+
+// One value handed to a write, in order.
+struct Item {
+  enum class Kind : uint8_t { Int, Single, Double, Text };
+  Kind kind;
+  int32_t i = 0;
+  float f = 0.0f;
+  double d = 0.0;
+  std::string_view text;
+
+  Item(int32_t v) : kind(Kind::Int), i(v) {}
+  Item(float v) : kind(Kind::Single), f(v) {}
+  Item(double v) : kind(Kind::Double), d(v) {}
+  Item(std::string_view v) : kind(Kind::Text), text(v) {}
+  Item(const char* v) : kind(Kind::Text), text(v) {}
+};
+using Items = std::initializer_list<Item>;
+
+// Receives the records of a write. `advance` is false only for the last
+// record of a write whose format ended with the no-advance descriptor.
+class RecordSink {
+ public:
+  virtual void PutRecord(std::string_view record, bool advance) = 0;
+
+ protected:
+  ~RecordSink() = default;
+};
+
+// Longest record the formatter builds; characters beyond it are dropped.
+constexpr int kMaxRecord = 4096;
+
+class FormatPlan {
+ public:
+  // Compiles the format. An unusable format string is a programming error in
+  // this program and aborts with a message naming it.
+  explicit FormatPlan(std::string_view format);
+
+  void Write(RecordSink& sink, Items items) const;
+  void Write(RecordSink& sink, const Item* items, int count) const;
+
+  // The widths of the I descriptors in the order a read meets them, repeat
+  // counts and groups expanded (one pass, no reversion). Returns the count.
+  int IntWidths(int* widths, int max) const;
+
+  enum class Op : uint8_t { Int, Fixed, Chars, Skip, Tab, Slash, NoAdvance, Open, Close, End };
+  struct Node {
+    Op op;
+    int16_t w;       // field width (-1 for A without width); X count; T column
+    int16_t d;       // decimals for F
+    int16_t repeat;  // for Open: group repeat count
+    int16_t match;   // for Close: index of its Open; for Open: index of its Close
+  };
+  static constexpr int kMaxNodes = 64;
+
+ private:
+  Node nodes_[kMaxNodes];
+  int count_ = 0;
+  int reversion_ = 0;  // node index where format reversion resumes
+  int reversionRepeat_ = 1;
+};
+
+// List-directed write: one record starting with a blank; integers in 11
+// columns (12 after another number); text exactly as given.
+void WriteList(RecordSink& sink, Items items);
+
+}  // namespace hfd

@@ -1,0 +1,138 @@
+#include "driver/batch.hpp"
+
+#include <memory>
+
+#include "analysis/spectra.hpp"
+#include "driver/options.hpp"
+#include "driver/time_window.hpp"
+#include "input/block_reader.hpp"
+#include "input/listing.hpp"
+#include "input/recording.hpp"
+#include "output/amplitude_file.hpp"
+#include "output/peak_file.hpp"
+#include "output/spectrum_file.hpp"
+
+namespace hfd {
+namespace {
+
+// Program-wide storage of a run, allocated once.
+struct RunStorage {
+  RunOptions opt;
+  NameTable names;
+  RecordingState rec;
+  BlockSpectra spectra;
+  int16_t raw[kMaxSamples];  // one channel's records of a block, as read
+};
+
+// Selection prompt until the answer is 500 (all) or a listed number.
+void SelectRecordings(IoSystem& io, int32_t NFiles, int32_t& first, int32_t& last) {
+  static const FormatPlan kPrompt("(a,\\)");
+  int32_t iNumber = 0;
+  for (;;) {
+    kPrompt.Write(io.console, {"  *** Specify the processing file number (500:all): "});
+    io.ReadListInt(iNumber);
+    if (iNumber == 500) {
+      first = 1;
+      last = NFiles;
+      return;
+    }
+    if (iNumber >= 1 && iNumber <= NFiles) {
+      first = last = iNumber;
+      return;
+    }
+    WriteList(io.console, {"=== Error!  iNumber=", iNumber});
+  }
+}
+
+// Reads and analyses one channel of the current block; false when its read
+// failed (the recording ends).
+bool ChannelWork(IoSystem& io, RunStorage& st, const SpectrumPlan& plan, int c, int32_t IRecBase,
+                 int32_t Na) {
+  BlockSpectra& s = st.spectra;
+  if (st.rec.ChOpenErr[static_cast<size_t>(c)] != 0) {
+    FloorChannel(s, plan, c);
+    return true;
+  }
+  ChannelFile& unit = c == 1 ? io.unit1 : io.unit2;
+  double sum = 0.0;
+  if (!ReadChannelBlock(unit, IRecBase, Na, st.opt.SampleScale, s.x.data(), sum, st.raw))
+    return false;
+  s.AvAmp[static_cast<size_t>(c)] = sum;
+  AnalyseChannel(s, plan, c);
+  return true;
+}
+
+// The block-step loop of one opened recording.
+void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
+  const RunOptions& opt = st.opt;
+  RecordingState& rec = st.rec;
+  BlockSpectra& s = st.spectra;
+  ResetRecording(s);
+  const int32_t Na = opt.NData / 128;
+  int32_t Nc = 0;
+  const auto NcMax = static_cast<int32_t>((rec.WinEnd.Secs - rec.WinStart.Secs) / opt.TBlock);
+  const auto kMax = static_cast<int32_t>(86400.0 / opt.TBlock);
+  WriteList(io.console, {"NcMax=", NcMax, "  kMax=", kMax, "  Na=", Na});
+
+  for (int32_t k = 0; k <= kMax; ++k) {
+    const double TOffset = opt.TBlock * k;
+    StampBlock(rec.RecStart, TOffset, rec.BlockTime);
+    if (rec.BlockTime.Secs < rec.WinStart.Secs) continue;
+    ++Nc;
+    if (Nc > NcMax) continue;
+    rec.ISecOfDay = SecondsOfDay(rec.BlockTime);
+
+    // Headers come before any sample of the block is read.
+    if (opt.IOutFMT == 1) {
+      if (Nc == 1) WriteAmplitudeHeader(io.unit3, rec.StationName, rec.BlockTime, opt.dt, opt.NData);
+    } else {
+      WriteSpectrumBlockLine(io.unit3, k, rec.BlockTime, rec.ISecOfDay);
+      if (Nc == 1) WritePeakHeader(io.unit4);
+    }
+
+    const int32_t IRecBase = Na * k;
+    BeginBlock(s, plan);
+    if (!ChannelWork(io, st, plan, 1, IRecBase, Na)) return;
+    if (!ChannelWork(io, st, plan, 2, IRecBase, Na)) return;
+    const int32_t lines = BinPass(s, plan);
+    if (opt.IOutFMT == 2) WriteSpectrumLines(io.unit3, s, lines);
+
+    if (opt.IOutFMT == 1)
+      WriteAmplitudeBlock(io.console, io.unit3, k, rec.BlockTime, s);
+    else
+      WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, s);
+    EndBlock(s);
+  }
+}
+
+}  // namespace
+
+int RunBatch(IoSystem& io, AnalysisPath path) {
+  auto st = std::make_unique<RunStorage>();
+  RunOptionsDialogue(io, st->opt);
+  const SpectrumPlan plan(st->opt.NData, st->opt.dFreq, st->opt.IOutFMT, path);
+
+  ListRecordings(io.console, ".", st->names);
+  if (st->names.NFiles == 0) return io.Finish();
+
+  int32_t first = 0, last = 0;
+  SelectRecordings(io, st->names.NFiles, first, last);
+
+  for (int32_t IFile = first; IFile <= last; ++IFile) {
+    OpenRecording(io, st->names, IFile, st->opt.IOutFMT, st->rec);
+    if (st->rec.IOpenStatus != 1) {
+      SettleTimeWindow(io, st->opt.ITimeWindow, st->rec);
+      ProcessRecording(io, *st, plan);
+    }
+    io.CloseUnits();
+  }
+  return io.Finish();
+}
+
+int RunProgram(AnalysisPath path) {
+  auto io = std::make_unique<IoSystem>(0, 1, 2);
+  io->InstallTraps();
+  return RunBatch(*io, path);
+}
+
+}  // namespace hfd

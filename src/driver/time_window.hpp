@@ -1,0 +1,17 @@
+// The time window of a recording: from its start to midnight, or the start
+// and end times the operator types (hhmmss) for every recording.
+//
+//   SettleTimeWindow(io, opt.ITimeWindow, rec);
+//   // rec.RecStart.Secs, rec.WinStart.Secs, rec.WinEnd.Secs are set
+#pragma once
+
+#include <cstdint>
+
+#include "input/recording.hpp"
+#include "textio/io_system.hpp"
+
+namespace hfd {
+
+void SettleTimeWindow(IoSystem& io, int32_t ITimeWindow, RecordingState& rec);
+
+}  // namespace hfd

@@ -1,0 +1,50 @@
+// Everything a recording's name tells: station, channel file names, start
+// date and time, result file names; and the opening of its files.
+//
+// A recording is named after its channel-0 file, "YYYYMMDDhhmmssSSS-0.BIN":
+// start time (JST), a three-letter station code, the channel digit.
+//
+//   RecordingState rec; OpenRecording(io, names, 1, /*IOutFMT=*/2, rec);
+//   if (rec.IOpenStatus == 0) { /* units 1..4 are open */ }
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "input/listing.hpp"
+#include "textio/io_system.hpp"
+
+namespace hfd {
+
+// A point in time of a recording: seconds since 00:00:00 of its start day and
+// the calendar fields.
+struct TimeStamp {
+  double Secs = 0.0;
+  int32_t kYear = 0, kMonth = 0, kDay = 0, kH = 0, kM = 0, kS = 0;
+};
+
+// Per-recording values, overwritten by every opening.
+struct RecordingState {
+  std::array<char, 10> StationName{};
+  std::array<std::array<char, kNameLength>, 2> ChFileName{};
+  std::array<int32_t, 10> ChOpenErr{};
+  int32_t IOpenStatus = 0;
+  TimeStamp RecStart, WinStart, WinEnd, BlockTime;
+  int32_t ISecOfDay = 0;
+};
+
+// The station name of a three-letter code: the table's name, or for an
+// unknown code the code itself followed by blanks.
+std::array<char, 10> StationNameFor(std::string_view code);
+
+// Opens recording IFile (1-based) of the name table: echoes the choice, derives
+// the names and start time (a name whose first 14 characters are not the date
+// digits ends the run with the conversion report), opens the channel files on
+// units 1 and 2 and, when at least one opened, creates the result files on
+// units 3 (and 4). When neither opened, writes the open error line and sets
+// IOpenStatus to 1.
+void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t IOutFMT,
+                   RecordingState& rec);
+
+}  // namespace hfd

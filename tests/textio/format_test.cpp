@@ -1,0 +1,217 @@
+#include "textio/format.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "textio/fixed_decimal.hpp"
+#include "textio/record_capture.hpp"
+
+namespace hfd {
+namespace {
+
+using test::Capture;
+
+std::string F(double v, bool single, int w, int d) {
+  std::string s(static_cast<size_t>(w), '?');
+  FormatFixedField(s.data(), v, single, w, d);
+  return s;
+}
+std::string I(int64_t v, int w) {
+  std::string s(static_cast<size_t>(w), '?');
+  FormatIntField(s.data(), v, w);
+  return s;
+}
+
+TEST(FixedField, DocumentedExamples) {
+  EXPECT_EQ(F(75.25f, true, 7, 1), "   75.3");
+  EXPECT_EQ(F(0.125, false, 5, 2), "  .13");
+  EXPECT_EQ(F(1234.56789f, true, 10, 5), "1234.56800");
+  EXPECT_EQ(F(1234.5678f, true, 10, 5), "1234.56800");
+  EXPECT_EQ(F(1234.5678, false, 10, 5), "1234.56780");
+  EXPECT_EQ(F(-0.0004, false, 6, 3), "  .000");
+  EXPECT_EQ(F(-0.0006, false, 6, 3), " -.001");
+  EXPECT_EQ(F(0.5, false, 6, 3), "  .500");
+  EXPECT_EQ(F(-0.002, false, 6, 3), " -.002");
+  EXPECT_EQ(F(0.0, false, 6, 3), "  .000");
+  EXPECT_EQ(F(-0.0, false, 6, 3), "  .000");
+  EXPECT_EQ(F(0.2, false, 3, 0), " 0.");
+  EXPECT_EQ(F(123.4, false, 6, 3), "******");
+  EXPECT_EQ(F(-12.5, false, 6, 3), "******");
+  EXPECT_EQ(F(12.3456, false, 6, 3), "12.346");
+  EXPECT_EQ(F(0.001, false, 6, 3), "  .001");
+  EXPECT_EQ(F(0.9996, false, 6, 3), " 1.000");
+  EXPECT_EQ(F(-60.0f, true, 10, 3), "   -60.000");
+  EXPECT_EQ(F(270.0f, true, 7, 1), "  270.0");
+  EXPECT_EQ(F(0.0f, true, 7, 2), "    .00");
+  EXPECT_EQ(F(9.99999, false, 5, 2), "10.00");
+  EXPECT_EQ(F(99.996, false, 5, 2), "*****");
+}
+
+TEST(FixedField, SingleItemsKeepSevenDigitsAndRoundHalfUp) {
+  // 0.1f is 0.100000001490116...; seven digits, then zeros.
+  EXPECT_EQ(F(0.1f, true, 12, 10), " .1000000000");
+  EXPECT_EQ(F(0.1, false, 20, 18), " .100000000000000000");
+  // Exact binary halves round away from zero, unlike printf's half-even.
+  EXPECT_EQ(F(0.5, false, 4, 0), "  1.");
+  EXPECT_EQ(F(2.5, false, 4, 0), "  3.");
+  EXPECT_EQ(F(-2.5, false, 4, 0), " -3.");
+  EXPECT_EQ(F(0.375, false, 5, 2), "  .38");
+  // A value below half a unit of the last decimal place.
+  EXPECT_EQ(F(0.00004, false, 6, 3), "  .000");
+  EXPECT_EQ(F(1e-30, false, 6, 3), "  .000");
+  EXPECT_EQ(F(1e30, false, 6, 3), "******");
+}
+
+TEST(FixedField, FastDigitsAgreeWithBigIntegerExpansion) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> expo(-12.0, 19.0);
+  for (int i = 0; i < 20000; ++i) {
+    double v = std::pow(10.0, expo(rng)) * (rng() & 1 ? 1.0 : 3.7);
+    if (i % 3 == 0) v = static_cast<float>(v);
+    Digits18 a = ExactDigits18(v), b = ExactDigits18Reference(v);
+    ASSERT_EQ(a.digits, b.digits) << v;
+    ASSERT_EQ(a.exponent, b.exponent) << v;
+  }
+  // Known expansions: 0.1 = 0.1000000000000000055511..., 2^-20 = 9.5367431640625e-7.
+  EXPECT_EQ(ExactDigits18(0.1).digits, 100000000000000005ULL);
+  EXPECT_EQ(ExactDigits18(0.1).exponent, 0);
+  EXPECT_EQ(ExactDigits18Reference(std::ldexp(1.0, -20)).digits, 953674316406250000ULL);
+  EXPECT_EQ(ExactDigits18Reference(std::ldexp(1.0, -20)).exponent, -6);
+  EXPECT_EQ(ExactDigits18Reference(1e300).exponent, 301);
+  EXPECT_EQ(ExactDigits18Reference(4.9e-324).exponent, -323);
+}
+
+TEST(FixedField, MatchesPrintfWhereNoHalfwayCaseArises) {
+  // Away from exact decimal ties, half-up rounding of the exact value agrees
+  // with printf's correctly rounded output (for doubles at 3 decimals, whose
+  // 16-digit limit is not reached below 1e12).
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> u(-5000.0, 5000.0);
+  for (int i = 0; i < 20000; ++i) {
+    double v = u(rng);
+    char ref[64];
+    std::snprintf(ref, sizeof ref, "%12.3f", v);
+    std::string mine = F(v, false, 12, 3);
+    std::string expect = ref;
+    // printf writes "0.123"; the formatter drops the leading zero.
+    size_t z = expect.find("0.");
+    if (z != std::string::npos && (z == 0 || expect[z - 1] == ' ' || expect[z - 1] == '-'))
+      expect.erase(z, 1).insert(0, 1, ' ');
+    if (expect.size() >= 5 && expect.compare(expect.size() - 5, 5, "-.000") == 0)
+      expect[expect.size() - 5] = ' ';
+    ASSERT_EQ(mine, expect.substr(expect.size() - 12)) << v;
+  }
+}
+
+TEST(IntField, WidthsSignsAndOverflow) {
+  EXPECT_EQ(I(9, 2), " 9");
+  EXPECT_EQ(I(-5, 2), "-5");
+  EXPECT_EQ(I(100, 2), "**");
+  EXPECT_EQ(I(-10, 2), "**");
+  EXPECT_EQ(I(12345, 5), "12345");
+  EXPECT_EQ(I(2008, 8), "    2008");
+  EXPECT_EQ(I(0, 3), "  0");
+  EXPECT_EQ(I(INT32_MIN, 11), "-2147483648");
+}
+
+TEST(FormatPlan, DescriptorsGroupsAndRecords) {
+  Capture c;
+  FormatPlan("(f6.3,2(a1,f10.3,a1,f7.1))")
+      .Write(c, {0.5f, "\t", 12.25f, "\t", -3.5f, "\t", 1234.5678f, "\t", 75.25f});
+  EXPECT_EQ(c.Only(), "  .500\t    12.250\t   -3.5\t  1234.568\t   75.3");
+
+  Capture t;
+  FormatPlan("(t6,a4,a9,a7)").Write(t, {"CH\t\t", "5006kHz\t\t", "8006kHz"});
+  EXPECT_EQ(t.Only(), "     CH\t\t5006kHz\t\t8006kHz");
+
+  // A slash before the closing parenthesis leaves one empty record.
+  Capture p;
+  FormatPlan("(2i5,a1,5(i2,a1),i6/2(5x,5f10.3/))")
+      .Write(p, {0, 2008, "/", 5, "/", 1, " ", 12, ":", 0, ":", 0, " ", 43200, 0.001, 1.234,
+                 8.008f, 75.31f, -23.47f, -0.002, 0.987, 7.91f, 68.02f, 151.06f});
+  ASSERT_EQ(p.records.size(), 4u);
+  EXPECT_EQ(p.records[0], "    0 2008/ 5/ 1 12: 0: 0  43200");
+  EXPECT_EQ(p.records[1], "           .001     1.234     8.008    75.310   -23.470");
+  EXPECT_EQ(p.records[2], "          -.002      .987     7.910    68.020   151.060");
+  EXPECT_EQ(p.records[3], "");
+
+  // The group 4(...) stops at the first data descriptor after the last item.
+  Capture q;
+  FormatPlan("(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))")
+      .Write(q, {12, "\t", 0, "\t", 10.24, "\t", 8.1055f, "\t", 74.87f, "\t", 7.9102f, "\t",
+                 67.55f});
+  EXPECT_EQ(q.Only(), "12\t 0\t  10.240\t  8.1055\t   74.87\t  7.9102\t   67.55");
+  EXPECT_TRUE(q.advances[0]);
+
+  // "\" in the final stretch leaves the record open.
+  Capture r;
+  FormatPlan("(a,\\)").Write(r, {" prompt: "});
+  EXPECT_EQ(r.Only(), " prompt: ");
+  EXPECT_FALSE(r.advances[0]);
+  Capture r2;
+  FormatPlan("(\\,a13,a8,a7)").Write(r2, {"hh\tmm\tss.mmm\t", "Hz\tdBuV\t", "Hz\tdBuV"});
+  EXPECT_EQ(r2.Only(), "hh\tmm\tss.mmm\tHz\tdBuV\tHz\tdBuV");
+  EXPECT_TRUE(r2.advances[0]);
+
+  // Aw pads on the left or keeps the leftmost characters; A uses the item length.
+  Capture a;
+  FormatPlan("(a6,a3,a)").Write(a, {"ABCDE", "LONGER", "xy "});
+  EXPECT_EQ(a.Only(), " ABCDELONxy ");
+
+  // Trailing skips leave no blanks; T moves left and overwrites.
+  Capture x;
+  FormatPlan("(a2,5x)").Write(x, {"ab"});
+  EXPECT_EQ(x.Only(), "ab");
+  Capture tl;
+  FormatPlan("(a5,t2,a1)").Write(tl, {"abcde", "X"});
+  EXPECT_EQ(tl.Only(), "aXcde");
+}
+
+TEST(FormatPlan, ReversionAndUppercase) {
+  Capture c;
+  FormatPlan("(I3)").Write(c, {1, 2, 3});
+  ASSERT_EQ(c.records.size(), 3u);
+  EXPECT_EQ(c.records[2], "  3");
+  Capture g;
+  FormatPlan("(a2,2(i2))").Write(g, {"x=", 1, 2, 3, 4, 5});
+  ASSERT_EQ(g.records.size(), 3u);
+  EXPECT_EQ(g.records[0], "x= 1 2");
+  EXPECT_EQ(g.records[1], " 3 4");
+  EXPECT_EQ(g.records[2], " 5");
+  int w[8];
+  EXPECT_EQ(FormatPlan("(i4,5i2)").IntWidths(w, 8), 6);
+  EXPECT_EQ(w[0], 4);
+  EXPECT_EQ(w[5], 2);
+  EXPECT_EQ(FormatPlan("(3i2)").IntWidths(w, 8), 3);
+}
+
+TEST(ListDirected, BlanksWidthsAndWrapping) {
+  Capture c;
+  WriteList(c, {"NcMax=", 8437, "  kMax=", 8437, "  Na=", 8});
+  EXPECT_EQ(c.Only(), " NcMax=       8437  kMax=       8437  Na=          8");
+  Capture n;
+  WriteList(n, {"IBlockLength=", 256, 7});
+  EXPECT_EQ(n.Only(), " IBlockLength=        256           7");
+  Capture e;
+  WriteList(e, {"=== Error!  iNumber=", -1});
+  EXPECT_EQ(e.Only(), " === Error!  iNumber=         -1");
+  // Seven integers need 1 + 11 + 6*12 = 84 columns: the seventh starts a new record.
+  Capture w;
+  WriteList(w, {1, 2, 3, 4, 5, 6, 7});
+  ASSERT_EQ(w.records.size(), 2u);
+  EXPECT_EQ(w.records[0].size(), 72u);
+  EXPECT_EQ(w.records[1], "           7");
+  Capture t;
+  const std::string longText(100, 'x');
+  WriteList(t, {std::string_view(longText)});
+  ASSERT_EQ(t.records.size(), 2u);
+  EXPECT_EQ(t.records[0].size(), 80u);
+  EXPECT_EQ(t.records[1], " " + std::string(21, 'x'));
+}
+
+}  // namespace
+}  // namespace hfd

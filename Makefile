@@ -1,0 +1,23 @@
+# Convenience targets; everything is built with CMake into $(BUILD).
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: all build test sample bench clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+sample: build
+	bash tools/sample-run.sh $(BUILD)
+
+bench: build
+	bash bench/run_day.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

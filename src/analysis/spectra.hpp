@@ -7,10 +7,23 @@
 // completes the 0..12 Hz spectrum-file values.
 //
 //   BlockSpectra& s = ...;  SpectrumPlan plan(1024, dFreq, 2);
+//   ResetRecording(s);              // at every recording
 //   BeginBlock(s, plan); /* read ch1 into s.x, sum into s.AvAmp[1] */
 //   AnalyseChannel(s, plan, 1); FloorChannel(s, plan, 2);
 //   int lines = BinPass(s, plan);   // spectrum-file lines 1..lines are ready
 //   EndBlock(s);
+//
+// What each path leaves in the storage (SpectrumPlan, spectrum_plan.hpp):
+//  - Straightforward: everything exactly as Part 3.3 describes.
+//  - Fast: bit for bit the same values wherever an output can see them:
+//    AvAmp, S4Indx, DfFrqMx, DfAmpMx for both modes; in mode 2 also DfPhsMx,
+//    and DfFrq, DfAmp, DfPhs, SpcFrq, SpcAmp, SpcPhs of channels 1 and 2 for
+//    the spectrum-file bins (0 .. 12 Hz, plan.NumSpectrumBins()); in mode 1
+//    DfFrq and DfAmp of the Doppler-band bins. Everything else is scratch for
+//    the fast path and holds unspecified values: x (left untapered), CData
+//    (not used: the fast transform runs in FftRe/FftIm), the bins above
+//    12 Hz, phases and spectrum-file sums in mode 1 (DfPhsMx stays 0.0), and
+//    the spectrum-file sums of the unused channel slots.
 //
 // Indices: channels are 1 and 2 (slot 0 unused, 10 slots as stored); bins are
 // 1-based in the description of the arithmetic and stored 0-based here, so
@@ -19,6 +32,8 @@
 
 #include <array>
 #include <cstdint>
+
+#include "analysis/spectrum_plan.hpp"
 
 namespace hfd {
 
@@ -46,6 +61,46 @@ struct BlockSpectra {
   std::array<std::array<float, kMaxBins>, kChannelSlots> SpcPhs{};
   int32_t IAvg = 0;
   int32_t NAvg = 1;
+  // Work arrays of the fast path's transform (split real and imaginary
+  // parts, points in bit-reversed order before the stages); unused by the
+  // straightforward path.
+  alignas(64) std::array<float, kMaxSamples> FftRe{};
+  alignas(64) std::array<float, kMaxSamples> FftIm{};
 };
+
+// The per-block operations of Part 3.3. c is the channel (1 or 2). With an
+// invalid plan they do nothing (BinPass returns 0).
+
+// Steps 1 and 2: IAvg += 1; peak values of channels 1 and 2 reset to
+// 0.0, -180.0, 0.0; spectrum-file sums cleared when IAvg == 1.
+void BeginBlock(BlockSpectra& s, const SpectrumPlan& plan);
+
+// Steps 3b to 3h for channel c. On entry x[0..N-1] holds the block's scaled
+// samples and AvAmp[c] their sum (accumulated in double, in order). On exit
+// AvAmp[c] is the mean, S4Indx[c] ten times the population standard
+// deviation, and the bins hold DfFrq, DfAmp[c], DfPhs[c].
+void AnalyseChannel(BlockSpectra& s, const SpectrumPlan& plan, int c);
+
+// Step 3a for a channel whose file did not open: DfAmp[c] = -60.0 and
+// DfPhs[c] = 0.0 on bins 1 .. N/2 (indices 0 .. N/2-1; the Nyquist bin is
+// left as it was, as Part 3.3 says), and AvAmp[c] = S4Indx[c] = 0.0 (never
+// another recording's figures).
+void FloorChannel(BlockSpectra& s, const SpectrumPlan& plan, int c);
+
+// Step 4 over all bins in ascending order: the 4 .. 12 Hz peak of channels 1
+// and 2, and the spectrum-file values. Returns the number of spectrum-file
+// lines now complete: in mode 2 the count of bins with 0 <= DfFrq <= 12 when
+// IAvg == NAvg (else 0); in mode 1 always 0 (mode 1 has no spectrum file and
+// the fast path does not form those values). The caller then writes SpcFrq[i],
+// SpcAmp[1][i], SpcPhs[1][i], SpcAmp[2][i], SpcPhs[2][i] for i = 0 ..
+// count-1; they are the values the pass had when it completed bin i.
+// Precondition: at least one channel was analysed with this plan (DfFrq set).
+int BinPass(BlockSpectra& s, const SpectrumPlan& plan);
+
+// Step 5: if IAvg == NAvg then IAvg = 0.
+void EndBlock(BlockSpectra& s);
+
+// Start of a recording: IAvg = 0, NAvg = 1.
+void ResetRecording(BlockSpectra& s);
 
 }  // namespace hfd

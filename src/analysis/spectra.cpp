@@ -1,0 +1,246 @@
+#include "analysis/spectra.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/fast_kernels.hpp"
+#include "analysis/fft.hpp"
+#include "analysis/taper.hpp"
+
+namespace hfd {
+
+namespace {
+
+constexpr int kWindowType = 2;      // IWindow: Hann
+constexpr float kFloorTest = 1.0e-9f;  // single-precision amplitude/phase guard
+constexpr double kDegree = 0.017453292519;  // truncated pi/180
+
+bool ValidChannel(int c) { return c >= 0 && c < kChannelSlots; }
+
+// Mean (step 3b) and spread (step 3c) of the untapered samples x[0..n-1];
+// AvAmp[c] holds their sum on entry.
+void MeanAndSpread(BlockSpectra& s, int32_t n, int c) {
+  const double mean = s.AvAmp[c] / static_cast<double>(n);
+  s.AvAmp[c] = mean;
+  const double ss = fast::SumSquaredDeviations(s.x.data(), n, mean);
+  s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
+}
+
+// Linear amplitude a of Part 3.3 step 3h, stored single.
+inline float Amplitude(float re, float im, float ampnorm) {
+  const double r = static_cast<double>(re);
+  const double i = static_cast<double>(im);
+  return static_cast<float>(std::sqrt(r * r + i * i) * static_cast<double>(ampnorm));
+}
+
+inline float Level(float a) {
+  const double l = (a >= kFloorTest) ? 20.0 * std::log10(static_cast<double>(a)) : -180.0;
+  return static_cast<float>(l + 120.0);
+}
+
+inline float Phase(float re, float im) {
+  if (std::fabs(re) >= kFloorTest) {
+    return static_cast<float>(std::atan2(static_cast<double>(im), static_cast<double>(re)) / kDegree);
+  }
+  return (im > 0.0f) ? 90.0f : 270.0f;
+}
+
+// ---- straightforward path ----
+
+void AnalyseStraight(BlockSpectra& s, const SpectrumPlan& plan, int c) {
+  const int32_t n = plan.N();
+  MeanAndSpread(s, n, c);
+  TaperWindow(s.x.data(), n, kWindowType, s.WinScale);
+  for (int32_t j = 0; j < n; ++j) {
+    s.CData[static_cast<size_t>(2 * j)] = s.x[static_cast<size_t>(j)];
+    s.CData[static_cast<size_t>(2 * j + 1)] = s.x[static_cast<size_t>(j)];
+  }
+  ComplexFFT(s.CData.data(), n, +1);
+  s.AmpNorm = static_cast<float>(1.0 / (static_cast<double>(n) * static_cast<double>(s.WinScale)));
+  const double dfreq = plan.DFreq();
+  for (int32_t i = 0; i <= n / 2; ++i) {
+    const float re = s.CData[static_cast<size_t>(2 * i)];
+    const float im = s.CData[static_cast<size_t>(2 * i + 1)];
+    s.DfFrq[static_cast<size_t>(i)] = static_cast<float>(static_cast<double>(2 * i) * dfreq);
+    const float a = Amplitude(re, im, s.AmpNorm);
+    s.DfAmp[c][static_cast<size_t>(i)] = Level(a);
+    s.DfPhs[c][static_cast<size_t>(i)] = Phase(re, im);
+  }
+}
+
+int BinPassStraight(BlockSpectra& s, const SpectrumPlan& plan) {
+  const int32_t n = plan.N();
+  int lines = 0;
+  const bool complete = (s.IAvg == s.NAvg);
+  for (int32_t i = 0; i <= n / 2; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    const float f = s.DfFrq[k];
+    if (f >= 4.0f && f <= 12.0f) {
+      for (int c = 1; c <= 2; ++c) {
+        if (s.DfAmp[c][k] > s.DfAmpMx[c]) {
+          s.DfAmpMx[c] = s.DfAmp[c][k];
+          s.DfFrqMx[c] = f;
+          s.DfPhsMx[c] = s.DfPhs[c][k];
+        }
+      }
+    }
+    if (f >= 0.0f && f <= 12.0f) {
+      for (int c = 1; c <= 2; ++c) {
+        s.SpcAmp[c][k] = static_cast<float>(static_cast<double>(s.SpcAmp[c][k]) +
+                                            static_cast<double>(s.DfAmp[c][k]));
+        s.SpcPhs[c][k] = static_cast<float>(static_cast<double>(s.SpcPhs[c][k]) +
+                                            static_cast<double>(s.DfPhs[c][k]));
+      }
+      if (complete) {
+        s.SpcFrq[k] = f;
+        for (int c = 1; c <= 2; ++c) {
+          s.SpcAmp[c][k] = static_cast<float>(static_cast<double>(s.SpcAmp[c][k]) /
+                                              static_cast<double>(s.NAvg));
+          s.SpcPhs[c][k] = static_cast<float>(static_cast<double>(s.SpcPhs[c][k]) /
+                                              static_cast<double>(s.NAvg));
+        }
+        ++lines;
+      }
+    }
+  }
+  return plan.OutFmt() == 2 ? lines : 0;
+}
+
+// ---- fast path ----
+
+void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
+  const int32_t n = plan.N();
+  MeanAndSpread(s, n, c);
+  float* re = s.FftRe.data();
+  float* im = s.FftIm.data();
+  fast::TaperBitReverse(s.x.data(), plan, re, im);
+  s.WinScale = plan.WinScale();
+  const int32_t first = plan.FormFirst();
+  const int32_t end = plan.FormEnd();
+  fast::FftStages(re, im, plan, end);
+  const float ampnorm = plan.AmpNorm();
+  s.AmpNorm = ampnorm;
+  float* amp = s.DfAmp[c].data();
+  float* frq = s.DfFrq.data();
+  if (plan.FormPhases()) {
+    float* phs = s.DfPhs[c].data();
+    for (int32_t i = first; i < end; ++i) {
+      frq[i] = plan.BinFrequency(i);
+      amp[i] = Level(Amplitude(re[i], im[i], ampnorm));
+      phs[i] = Phase(re[i], im[i]);
+    }
+  } else {
+    for (int32_t i = first; i < end; ++i) {
+      frq[i] = plan.BinFrequency(i);
+      amp[i] = Level(Amplitude(re[i], im[i], ampnorm));
+    }
+  }
+}
+
+int BinPassFast(BlockSpectra& s, const SpectrumPlan& plan) {
+  // Peak: the Doppler-band bins in ascending order (same test, same order).
+  const int32_t pf = plan.PeakFirst();
+  const int32_t pe = plan.PeakEnd();
+  const bool phases = plan.FormPhases();
+  for (int c = 1; c <= 2; ++c) {
+    const float* amp = s.DfAmp[c].data();
+    float mx = s.DfAmpMx[c];
+    int32_t at = -1;
+    for (int32_t i = pf; i < pe; ++i) {
+      if (amp[i] > mx) {
+        mx = amp[i];
+        at = i;
+      }
+    }
+    if (at >= 0) {
+      s.DfAmpMx[c] = mx;
+      s.DfFrqMx[c] = s.DfFrq[static_cast<size_t>(at)];
+      if (phases) s.DfPhsMx[c] = s.DfPhs[c][static_cast<size_t>(at)];
+    }
+  }
+  if (plan.OutFmt() != 2) return 0;
+
+  const int32_t ns = plan.NumSpectrumBins();
+  const bool complete = (s.IAvg == s.NAvg);
+  const double navg = static_cast<double>(s.NAvg);
+  for (int c = 1; c <= 2; ++c) {
+    float* sa = s.SpcAmp[c].data();
+    float* sp = s.SpcPhs[c].data();
+    const float* da = s.DfAmp[c].data();
+    const float* dp = s.DfPhs[c].data();
+    for (int32_t i = 0; i < ns; ++i) {
+      sa[i] = static_cast<float>(static_cast<double>(sa[i]) + static_cast<double>(da[i]));
+      sp[i] = static_cast<float>(static_cast<double>(sp[i]) + static_cast<double>(dp[i]));
+    }
+    if (complete) {
+      for (int32_t i = 0; i < ns; ++i) {
+        sa[i] = static_cast<float>(static_cast<double>(sa[i]) / navg);
+        sp[i] = static_cast<float>(static_cast<double>(sp[i]) / navg);
+      }
+    }
+  }
+  if (!complete) return 0;
+  std::copy(s.DfFrq.begin(), s.DfFrq.begin() + ns, s.SpcFrq.begin());
+  return ns;
+}
+
+}  // namespace
+
+void BeginBlock(BlockSpectra& s, const SpectrumPlan& plan) {
+  if (!plan.valid()) return;
+  s.IAvg += 1;
+  for (int c = 1; c <= 2; ++c) {
+    s.DfFrqMx[c] = 0.0f;
+    s.DfAmpMx[c] = -180.0f;
+    s.DfPhsMx[c] = 0.0f;
+  }
+  if (s.IAvg != 1) return;
+  if (plan.Path() == AnalysisPath::Straightforward) {
+    const size_t nclear = static_cast<size_t>(plan.N());
+    for (int c = 0; c < kChannelSlots; ++c) {
+      std::fill_n(s.SpcAmp[c].begin(), nclear, 0.0f);
+      std::fill_n(s.SpcPhs[c].begin(), nclear, 0.0f);
+    }
+  } else if (plan.OutFmt() == 2) {
+    const size_t nclear = static_cast<size_t>(plan.NumSpectrumBins());
+    for (int c = 1; c <= 2; ++c) {
+      std::fill_n(s.SpcAmp[c].begin(), nclear, 0.0f);
+      std::fill_n(s.SpcPhs[c].begin(), nclear, 0.0f);
+    }
+  }
+}
+
+void AnalyseChannel(BlockSpectra& s, const SpectrumPlan& plan, int c) {
+  if (!plan.valid() || !ValidChannel(c)) return;
+  if (plan.Path() == AnalysisPath::Straightforward) {
+    AnalyseStraight(s, plan, c);
+  } else {
+    AnalyseFast(s, plan, c);
+  }
+}
+
+void FloorChannel(BlockSpectra& s, const SpectrumPlan& plan, int c) {
+  if (!plan.valid() || !ValidChannel(c)) return;
+  const size_t nfloor = static_cast<size_t>(plan.N() / 2);
+  std::fill_n(s.DfAmp[c].begin(), nfloor, -60.0f);
+  std::fill_n(s.DfPhs[c].begin(), nfloor, 0.0f);
+  s.AvAmp[c] = 0.0;
+  s.S4Indx[c] = 0.0;
+}
+
+int BinPass(BlockSpectra& s, const SpectrumPlan& plan) {
+  if (!plan.valid()) return 0;
+  if (plan.Path() == AnalysisPath::Straightforward) return BinPassStraight(s, plan);
+  return BinPassFast(s, plan);
+}
+
+void EndBlock(BlockSpectra& s) {
+  if (s.IAvg == s.NAvg) s.IAvg = 0;
+}
+
+void ResetRecording(BlockSpectra& s) {
+  s.IAvg = 0;
+  s.NAvg = 1;
+}
+
+}  // namespace hfd

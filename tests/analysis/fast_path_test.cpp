@@ -1,0 +1,227 @@
+// The fast path against the straightforward path: bit for bit the same on
+// everything an output can observe, for every data length and both modes;
+// and no floating-point trap on valid input.
+#include <gtest/gtest.h>
+
+#include <fenv.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/fast_kernels.hpp"
+#include "analysis/fft.hpp"
+#include "analysis/spectra.hpp"
+#include "analysis/taper.hpp"
+#include "analysis_test_util.hpp"
+
+namespace hfd {
+namespace {
+
+using testing_util::BlockKind;
+using testing_util::Bits;
+using testing_util::DFreqFor;
+using testing_util::LoadChannel;
+
+struct Pair {
+  std::unique_ptr<BlockSpectra> a = std::make_unique<BlockSpectra>();  // straightforward
+  std::unique_ptr<BlockSpectra> b = std::make_unique<BlockSpectra>();  // fast
+  SpectrumPlan pa, pb;
+  Pair(int32_t n, int fmt)
+      : pa(n, DFreqFor(n), fmt, AnalysisPath::Straightforward), pb(n, DFreqFor(n), fmt, AnalysisPath::Fast) {
+    ResetRecording(*a);
+    ResetRecording(*b);
+  }
+};
+
+// One block on both paths; an empty channel block means "no file".
+void RunBoth(Pair& p, const std::vector<float>& ch1, const std::vector<float>& ch2, int& la, int& lb) {
+  const std::vector<float>* ch[3] = {nullptr, &ch1, &ch2};
+  BlockSpectra* st[2] = {p.a.get(), p.b.get()};
+  const SpectrumPlan* pl[2] = {&p.pa, &p.pb};
+  int lines[2];
+  for (int k = 0; k < 2; ++k) {
+    BeginBlock(*st[k], *pl[k]);
+    for (int c = 1; c <= 2; ++c) {
+      if (ch[c]->empty()) {
+        FloorChannel(*st[k], *pl[k], c);
+      } else {
+        LoadChannel(*st[k], c, *ch[c]);
+        AnalyseChannel(*st[k], *pl[k], c);
+      }
+    }
+    lines[k] = BinPass(*st[k], *pl[k]);
+  }
+  la = lines[0];
+  lb = lines[1];
+}
+
+// Everything an output can show must be bit-identical; returns the number of
+// mismatching values (and reports the first few).
+int CompareObservable(const Pair& p, int fmt, int lines) {
+  const BlockSpectra& a = *p.a;
+  const BlockSpectra& b = *p.b;
+  int bad = 0;
+  auto check = [&bad](bool same, const std::string& what) {
+    if (!same) {
+      if (bad < 5) ADD_FAILURE() << what;
+      ++bad;
+    }
+  };
+  for (int c = 1; c <= 2; ++c) {
+    const std::string ch = " ch" + std::to_string(c);
+    check(Bits(a.AvAmp[c]) == Bits(b.AvAmp[c]), "AvAmp" + ch);
+    check(Bits(a.S4Indx[c]) == Bits(b.S4Indx[c]), "S4Indx" + ch);
+    check(Bits(a.DfFrqMx[c]) == Bits(b.DfFrqMx[c]), "DfFrqMx" + ch);
+    check(Bits(a.DfAmpMx[c]) == Bits(b.DfAmpMx[c]), "DfAmpMx" + ch);
+    if (fmt == 2) check(Bits(a.DfPhsMx[c]) == Bits(b.DfPhsMx[c]), "DfPhsMx" + ch);
+    // Bins the output can show: mode 2 every 0..12 Hz bin with its phase and
+    // spectrum-file values; mode 1 the levels of the Doppler band.
+    const int32_t from = (fmt == 2) ? 0 : p.pb.PeakFirst();
+    const int32_t to = (fmt == 2) ? p.pb.NumSpectrumBins() : p.pb.PeakEnd();
+    for (int32_t i = from; i < to; ++i) {
+      const std::string at = ch + " bin " + std::to_string(i);
+      check(Bits(a.DfFrq[i]) == Bits(b.DfFrq[i]), "DfFrq" + at);
+      check(Bits(a.DfAmp[c][i]) == Bits(b.DfAmp[c][i]), "DfAmp" + at);
+      if (fmt == 2) check(Bits(a.DfPhs[c][i]) == Bits(b.DfPhs[c][i]), "DfPhs" + at);
+    }
+    for (int32_t i = 0; i < lines; ++i) {
+      const std::string at = ch + " line " + std::to_string(i);
+      check(Bits(a.SpcFrq[i]) == Bits(b.SpcFrq[i]), "SpcFrq" + at);
+      check(Bits(a.SpcAmp[c][i]) == Bits(b.SpcAmp[c][i]), "SpcAmp" + at);
+      check(Bits(a.SpcPhs[c][i]) == Bits(b.SpcPhs[c][i]), "SpcPhs" + at);
+    }
+  }
+  return bad;
+}
+
+class FastPath : public ::testing::TestWithParam<std::tuple<int32_t, int>> {};
+
+TEST_P(FastPath, BitIdenticalToStraightforwardOnRandomBlocks) {
+  const auto [n, fmt] = GetParam();
+  std::mt19937_64 rng(static_cast<uint64_t>(n) * 10 + static_cast<uint64_t>(fmt));
+  Pair p(n, fmt);
+  int blocks = 0;
+  const int rounds = n >= 4096 ? 3 : 6;
+  for (int round = 0; round < rounds; ++round) {
+    for (BlockKind k1 : testing_util::kAllKinds) {
+      const BlockKind k2 = testing_util::kAllKinds[(static_cast<int>(k1) + round) % 7];
+      auto x1 = testing_util::MakeBlock(k1, n, rng);
+      auto x2 = testing_util::MakeBlock(k2, n, rng);
+      if (round == 1) x2.clear();  // channel 2 without a file
+      if (round == 2 && k1 == BlockKind::Tones) {
+        ResetRecording(*p.a);  // a new recording, channel 1 missing
+        ResetRecording(*p.b);
+        x1.clear();
+      }
+      int la = 0, lb = 0;
+      RunBoth(p, x1, x2, la, lb);
+      ASSERT_EQ(la, lb);
+      ASSERT_EQ(la, fmt == 2 ? p.pb.NumSpectrumBins() : 0);
+      ASSERT_EQ(CompareObservable(p, fmt, la), 0)
+          << "N " << n << " mode " << fmt << " round " << round << " kind " << static_cast<int>(k1);
+      EndBlock(*p.a);
+      EndBlock(*p.b);
+      ++blocks;
+    }
+  }
+  EXPECT_EQ(blocks, rounds * 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLengthsBothModes, FastPath,
+                         ::testing::Combine(::testing::Values(512, 1024, 2048, 4096), ::testing::Values(1, 2)),
+                         [](const auto& info) {
+                           return "N" + std::to_string(std::get<0>(info.param)) + "_mode" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
+TEST(FastPath, SmallAndLargeSupportedLengthsAgreeToo) {
+  std::mt19937_64 rng(77);
+  for (int32_t n : {2, 4, 8, 64, 128, 256, 8192}) {
+    for (int fmt : {1, 2}) {
+      Pair p(n, fmt);
+      ASSERT_TRUE(p.pb.valid());
+      for (BlockKind k : testing_util::kAllKinds) {
+        auto x1 = testing_util::MakeBlock(k, n, rng);
+        auto x2 = testing_util::MakeBlock(BlockKind::Int16Noise, n, rng);
+        int la = 0, lb = 0;
+        RunBoth(p, x1, x2, la, lb);
+        ASSERT_EQ(la, lb) << n;
+        ASSERT_EQ(CompareObservable(p, fmt, la), 0) << "N " << n << " mode " << fmt;
+        EndBlock(*p.a);
+        EndBlock(*p.b);
+      }
+    }
+  }
+}
+
+TEST(FastPath, FullTransformOfTheFastStagesEqualsComplexFFT) {
+  // Asking the fast stages for every output point gives ComplexFFT's bits.
+  std::mt19937_64 rng(5);
+  for (int32_t n : {2, 8, 512, 1024, 2048, 4096}) {
+    SpectrumPlan plan(n, DFreqFor(n), 2);
+    auto s = std::make_unique<BlockSpectra>();
+    auto x = testing_util::MakeBlock(BlockKind::Gaussian, n, rng);
+    std::vector<float> cdata(2 * static_cast<size_t>(n));
+    for (int32_t j = 0; j < n; ++j) {
+      s->x[j] = x[j];
+    }
+    // Reference: the literal taper and transform.
+    std::vector<float> tapered = x;
+    float ws = 0.0f;
+    TaperWindow(tapered.data(), n, 2, ws);
+    for (int32_t j = 0; j < n; ++j) cdata[2 * j] = cdata[2 * j + 1] = tapered[j];
+    ASSERT_TRUE(ComplexFFT(cdata.data(), n, +1));
+    fast::TaperBitReverse(s->x.data(), plan, s->FftRe.data(), s->FftIm.data());
+    fast::FftStages(s->FftRe.data(), s->FftIm.data(), plan, n);
+    for (int32_t k = 0; k < n; ++k) {
+      ASSERT_EQ(Bits(s->FftRe[k]), Bits(cdata[2 * k])) << n << " " << k;
+      ASSERT_EQ(Bits(s->FftIm[k]), Bits(cdata[2 * k + 1])) << n << " " << k;
+    }
+  }
+}
+
+// Runs f with the program's traps on (invalid, divide by zero, overflow); a
+// trap kills the test binary with SIGFPE, which fails the run.
+template <typename F>
+void WithTraps(F&& f) {
+  feclearexcept(FE_ALL_EXCEPT);
+  feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+  f();
+  fedisableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+}
+
+TEST(Traps, NoTrapOnValidInputOnEitherPath) {
+  std::mt19937_64 rng(13);
+  int blocks = 0;
+  WithTraps([&] {
+    for (int32_t n : testing_util::kLengths) {
+      for (int fmt : {1, 2}) {
+        Pair p(n, fmt);  // plan construction under traps too
+        const std::vector<float> zero(static_cast<size_t>(n), 0.0f);
+        const std::vector<float> negzero(static_cast<size_t>(n), -0.0f);
+        const std::vector<float> full(static_cast<size_t>(n), -0.5f);
+        for (const auto* blk : {&zero, &negzero, &full}) {
+          int la, lb;
+          RunBoth(p, *blk, *blk, la, lb);
+          RunBoth(p, *blk, {}, la, lb);
+          ++blocks;
+        }
+        for (BlockKind k : testing_util::kAllKinds) {
+          int la, lb;
+          RunBoth(p, testing_util::MakeBlock(k, n, rng), testing_util::MakeBlock(k, n, rng), la, lb);
+          ++blocks;
+        }
+      }
+    }
+    float d[16] = {};
+    ComplexFFT(d, 8, +1);
+    ComplexFFT(d, 8, -1);
+  });
+  EXPECT_EQ(blocks, 4 * 2 * 10);
+  EXPECT_FALSE(fetestexcept(FE_DIVBYZERO));
+}
+
+}  // namespace
+}  // namespace hfd

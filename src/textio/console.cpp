@@ -76,7 +76,10 @@ bool Console::Finish() {
 
 ReadError Console::ReadLine(std::string_view& line) {
   if (shared_) {
-    if (linePending_ && !promptOpen_) Raw("\r\n", 2);
+    if (linePending_ && !promptOpen_) {
+      Raw("\r\n", 2);
+      linePending_ = false;
+    }
     promptOpen_ = false;
   }
   Flush();

@@ -102,6 +102,7 @@ void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
     else
       WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, s);
     EndBlock(s);
+    if (io.StopRequested()) io.StopForSignal();
   }
 }
 
@@ -125,13 +126,14 @@ int RunBatch(IoSystem& io, AnalysisPath path) {
       ProcessRecording(io, *st, plan);
     }
     io.CloseUnits();
+    if (io.StopRequested()) io.StopForSignal();
   }
   return io.Finish();
 }
 
 int RunProgram(AnalysisPath path) {
   auto io = std::make_unique<IoSystem>(0, 1, 2);
-  io->InstallTraps();
+  io->InstallSignalHandlers();
   return RunBatch(*io, path);
 }
 

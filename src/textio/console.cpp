@@ -88,9 +88,10 @@ ReadError Console::ReadLine(std::string_view& line) {
   for (;;) {
     if (inStart_ == inEnd_) {
       if (inEof_) break;
+      if (stop_ && *stop_) return ReadError::Interrupted;
       ssize_t n = ::read(in_, inBuf_, kInSize);
       if (n < 0) {
-        if (errno == EINTR) continue;
+        if (errno == EINTR) continue;  // the stop flag is checked above
         return ReadError::DeviceFailure;
       }
       if (n == 0) {

@@ -34,6 +34,11 @@ class Console final : public RecordSink {
   // End of the run: the final line end when a line is pending, then flush.
   bool Finish();
 
+  // When set, a read that a signal interrupts (or that starts after the flag
+  // became non-zero) returns Interrupted instead of waiting for a line.
+  void WatchStopFlag(const volatile int* flag) { stop_ = flag; }
+  bool WriteFailed() const { return writeFailed_; }
+
   bool LinePending() const { return linePending_; }
   bool PromptOpen() const { return promptOpen_; }
 
@@ -45,6 +50,7 @@ class Console final : public RecordSink {
   bool linePending_ = false;
   bool promptOpen_ = false;
   bool writeFailed_ = false;
+  const volatile int* stop_ = nullptr;
   static constexpr size_t kOutSize = 1 << 16;
   static constexpr size_t kInSize = 4096;
   size_t outUsed_ = 0;

@@ -18,6 +18,8 @@ const char* Describe(ReadError e) {
   switch (e) {
     case ReadError::None:
       return "no error";
+    case ReadError::Interrupted:
+      return "interrupted";
     case ReadError::Overflow:
       return "integer value out of range";
     case ReadError::BadChar:

@@ -16,6 +16,7 @@ namespace hfd {
 // Error numbers of the fatal input report; None is success.
 enum class ReadError : int {
   None = 0,
+  Interrupted = 1,  // a stop signal arrived while waiting for an answer
   Overflow = 6100,
   BadChar = 6101,
   SecondHash = 6302,

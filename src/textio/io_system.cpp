@@ -14,6 +14,10 @@ namespace {
 // The run whose files a SIGFPE report must close. Signal handlers can reach
 // the program's state only through a static, so this is the one there is.
 IoSystem* g_trapTarget = nullptr;
+// The stop signal received (0: none), set by the SIGINT/SIGTERM handler.
+volatile sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int sig) { g_stopSignal = sig; }
 
 void OnFloatingPointTrap(int, siginfo_t* info, void*) {
   int number = 6101;
@@ -52,6 +56,7 @@ int FileErrorNumber(Statement what, int errnum) {
       if (errnum == ENOSPC || errnum == EDQUOT) return 6422;
       return 6419;
     case Statement::Write:
+      if (errnum == EPIPE) return 6423;
       if (errnum == ENOSPC || errnum == EDQUOT || errnum == EFBIG) return 6422;
       return 6423;
     case Statement::Close:
@@ -88,8 +93,9 @@ IoSystem::~IoSystem() {
   if (g_trapTarget == this) g_trapTarget = nullptr;
 }
 
-void IoSystem::InstallTraps() {
+void IoSystem::InstallSignalHandlers() {
   g_trapTarget = this;
+  handlersInstalled_ = true;
   struct sigaction sa;
   std::memset(&sa, 0, sizeof sa);
   sa.sa_sigaction = OnFloatingPointTrap;
@@ -98,12 +104,39 @@ void IoSystem::InstallTraps() {
   sigaction(SIGFPE, &sa, nullptr);
   feclearexcept(FE_ALL_EXCEPT);
   feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+
+  // No SA_RESTART: a blocked console read returns so the stop is seen at once.
+  struct sigaction stop;
+  std::memset(&stop, 0, sizeof stop);
+  stop.sa_handler = OnStopSignal;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
+  console.WatchStopFlag(reinterpret_cast<const volatile int*>(&g_stopSignal));
+
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+bool IoSystem::StopRequested() const { return handlersInstalled_ && g_stopSignal != 0; }
+
+void IoSystem::StopForSignal() {
+  int sig = g_stopSignal ? static_cast<int>(g_stopSignal) : SIGTERM;
+  unit3.Abandon();
+  unit4.Abandon();
+  unit1.Close();
+  unit2.Close();
+  console.Flush();
+  signal(sig, SIG_DFL);
+  raise(sig);
+  _exit(128 + sig);
 }
 
 void IoSystem::ReadListInt(int32_t& target) {
   for (;;) {
     std::string_view line;
     ReadError e = console.ReadLine(line);
+    if (e == ReadError::Interrupted) StopForSignal();
     if (e != ReadError::None) InputFailure(e, "CON");
     ListLine r = ParseListLine(line, target, e);
     if (r == ListLine::Blank) continue;
@@ -115,6 +148,7 @@ void IoSystem::ReadListInt(int32_t& target) {
 void IoSystem::ReadFormattedInts(const FormatPlan& format, int32_t* targets, int count) {
   std::string_view line;
   ReadError e = console.ReadLine(line);
+  if (e == ReadError::Interrupted) StopForSignal();
   if (e != ReadError::None) InputFailure(e, "CON");
   int widths[32];
   int n = format.IntWidths(widths, 32);
@@ -141,7 +175,8 @@ void IoSystem::CloseUnits() {
 
 int IoSystem::Finish() {
   CloseUnits();
-  return console.Finish() ? 0 : 1;
+  if (!console.Finish()) FileFailure(Statement::Write, "CON", EIO);
+  return 0;
 }
 
 void IoSystem::FileFailure(Statement what, std::string_view unit, int errnum) {

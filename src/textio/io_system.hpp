@@ -33,8 +33,17 @@ class IoSystem final : public FatalHandler {
   ResultFile unit3, unit4;
 
   // Enables the invalid, divide-by-zero and overflow traps and routes them
-  // (SIGFPE) to the MATH report. Only one IoSystem may have traps installed.
-  void InstallTraps();
+  // (SIGFPE) to the MATH report; catches SIGINT and SIGTERM as a stop
+  // request; ignores SIGPIPE and SIGXFSZ so that a failed write is reported
+  // as such. Only one IoSystem may have them installed.
+  void InstallSignalHandlers();
+
+  // A stop signal (SIGINT, SIGTERM) has arrived.
+  bool StopRequested() const;
+  // Ends the run for the stop signal: flushes and closes the result files
+  // (whole lines only reach them), writes nothing more to the console than
+  // the records already shown, and ends the process by that signal.
+  [[noreturn]] void StopForSignal();
 
   // One list-directed integer answer from the console (blank lines are
   // skipped; a null value or slash keeps the target). Fatal on error.
@@ -59,6 +68,7 @@ class IoSystem final : public FatalHandler {
   [[noreturn]] void Report(char letter, int number, std::string_view statement,
                            std::string_view description);
   int err_;
+  bool handlersInstalled_ = false;
 };
 
 }  // namespace hfd

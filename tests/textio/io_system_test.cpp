@@ -1,0 +1,135 @@
+#include "textio/io_system.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace hfd {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+struct TempDir {
+  fs::path path;
+  TempDir() {
+    path = fs::temp_directory_path() / ("hfd_io_" + std::to_string(getpid()) + "_" +
+                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
+    fs::create_directories(path);
+  }
+  ~TempDir() { fs::remove_all(path); }
+};
+
+TEST(FatalReport, InputFailureKeepsResultLinesAndReportsOnStderr) {
+  TempDir dir;
+  const std::string file = (dir.path / "r.spc").string();
+  int devnull = open("/dev/null", O_RDWR);
+  EXPECT_EXIT(
+      {
+        IoSystem io(devnull, devnull, 2);
+        io.unit3.Create(file);
+        FormatPlan("(a)").Write(io.unit3, {"line one"});
+        io.InputFailure(ReadError::BadChar, "CON");
+      },
+      ::testing::ExitedWithCode(1), "\r\nrun-time error F6101: READ\\(CON\\)\r\n- .+\r\n");
+  EXPECT_EQ(Slurp(file), "line one\r\n");
+  close(devnull);
+}
+
+TEST(FatalReport, FailedResultFileOpenIsFatal) {
+  TempDir dir;
+  const std::string file = (dir.path / "missing" / "r.qdr").string();
+  int devnull = open("/dev/null", O_RDWR);
+  EXPECT_EXIT(
+      {
+        IoSystem io(devnull, devnull, 2);
+        io.unit3.Create(file);
+      },
+      ::testing::ExitedWithCode(1), "run-time error F6414: OPEN\\(.*missing/r.qdr\\)\r\n- ");
+  close(devnull);
+}
+
+TEST(FatalReport, FloatingPointTrapsEndTheRunWithMathReport) {
+  int devnull = open("/dev/null", O_RDWR);
+  EXPECT_EXIT(
+      {
+        IoSystem io(devnull, devnull, 2);
+        io.InstallSignalHandlers();
+        volatile double zero = 0.0;
+        volatile double r = 1.0 / zero;
+        (void)r;
+      },
+      ::testing::ExitedWithCode(1),
+      "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n");
+  EXPECT_EXIT(
+      {
+        IoSystem io(devnull, devnull, 2);
+        io.InstallSignalHandlers();
+        volatile double big = 1e308;
+        volatile double r = big * 10.0;
+        (void)r;
+      },
+      ::testing::ExitedWithCode(1), "M6104: MATH\r\n- floating-point error: overflow");
+  close(devnull);
+}
+
+TEST(ChannelFile, RecordsRegularFilesOnly) {
+  TempDir dir;
+  const fs::path p = dir.path / "c-0.BIN";
+  {
+    std::ofstream f(p, std::ios::binary);
+    for (int i = 0; i < 2 * 128; ++i) {
+      int16_t v = static_cast<int16_t>(i - 128);
+      char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+      f.write(b, 2);
+    }
+    f.write("x", 1);  // an incomplete third record
+  }
+  ChannelFile ch;
+  ASSERT_TRUE(ch.Open(p.c_str()));
+  int16_t s[3 * 128];
+  ASSERT_TRUE(ch.ReadRecords(1, 2, s));
+  EXPECT_EQ(s[0], -128);
+  EXPECT_EQ(s[255], 127);
+  ASSERT_TRUE(ch.ReadRecords(2, 1, s));
+  EXPECT_EQ(s[0], 0);
+  EXPECT_FALSE(ch.ReadRecords(3, 1, s));  // incomplete record: a failed read
+  EXPECT_FALSE(ch.ReadRecords(2, 2, s));
+  EXPECT_FALSE(ch.ReadRecords(9, 1, s));
+  ChannelFile d;
+  EXPECT_FALSE(d.Open(dir.path.c_str()));  // a directory
+  const fs::path fifo = dir.path / "f-0.BIN";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(d.Open(fifo.c_str()));  // a FIFO neither opens nor blocks
+  EXPECT_FALSE(d.Open((dir.path / "none").c_str()));
+}
+
+TEST(ResultFile, ReplacesContentAndEndsRecordsWithCrLf) {
+  TempDir dir;
+  const fs::path p = dir.path / "x.max";
+  { std::ofstream(p) << "old content that is longer than the new one\n"; }
+  int devnull = open("/dev/null", O_RDWR);
+  {
+    IoSystem io(devnull, devnull, 2);
+    io.unit4.Create(p.string());
+    FormatPlan("(a,\\)").Write(io.unit4, {"open"});
+    FormatPlan("(a/)").Write(io.unit4, {"b"});
+    io.CloseUnits();
+  }
+  EXPECT_EQ(Slurp(p), "openb\r\n\r\n");
+  close(devnull);
+}
+
+}  // namespace
+}  // namespace hfd

@@ -225,13 +225,13 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
     }
   }
   // Digit string of N = kept * 10^zerosAfter: the value times 10^d.
-  char digs[64];
+  char digs[1400];
   int nd = 0;
   if (kept != 0) {
     char rev[24];
     int nr = 0;
     for (uint64_t t = kept; t; t /= 10) rev[nr++] = static_cast<char>('0' + t % 10);
-    if (nr + zerosAfter > 60) {
+    if (nr + zerosAfter > static_cast<int>(sizeof digs) - 24) {
       Stars(out, w);
       return;
     }

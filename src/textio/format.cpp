@@ -42,7 +42,7 @@ struct RecordBuilder {
   std::string_view View() const { return {buf, static_cast<size_t>(len)}; }
 };
 
-[[noreturn]] void BadFormat(std::string_view format, const char* why) {
+[[noreturn]] void AbortOnFormat(std::string_view format, const char* why) {
   std::fprintf(stderr, "internal error: format \"%.*s\": %s\n", static_cast<int>(format.size()),
                format.data(), why);
   std::abort();
@@ -100,22 +100,45 @@ void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
 }  // namespace
 
 FormatPlan::FormatPlan(std::string_view format) {
+  const char* why = nullptr;
+  if (!Compile(format, &why)) AbortOnFormat(format, why);
+}
+
+bool FormatPlan::TryCompile(std::string_view format, FormatPlan& out, const char** why) {
+  out = FormatPlan();
+  return out.Compile(format, why);
+}
+
+bool FormatPlan::Compile(std::string_view format, const char** why) {
+#define BadFormat(f, text) \
+  do {                     \
+    *why = (text);         \
+    return false;          \
+  } while (0)
+  count_ = 0;
+  reversion_ = 0;
+  reversionRepeat_ = 1;
   size_t p = 0;
   auto skipBlanks = [&] {
     while (p < format.size() && (format[p] == ' ' || format[p] == '\t')) ++p;
   };
+  bool tooLarge = false;
   auto number = [&](int& out) {
     if (p >= format.size() || !std::isdigit(static_cast<unsigned char>(format[p]))) return false;
     long v = 0;
     while (p < format.size() && std::isdigit(static_cast<unsigned char>(format[p]))) {
       v = v * 10 + (format[p++] - '0');
-      if (v > 30000) BadFormat(format, "number too large");
+      if (v > kMaxFieldWidth) tooLarge = true, v = kMaxFieldWidth;
     }
     out = static_cast<int>(v);
     return true;
   };
+  bool full = false;
   auto add = [&](Node nd) {
-    if (count_ >= kMaxNodes - 1) BadFormat(format, "too many descriptors");
+    if (count_ >= kMaxNodes - 1) {
+      full = true;
+      return;
+    }
     nodes_[count_++] = nd;
   };
   int stack[16];
@@ -126,6 +149,8 @@ FormatPlan::FormatPlan(std::string_view format) {
   bool closed = false;
   while (!closed) {
     skipBlanks();
+    if (tooLarge) BadFormat(format, "number too large");
+    if (full) BadFormat(format, "too many descriptors");
     if (p >= format.size()) BadFormat(format, "missing ')'");
     char c = format[p];
     if (c == ',') {
@@ -201,7 +226,11 @@ FormatPlan::FormatPlan(std::string_view format) {
         BadFormat(format, "unknown descriptor");
     }
   }
+  if (tooLarge) BadFormat(format, "number too large");
+  if (full) BadFormat(format, "too many descriptors");
   nodes_[count_++] = {Op::End, 0, 0, 1, 0};
+  return true;
+#undef BadFormat
 }
 
 void FormatPlan::Write(RecordSink& sink, Items items) const {
@@ -219,7 +248,9 @@ void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
   int pos = 0;
   bool noAdvance = false;
   bool consumed = false;  // an item was taken since the last (re)start
-  for (;;) {
+  if (count_ == 0) return;  // an empty plan writes nothing
+  for (long steps = 0;; ++steps) {
+    if (steps > kMaxWalkSteps) goto finish;
     const Node& nd = nodes_[pos];
     switch (nd.op) {
       case Op::Int:
@@ -231,7 +262,7 @@ void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
         ++pos;
         break;
       case Op::Skip:
-        rb.col += nd.w;
+        rb.col = rb.col + nd.w < 2 * kMaxRecord ? rb.col + nd.w : 2 * kMaxRecord;
         ++pos;
         break;
       case Op::Tab:

@@ -43,12 +43,20 @@ class RecordSink {
 
 // Longest record the formatter builds; characters beyond it are dropped.
 constexpr int kMaxRecord = 4096;
+// Widest field, X move or T column a format may ask for.
+constexpr int kMaxFieldWidth = 1000;
+// Steps one write may walk (a guard against formats whose nested repeat
+// counts would run practically forever).
+constexpr long kMaxWalkSteps = 1L << 20;
 
 class FormatPlan {
  public:
   // Compiles the format. An unusable format string is a programming error in
   // this program and aborts with a message naming it.
   explicit FormatPlan(std::string_view format);
+  // Compiles a format that may be unusable: false (and `why`) instead of abort.
+  static bool TryCompile(std::string_view format, FormatPlan& out, const char** why);
+  FormatPlan() = default;
 
   void Write(RecordSink& sink, Items items) const;
   void Write(RecordSink& sink, const Item* items, int count) const;
@@ -68,6 +76,7 @@ class FormatPlan {
   static constexpr int kMaxNodes = 64;
 
  private:
+  bool Compile(std::string_view format, const char** why);
   Node nodes_[kMaxNodes];
   int count_ = 0;
   int reversion_ = 0;  // node index where format reversion resumes

@@ -23,6 +23,7 @@ runs=${RUNS:-5}
 die() { echo "run_day.sh: $*" >&2; exit 1; }
 
 [[ -d $build ]] || die "no build folder $build (usage: bench/run_day.sh [BUILD_DIR])"
+build=$(cd "$build" && pwd)  # the programs run from other folders
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive integer"
 (( runs >= 5 )) || echo "note: RUNS=$runs; the benchmark's figures are medians of at least 5 runs"
 

@@ -39,44 +39,52 @@ std::array<char, 10> StationNameFor(std::string_view code) {
   return name;
 }
 
-void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t IOutFMT,
-                   RecordingState& rec) {
-  static const FormatPlan kDateDigits("(i4,5i2)");
-  std::array<char, kNameLength> work = names.entry[static_cast<size_t>(IFile - 1)];
-  WriteList(io.console, {"*** Specified BIN Filename: ", std::string_view(work.data(), work.size())});
-
+ReadError DeriveRecordingNames(const std::array<char, kNameLength>& entry, RecordingState& rec) {
+  static const int kDateWidths[6] = {4, 2, 2, 2, 2, 2};  // "(i4,5i2)"
+  std::array<char, kNameLength> work = entry;
   rec.StationName = StationNameFor(std::string_view(work.data() + 14, 3));
-
   for (int c = 0; c < 2; ++c) {
     work[18] = static_cast<char>('0' + c);
     rec.ChFileName[static_cast<size_t>(c)] = work;
   }
-
   int32_t fields[6] = {0, 0, 0, 0, 0, 0};
-  io.ReadInternalInts(std::string_view(rec.ChFileName[0].data(), 14), kDateDigits, fields, 6);
+  ReadError e = ReadIntFields(std::string_view(rec.ChFileName[0].data(), 14), kDateWidths, 6, fields);
+  if (e != ReadError::None) return e;
   rec.RecStart.kYear = fields[0];
   rec.RecStart.kMonth = fields[1];
   rec.RecStart.kDay = fields[2];
   rec.RecStart.kH = fields[3];
   rec.RecStart.kM = fields[4];
   rec.RecStart.kS = fields[5];
+  return ReadError::None;
+}
+
+void ResultFileName(const RecordingState& rec, const char* ext, char (&out)[20]) {
+  const auto& ch0 = rec.ChFileName[0];
+  std::memcpy(out, ch0.data(), 12);
+  std::memcpy(out + 12, ch0.data() + 14, 3);
+  std::memcpy(out + 15, ext, 4);
+  out[19] = '\0';
+}
+
+void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t IOutFMT,
+                   RecordingState& rec) {
+  const auto& entry = names.entry[static_cast<size_t>(IFile - 1)];
+  WriteList(io.console, {"*** Specified BIN Filename: ", std::string_view(entry.data(), entry.size())});
+  ReadError e = DeriveRecordingNames(entry, rec);
+  if (e != ReadError::None) io.InputFailure(e, "internal");
 
   char ch0[kNameLength + 1], ch1[kNameLength + 1];
   ToCString(rec.ChFileName[0], ch0);
   ToCString(rec.ChFileName[1], ch1);
-  int failures = 0;
   rec.ChOpenErr[1] = io.unit1.Open(ch0) ? 0 : 1;
   rec.ChOpenErr[2] = io.unit2.Open(ch1) ? 0 : 1;
-  failures = rec.ChOpenErr[1] + rec.ChOpenErr[2];
+  const int failures = rec.ChOpenErr[1] + rec.ChOpenErr[2];
 
   if (failures < 2) {
-    // Year to minute, the station code, the extension: "200803151230SGD.spc".
     char out[20];
-    std::memcpy(out, ch0, 12);
-    std::memcpy(out + 12, rec.ChFileName[0].data() + 14, 3);
-    out[19] = '\0';
     auto create = [&](ResultFile& unit, const char* ext) {
-      std::memcpy(out + 15, ext, 4);
+      ResultFileName(rec, ext, out);
       unit.Create(std::string_view(out, strnlen(out, 19)));
     };
     if (IOutFMT == 1) {

@@ -38,6 +38,16 @@ struct RecordingState {
 // unknown code the code itself followed by blanks.
 std::array<char, 10> StationNameFor(std::string_view code);
 
+// The names and start time that a name table entry gives: StationName,
+// ChFileName (channel digit at position 19) and the date and time fields of
+// RecStart, read "(i4,5i2)" from the first 14 characters. Returns the
+// conversion error of those digits (None when they read).
+ReadError DeriveRecordingNames(const std::array<char, kNameLength>& entry, RecordingState& rec);
+
+// The result file name for an extension such as ".spc": year to minute of
+// the channel-0 name, its station code, the extension (19 characters at most).
+void ResultFileName(const RecordingState& rec, const char* ext, char (&out)[20]);
+
 // Opens recording IFile (1-based) of the name table: echoes the choice, derives
 // the names and start time (a name whose first 14 characters are not the date
 // digits ends the run with the conversion report), opens the channel files on

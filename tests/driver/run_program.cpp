@@ -1,0 +1,179 @@
+#include "driver/run_program.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+
+namespace hfdtest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A write to a pipe whose reader has exited must fail with EPIPE, not kill
+// the test program.
+void IgnoreSigpipe() {
+  static const bool done = [] {
+    ::signal(SIGPIPE, SIG_IGN);
+    return true;
+  }();
+  (void)done;
+}
+
+[[noreturn]] void ExecInDir(const std::filesystem::path& dir) {
+  ::signal(SIGPIPE, SIG_DFL);
+  if (::chdir(dir.c_str()) != 0) ::_exit(126);
+  ::execl(HFD_BINARY, HFD_BINARY, static_cast<char*>(nullptr));
+  ::_exit(127);
+}
+
+int MillisLeft(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+// Reaps the child; kills it first when it is still running after a timeout.
+void Reap(pid_t pid, RunResult& r) {
+  if (r.timedOut) ::kill(pid, SIGKILL);
+  int st = 0;
+  while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+  }
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// Appends what is available on fd to out; false at end of file (or EIO on a
+// pty master whose slave side has closed).
+bool Drain(int fd, std::string& out) {
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      out.append(buf, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return true;
+    return false;
+  }
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
+                 double timeoutSeconds) {
+  IgnoreSigpipe();
+  RunResult r;
+  int in[2], out[2], err[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+      ::pipe2(err, O_CLOEXEC) != 0)
+    return r;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ExecInDir(dir);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  int inFd = in[1];
+  ::fcntl(inFd, F_SETFL, O_NONBLOCK);
+  ::fcntl(out[0], F_SETFL, O_NONBLOCK);
+  ::fcntl(err[0], F_SETFL, O_NONBLOCK);
+  if (input.empty()) {
+    ::close(inFd);
+    inFd = -1;
+  }
+  bool outOpen = true, errOpen = true;
+  const auto deadline =
+      Clock::now() + std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
+  while (outOpen || errOpen) {
+    pollfd fds[3];
+    int n = 0;
+    if (outOpen) fds[n++] = {out[0], POLLIN, 0};
+    if (errOpen) fds[n++] = {err[0], POLLIN, 0};
+    if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
+    const int left = MillisLeft(deadline);
+    if (left == 0) {
+      r.timedOut = true;
+      break;
+    }
+    if (::poll(fds, static_cast<nfds_t>(n), left) < 0 && errno != EINTR) break;
+    if (outOpen) outOpen = Drain(out[0], r.out);
+    if (errOpen) errOpen = Drain(err[0], r.err);
+    if (inFd >= 0) {
+      ssize_t w = ::write(inFd, input.data(), input.size());
+      if (w > 0) input.remove_prefix(static_cast<size_t>(w));
+      if (input.empty() || (w < 0 && errno != EAGAIN && errno != EINTR)) {
+        ::close(inFd);
+        inFd = -1;
+      }
+    }
+  }
+  if (inFd >= 0) ::close(inFd);
+  ::close(out[0]);
+  ::close(err[0]);
+  Reap(pid, r);
+  return r;
+}
+
+RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtyStep>& steps,
+                      double timeoutSeconds) {
+  RunResult r;
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid < 0) return r;
+  if (pid == 0) {
+    termios t;
+    if (::tcgetattr(0, &t) == 0) {
+      t.c_lflag |= ICANON | ECHO;
+      t.c_iflag |= ICRNL;
+      t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+      ::tcsetattr(0, TCSANOW, &t);
+    }
+    ExecInDir(dir);
+  }
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  const auto deadline =
+      Clock::now() + std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
+  size_t step = 0;
+  bool open = true;
+  while (open) {
+    if (step < steps.size() && EndsWith(r.out, steps[step].waitFor)) {
+      const std::string& text = steps[step].type;
+      size_t done = 0;
+      while (done < text.size()) {
+        ssize_t w = ::write(master, text.data() + done, text.size() - done);
+        if (w > 0) done += static_cast<size_t>(w);
+        else if (w < 0 && errno != EAGAIN && errno != EINTR) break;
+      }
+      ++step;
+      continue;
+    }
+    const int left = MillisLeft(deadline);
+    if (left == 0) {
+      r.timedOut = true;
+      break;
+    }
+    pollfd fd{master, POLLIN, 0};
+    if (::poll(&fd, 1, left) < 0 && errno != EINTR) break;
+    open = Drain(master, r.out);
+  }
+  Reap(pid, r);
+  ::close(master);
+  return r;
+}
+
+}  // namespace hfdtest

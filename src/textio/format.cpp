@@ -332,11 +332,16 @@ int FormatPlan::IntWidths(int* widths, int max) const {
 }
 
 void WriteList(RecordSink& sink, Items items) {
+  WriteList(sink, items.begin(), static_cast<int>(items.size()));
+}
+
+void WriteList(RecordSink& sink, const Item* items, int count) {
   constexpr int kLimit = 80;  // the leading blank and 79 characters
   RecordBuilder rb;
   rb.Text(" ");
   bool prevNumeric = false;
-  for (const Item& it : items) {
+  for (const Item* p = items; p != items + count; ++p) {
+    const Item& it = *p;
     if (it.kind == Item::Kind::Text) {
       std::string_view t = it.text;
       while (static_cast<int>(t.size()) > kLimit - rb.len) {

@@ -86,5 +86,6 @@ class FormatPlan {
 // List-directed write: one record starting with a blank; integers in 11
 // columns (12 after another number); text exactly as given.
 void WriteList(RecordSink& sink, Items items);
+void WriteList(RecordSink& sink, const Item* items, int count);
 
 }  // namespace hfd

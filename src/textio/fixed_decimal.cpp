@@ -196,7 +196,7 @@ void FormatIntField(char* out, int64_t value, int w) {
   for (int i = 0; i < n; ++i) out[pad + i] = buf[n - 1 - i];
 }
 
-void FormatFixedField(char* out, double value, bool single, int w, int d) {
+void FormatFixedFieldReference(char* out, double value, bool single, int w, int d) {
   if (!std::isfinite(value) || w <= 0 || d < 0) {
     if (w > 0) Stars(out, w);
     return;
@@ -256,6 +256,76 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
   int fracAvail = nd - intDigits;
   for (int i = 0; i < d - fracAvail; ++i) out[pos++] = '0';
   for (int i = intDigits; i < nd; ++i) out[pos++] = digs[i];
+}
+
+namespace {
+
+int DigitCount(uint64_t v) {
+  int n = 1;
+  while (n < 20 && v >= kPow10[n]) ++n;
+  return n;
+}
+
+// The scaled value N (the value times 10^d, rounded as the field rounds it)
+// without a general decimal expansion: |value| = m / 2^k, so value * 10^d
+// splits exactly into an integer part I and a remainder r / 2^k. Rounding the
+// exact value half up at 17 significant digits and then half up at the d-th
+// decimal raises I by one exactly when r / 2^k >= 1/2 - 1/(2P), P being
+// 10^(17-K) with K the kept digits. False where the shortcut does not apply
+// (huge or tiny magnitudes, more decimals than it handles, more significant
+// digits than the item keeps): the general expansion is used there.
+bool ScaledFast(double magnitude, bool single, int d, uint64_t& n) {
+  if (d > 9) return false;
+  uint64_t m;
+  int q;
+  Decompose(magnitude, m, q);
+  if (q >= 0 || q < -127) return false;
+  const int k = -q;
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * kPow10[d];
+  const unsigned __int128 ip = scaled >> k;
+  if (ip >= kPow10[17]) return false;
+  const unsigned __int128 r = scaled & ((static_cast<unsigned __int128>(1) << k) - 1);
+  const auto i = static_cast<uint64_t>(ip);
+  const int kept = i ? DigitCount(i) : 0;
+  if (kept > (single ? 7 : 16)) return false;
+  const uint64_t p = kPow10[17 - kept];
+  const unsigned __int128 half = static_cast<unsigned __int128>(1) << (k - 1);
+  // (half - r) <= half / p, without a 128-bit division: (half - r) * p <= half.
+  unsigned __int128 product;
+  const bool up = r >= half || (!__builtin_mul_overflow(half - r, static_cast<unsigned __int128>(p),
+                                                        &product) &&
+                                product <= half);
+  n = i + (up ? 1 : 0);
+  return true;
+}
+
+}  // namespace
+
+void FormatFixedField(char* out, double value, bool single, int w, int d) {
+  uint64_t n;
+  if (w <= 0 || !std::isfinite(value) || d < 0 || !ScaledFast(std::fabs(value), single, d, n)) {
+    FormatFixedFieldReference(out, value, single, w, d);
+    return;
+  }
+  // Layout of N = value * 10^d: sign, integer digits (none when zero), point, d decimals.
+  char digs[24];
+  int nd = 0;
+  for (uint64_t t = n; t; t /= 10) digs[nd++] = static_cast<char>('0' + t % 10);  // reversed
+  const bool minus = n != 0 && std::signbit(value);
+  const int intDigits = nd > d ? nd - d : 0;
+  const bool zeroBeforePoint = d == 0 && n == 0;
+  const int need = (minus ? 1 : 0) + intDigits + (zeroBeforePoint ? 1 : 0) + 1 + d;
+  if (need > w) {
+    Stars(out, w);
+    return;
+  }
+  int pos = w - need;
+  std::memset(out, ' ', static_cast<size_t>(pos));
+  if (minus) out[pos++] = '-';
+  for (int i = nd - 1; i >= d; --i) out[pos++] = digs[i];
+  if (zeroBeforePoint) out[pos++] = '0';
+  out[pos++] = '.';
+  for (int i = d - 1; i >= 0; --i) out[pos++] = i < nd ? digs[i] : '0';
 }
 
 }  // namespace hfd

@@ -16,6 +16,9 @@ namespace hfd {
 // Writes exactly w characters to out.
 void FormatIntField(char* out, int64_t value, int w);
 void FormatFixedField(char* out, double value, bool single, int w, int d);
+// The same field through the full decimal expansion (the shortcut above must
+// always agree with it).
+void FormatFixedFieldReference(char* out, double value, bool single, int w, int d);
 
 // The first 18 significant decimal digits of |value| (> 0, finite), truncated,
 // as an integer in [1e17, 1e18), and the exponent e with

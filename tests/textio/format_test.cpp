@@ -215,3 +215,40 @@ TEST(ListDirected, BlanksWidthsAndWrapping) {
 
 }  // namespace
 }  // namespace hfd
+
+namespace hfd {
+namespace {
+
+TEST(FixedField, ShortcutAgreesWithFullExpansion) {
+  std::mt19937_64 rng(2024);
+  std::uniform_real_distribution<double> expo(-8.0, 9.0);
+  char a[40], b[40];
+  auto check = [&](double v, bool single, int w, int d) {
+    FormatFixedField(a, v, single, w, d);
+    FormatFixedFieldReference(b, v, single, w, d);
+    ASSERT_EQ(std::string(a, static_cast<size_t>(w)), std::string(b, static_cast<size_t>(w)))
+        << v << " single=" << single << " F" << w << "." << d;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    double v = std::pow(10.0, expo(rng)) * ((rng() & 1) ? -1.0 : 1.0);
+    const int d = static_cast<int>(rng() % 8);
+    const bool single = (i & 1) != 0;
+    if (single) v = static_cast<float>(v);
+    check(v, single, 30, d);
+  }
+  // Values sitting on or right next to a decimal tie at the last kept place,
+  // where the 17-digit rounding decides the outcome.
+  for (int d = 0; d <= 6; ++d) {
+    for (int i = 0; i < 2000; ++i) {
+      const double tie = (static_cast<double>(rng() % 100000) + 0.5) / std::pow(10.0, d);
+      for (double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9)}) {
+        check(v, false, 30, d);
+        check(static_cast<float>(v), true, 30, d);
+        check(-v, false, 30, d);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hfd

@@ -15,7 +15,8 @@ void ResultFile::Create(std::string_view name) {
   nameLen_ = name.size() < sizeof name_ - 1 ? name.size() : sizeof name_ - 1;
   std::memcpy(name_, name.data(), nameLen_);
   name_[nameLen_] = '\0';
-  used_ = 0;
+  used_ = lastEnd_ = 0;
+  fileBytes_ = fileLastEnd_ = 0;
   int fd;
   do {
     fd = ::open(name_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -28,23 +29,21 @@ bool ResultFile::WriteOut(int& err) {
   size_t done = 0;
   while (done < used_) {
     ssize_t n = ::write(fd_, buf_ + done, used_ - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      // Keep what was not written at the front, so a retry cannot duplicate lines.
-      std::memmove(buf_, buf_ + done, used_ - done);
-      used_ -= done;
-      return false;
-    }
-    if (n == 0) {
-      err = ENOSPC;
-      std::memmove(buf_, buf_ + done, used_ - done);
-      used_ -= done;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : ENOSPC;
+      // The file keeps whole records only: cut a record the failed write left
+      // half written, and drop the buffer so nothing is written twice.
+      const uint64_t keep = done >= lastEnd_ ? fileBytes_ + lastEnd_ : fileLastEnd_;
+      if (::ftruncate(fd_, static_cast<off_t>(keep)) == 0) fileBytes_ = fileLastEnd_ = keep;
+      used_ = lastEnd_ = 0;
       return false;
     }
     done += static_cast<size_t>(n);
   }
-  used_ = 0;
+  if (lastEnd_ > 0) fileLastEnd_ = fileBytes_ + lastEnd_;
+  fileBytes_ += used_;
+  used_ = lastEnd_ = 0;
   return true;
 }
 
@@ -73,6 +72,7 @@ void ResultFile::PutRecord(std::string_view record, bool advance) {
     if (used_ + 2 > kBufSize) Flush();
     buf_[used_++] = '\r';
     buf_[used_++] = '\n';
+    lastEnd_ = used_;
   }
 }
 

@@ -55,6 +55,9 @@ class ResultFile final : public RecordSink {
   char name_[256] = {};
   size_t nameLen_ = 0;
   size_t used_ = 0;
+  size_t lastEnd_ = 0;        // buffer index just after the last whole record
+  uint64_t fileBytes_ = 0;    // bytes already in the file
+  uint64_t fileLastEnd_ = 0;  // file offset just after its last whole record
   char buf_[kBufSize];
   bool WriteOut(int& err);
 };

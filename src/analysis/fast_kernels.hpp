@@ -1,10 +1,13 @@
 // Kernels of the fast analysis path (internal to src/analysis).
 //
 // Every kernel performs, for every value it produces, exactly the IEEE
-// operations of the straightforward routines in the same order (no fused
-// multiply-add: the build uses -ffp-contract=off, and the vector code issues
-// separate multiplies and adds); only the loop order across independent
-// values, the memory layout and the set of values formed differ.
+// operations of the straightforward routines in the same order: the same
+// products, sums and roundings to single precision, no fused multiply-add
+// (the build uses -ffp-contract=off, and the vector variants are compiled for
+// AVX2/AVX-512F without FMA and issue separate multiplies and adds). Vector
+// lanes are independent values, so a lane computes what the scalar code
+// computes. Only the loop order across independent values, the memory layout
+// (split real and imaginary arrays) and the set of values formed differ.
 #pragma once
 
 #include <cstdint>
@@ -16,17 +19,31 @@ namespace hfd::fast {
 // Sum over j of ((double)x[j] - mean)^2, accumulated in order from 0.
 double SumSquaredDeviations(const float* x, int32_t n, double mean);
 
-// Taper (Hann, tables of the plan) of x[0..n-1] into re and im (both get the
-// tapered sample), stored at the bit-reversed positions of Part 3.2.
-void TaperBitReverse(const float* x, const SpectrumPlan& plan, float* re, float* im);
+// Taper (Hann, from the plan's table) of x[0..N-1], the block copied into the
+// complex sequence with equal real and imaginary parts, the bit-reversal
+// reordering and the butterfly stages of Part 3.2 with isign = +1 - all on
+// split arrays: on return re[k], im[k] hold point k of the transform for
+// k = 0 .. need-1, bit for bit what TaperWindow + ComplexFFT give in CData.
+// Only the butterflies that feed those points are formed (at every stage the
+// first min(half, need) of each group, rounded up to the vector width); the
+// other points are left unspecified. x is not changed.
+// It also returns in sumsq SumSquaredDeviations(x, N, mean) (the same sum,
+// in the same order; the AVX-512 variant interleaves its additions with the
+// transform's work).
+void Transform(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need, double mean,
+               double& sumsq);
 
-// The butterfly stages of Part 3.2 (isign = +1) on split data already in
-// bit-reversed order. Only the butterflies that feed output points
-// 0 .. need-1 are formed (at every stage the first min(half, need) of each
-// group); the other outputs are left unspecified.
-void FftStages(float* re, float* im, const SpectrumPlan& plan, int32_t need);
+// Linear amplitudes of Part 3.3 step 3h for points first .. end-1:
+// out[k] = (float)(sqrt(re^2 + im^2) * AmpNorm), square root and products in
+// double (the vector square root is the correctly rounded IEEE one, as is
+// std::sqrt).
+void Amplitudes(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out);
 
-// Which instruction-set variant the kernels run ("avx2" or "generic").
+// The instruction-set variant the kernels run: "avx512", "avx2" or "generic"
+// (chosen once from the processor's features).
 const char* KernelVariant();
+// For tests and benchmarks: run the given variant from now on. Returns false
+// (and changes nothing) when it is unknown or the processor lacks it.
+bool SelectKernelVariant(const char* name);
 
 }  // namespace hfd::fast

@@ -14,6 +14,10 @@ namespace {
 constexpr int kWindowType = 2;      // IWindow: Hann
 constexpr float kFloorTest = 1.0e-9f;  // single-precision amplitude/phase guard
 constexpr double kDegree = 0.017453292519;  // truncated pi/180
+constexpr float kPeakStart = -180.0f;  // DfAmpMx before the bin pass
+// Fast path, mode 1: the level stored for a band bin that provably cannot be
+// the peak (equal to the peak's start value, so the strict test skips it).
+constexpr float kBelowAnyBin = kPeakStart;
 
 bool ValidChannel(int c) { return c >= 0 && c < kChannelSlots; }
 
@@ -22,7 +26,11 @@ bool ValidChannel(int c) { return c >= 0 && c < kChannelSlots; }
 void MeanAndSpread(BlockSpectra& s, int32_t n, int c) {
   const double mean = s.AvAmp[c] / static_cast<double>(n);
   s.AvAmp[c] = mean;
-  const double ss = fast::SumSquaredDeviations(s.x.data(), n, mean);
+  double ss = 0.0;
+  for (int32_t j = 0; j < n; ++j) {
+    const double d = static_cast<double>(s.x[static_cast<size_t>(j)]) - mean;
+    ss = ss + d * d;
+  }
   s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
 }
 
@@ -110,30 +118,49 @@ int BinPassStraight(BlockSpectra& s, const SpectrumPlan& plan) {
 
 void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   const int32_t n = plan.N();
-  MeanAndSpread(s, n, c);
   float* re = s.FftRe.data();
   float* im = s.FftIm.data();
-  fast::TaperBitReverse(s.x.data(), plan, re, im);
-  s.WinScale = plan.WinScale();
   const int32_t first = plan.FormFirst();
   const int32_t end = plan.FormEnd();
-  fast::FftStages(re, im, plan, end);
+  // Mean and spread as in MeanAndSpread; the spread's sum comes with the
+  // transform.
+  const double mean = s.AvAmp[c] / static_cast<double>(n);
+  s.AvAmp[c] = mean;
+  double ss = 0.0;
+  fast::Transform(s.x.data(), plan, re, im, end, mean, ss);
+  s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
+  s.WinScale = plan.WinScale();
   const float ampnorm = plan.AmpNorm();
   s.AmpNorm = ampnorm;
   float* amp = s.DfAmp[c].data();
   float* frq = s.DfFrq.data();
+  // Linear amplitudes a first (vectorised), then the levels in place.
+  fast::Amplitudes(re, im, first, end, ampnorm, amp);
+  for (int32_t i = first; i < end; ++i) frq[i] = plan.BinFrequency(i);
   if (plan.FormPhases()) {
+    // Mode 2: every spectrum-file bin is printed.
     float* phs = s.DfPhs[c].data();
     for (int32_t i = first; i < end; ++i) {
-      frq[i] = plan.BinFrequency(i);
-      amp[i] = Level(Amplitude(re[i], im[i], ampnorm));
+      amp[i] = Level(amp[i]);
       phs[i] = Phase(re[i], im[i]);
     }
-  } else {
-    for (int32_t i = first; i < end; ++i) {
-      frq[i] = plan.BinFrequency(i);
-      amp[i] = Level(Amplitude(re[i], im[i], ampnorm));
-    }
+    return;
+  }
+  // Mode 1 shows only the Doppler-band peak (DfFrqMx, DfAmpMx). A bin whose
+  // amplitude is at least 1.0e-9 but below 0.999 times the band's largest
+  // amplitude amax has a level at least 0.0086 dB (20 log10(1/0.999)) under
+  // the level of amax: far more than the single-precision spacing of the
+  // levels (< 1.6e-5 dB below 256) and the error of log10 (a few units in the
+  // last place of a double), so its single-precision level is strictly lower
+  // than amax's and it can neither be the peak nor tie with it. Only the
+  // other bins get their level (those below 1.0e-9 cost no logarithm: -60.0);
+  // these get kBelowAnyBin, which the strict peak test never takes.
+  float amax = 0.0f;
+  for (int32_t i = first; i < end; ++i) amax = std::max(amax, amp[i]);
+  const double threshold = static_cast<double>(amax) * 0.999;
+  for (int32_t i = first; i < end; ++i) {
+    const float a = amp[i];
+    amp[i] = (a < kFloorTest || static_cast<double>(a) >= threshold) ? Level(a) : kBelowAnyBin;
   }
 }
 
@@ -191,7 +218,7 @@ void BeginBlock(BlockSpectra& s, const SpectrumPlan& plan) {
   s.IAvg += 1;
   for (int c = 1; c <= 2; ++c) {
     s.DfFrqMx[c] = 0.0f;
-    s.DfAmpMx[c] = -180.0f;
+    s.DfAmpMx[c] = kPeakStart;
     s.DfPhsMx[c] = 0.0f;
   }
   if (s.IAvg != 1) return;

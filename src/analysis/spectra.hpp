@@ -19,11 +19,12 @@
 //    AvAmp, S4Indx, DfFrqMx, DfAmpMx for both modes; in mode 2 also DfPhsMx,
 //    and DfFrq, DfAmp, DfPhs, SpcFrq, SpcAmp, SpcPhs of channels 1 and 2 for
 //    the spectrum-file bins (0 .. 12 Hz, plan.NumSpectrumBins()); in mode 1
-//    DfFrq and DfAmp of the Doppler-band bins. Everything else is scratch for
-//    the fast path and holds unspecified values: x (left untapered), CData
-//    (not used: the fast transform runs in FftRe/FftIm), the bins above
-//    12 Hz, phases and spectrum-file sums in mode 1 (DfPhsMx stays 0.0), and
-//    the spectrum-file sums of the unused channel slots.
+//    DfFrq of the Doppler-band bins. Everything else is scratch for the fast
+//    path and holds unspecified values: x (left untapered), CData (not used:
+//    the fast transform runs in FftRe/FftIm), the bins above 12 Hz; in mode 1
+//    the levels of band bins that cannot be the peak (-180.0, see spectra.cpp),
+//    the bins below 4 Hz, all phases (DfPhsMx stays 0.0) and the
+//    spectrum-file sums; and the spectrum-file sums of the unused slots.
 //
 // Indices: channels are 1 and 2 (slot 0 unused, 10 slots as stored); bins are
 // 1-based in the description of the arithmetic and stored 0-based here, so

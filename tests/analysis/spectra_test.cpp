@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/fft.hpp"
 #include "analysis/spectra.hpp"
+#include "analysis/taper.hpp"
 #include "analysis_test_util.hpp"
 
 namespace hfd {
@@ -83,6 +85,35 @@ TEST(SpectrumPlan, BinCountsPerDataLength) {
   EXPECT_EQ(DFreqFor(1024), 0.048828125);
   EXPECT_EQ(DFreqFor(2048), 0.0244140625);
   EXPECT_EQ(DFreqFor(4096), 0.01220703125);
+}
+
+TEST(SpectrumPlan, FastTablesHoldThePerCallValues) {
+  for (int32_t n : {2, 8, 512, 1024, 2048, 4096, 8192}) {
+    SpectrumPlan plan(n, DFreqFor(n), 2);
+    const double d = static_cast<double>(HannStep(n));
+    for (int32_t i = 0; i < n; i += (n > 64 ? 37 : 1)) {
+      EXPECT_EQ(Bits(plan.HannFactor()[i]), Bits(1.0 - std::cos(static_cast<double>(i) * d)));
+    }
+    for (int32_t half = 1; half < n; half *= 2) {
+      std::vector<double> wr(static_cast<size_t>(half)), wi(static_cast<size_t>(half));
+      FftStageTwiddles(half, +1, wr.data(), wi.data());
+      for (int32_t m = 0; m < half; ++m) {
+        ASSERT_EQ(Bits(plan.TwiddleRe(half)[m]), Bits(wr[m]));
+        ASSERT_EQ(Bits(plan.TwiddleIm(half)[m]), Bits(wi[m]));
+      }
+      // The fast kernels compute the first butterfly of a stage in single
+      // precision, which relies on this twiddle being exactly (1, 0).
+      EXPECT_EQ(Bits(plan.TwiddleRe(half)[0]), Bits(1.0));
+      EXPECT_EQ(Bits(plan.TwiddleIm(half)[0]), Bits(0.0));
+    }
+    // The reordering of Part 3.2 (run through ComplexFFT on n = 1 .. n points
+    // would mix in the stages), checked as the bit-reversal permutation.
+    for (int32_t p = 0; p < n; ++p) {
+      const int32_t r = plan.BitReverse()[p];
+      EXPECT_EQ(plan.BitReverse()[r], p);
+    }
+    EXPECT_EQ(plan.AmpNorm(), static_cast<float>(2.0 / n));
+  }
 }
 
 TEST(SpectrumPlan, RejectsWhatTheStorageCannotHold) {

@@ -34,7 +34,9 @@ bool ResultFile::WriteOut(int& err) {
       err = n < 0 ? errno : ENOSPC;
       // The file keeps whole records only: cut a record the failed write left
       // half written, and drop the buffer so nothing is written twice.
-      const uint64_t keep = done >= lastEnd_ ? fileBytes_ + lastEnd_ : fileLastEnd_;
+      size_t end = done < lastEnd_ ? done : lastEnd_;
+      while (end >= 2 && !(buf_[end - 2] == '\r' && buf_[end - 1] == '\n')) --end;
+      const uint64_t keep = end >= 2 ? fileBytes_ + end : fileLastEnd_;
       if (::ftruncate(fd_, static_cast<off_t>(keep)) == 0) fileBytes_ = fileLastEnd_ = keep;
       used_ = lastEnd_ = 0;
       return false;

@@ -1,0 +1,254 @@
+// Hostile recordings and failures: interrupts, write failures, odd directory
+// entries. None may crash or hang the run, write outside the name table, or
+// end with status 0 when results were not written.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "driver/recording_fixture.hpp"
+
+namespace hfdtest {
+namespace {
+
+struct ChildRun {
+  std::string out, err;
+  int rawStatus = 0;
+};
+
+// Runs the program in `dir` with `input`; `fileLimit` > 0 caps the size of
+// every file it writes; `interruptAfter` > 0 sends SIGINT once standard
+// output has carried that many bytes (the child is held back meanwhile, since
+// it cannot write past a full pipe that is not read).
+ChildRun RunChild(const std::filesystem::path& dir, const std::string& input, long fileLimit,
+                  size_t interruptAfter) {
+  int in[2], out[2], err[2];
+  EXPECT_EQ(pipe(in), 0);
+  EXPECT_EQ(pipe(out), 0);
+  EXPECT_EQ(pipe(err), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (fileLimit > 0) {
+      rlimit rl{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+      setrlimit(RLIMIT_FSIZE, &rl);
+    }
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    execl(HFD_BINARY, HFD_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  close(in[1]);
+  ChildRun r;
+  bool sent = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      ADD_FAILURE() << "the run did not end";
+      break;
+    }
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    poll(fds, 2, 200);
+    char buf[65536];
+    for (int i = 0; i < 2; ++i) {
+      if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        (i == 0 ? outOpen : errOpen) = false;
+        continue;
+      }
+      (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
+    }
+    if (interruptAfter > 0 && !sent && r.out.size() >= interruptAfter) {
+      kill(pid, SIGINT);
+      sent = true;
+    }
+  }
+  close(out[0]);
+  close(err[0]);
+  waitpid(pid, &r.rawStatus, 0);
+  return r;
+}
+
+size_t CountPrefix(const std::vector<std::string>& lines, char tab0) {
+  size_t n = 0;
+  for (const auto& l : lines) n += (l.size() == 31 && l[5] == tab0) ? 1 : 0;
+  return n;
+}
+
+class Robustness : public DriverTest {};
+
+TEST_F(Robustness, InterruptKeepsExactlyTheCompleteBlocks) {
+  // A long recording, mode 2, N = 512: many blocks, interrupted early.
+  WriteRecording("20080501000000SGD-0.BIN", 4 * 3000, Const(1000), Const(-700));
+  ChildRun r = RunChild(dir(), "2\n512\n0\n500\n", 0, 200000);
+  ASSERT_TRUE(WIFSIGNALED(r.rawStatus) || (WIFEXITED(r.rawStatus) && WEXITSTATUS(r.rawStatus) == 130))
+      << r.rawStatus;
+  if (WIFSIGNALED(r.rawStatus)) {
+    EXPECT_EQ(WTERMSIG(r.rawStatus), SIGINT);
+  }
+  EXPECT_EQ(r.err, "");
+  const auto spc = Lines(ReadFile("200805010000SGD.spc"));
+  const auto max = Lines(ReadFile("200805010000SGD.max"));
+  ASSERT_GE(max.size(), 2u);
+  const size_t blocks = max.size() - 1;  // after the header line
+  EXPECT_LT(blocks, 3000u) << "the run was not stopped";
+  // Every analysed block is whole in both files: 1 block line + 62 bins.
+  EXPECT_EQ(spc.size(), blocks * 63);
+  EXPECT_EQ(CountPrefix(spc, '\t'), blocks);
+  for (const auto& l : max) EXPECT_EQ(l.size(), 109u);
+}
+
+TEST_F(Robustness, InterruptAtAPromptEndsQuietly) {
+  WriteRecording("20080501000000SGD-0.BIN", 40, Const(1), Const(2));
+  // No answers at all: the run waits at the first prompt; the interrupt
+  // ends it without a report.
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[1]);
+    close(out[0]);
+    if (chdir(dir().c_str()) != 0) _exit(127);
+    execl(HFD_BINARY, HFD_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  std::string shown;
+  char buf[256];
+  while (shown.find("2:spc&max): ") == std::string::npos) {
+    ssize_t n = read(out[0], buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    shown.append(buf, static_cast<size_t>(n));
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(in[1]);
+  close(out[0]);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_EQ(shown, "*** Output Files (1:qdr only, 2:spc&max): ");
+}
+
+TEST_F(Robustness, WriteFailureIsReportedAndKeepsWholeLines) {
+  WriteRecording("20080501000000SGD-0.BIN", 8 * 200, Const(1000), Const(-700));
+  ChildRun r = RunChild(dir(), "2\n1024\n0\n500\n", 50000, 0);
+  ASSERT_TRUE(WIFEXITED(r.rawStatus));
+  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  EXPECT_EQ(r.err.rfind("\r\nrun-time error F6422: WRITE(200805010000SGD.spc)\r\n- ", 0), 0u)
+      << r.err;
+  const std::string spc = ReadFile("200805010000SGD.spc");
+  EXPECT_LE(spc.size(), 50000u);
+  ASSERT_GE(spc.size(), 2u);
+  EXPECT_EQ(spc.substr(spc.size() - 2), "\r\n");  // ends with a whole line
+  for (const auto& l : Lines(spc)) EXPECT_TRUE(l.size() == 31 || l.size() == 44) << l;
+}
+
+TEST_F(Robustness, ResultFileThatCannotBeCreatedIsFatalAfterEarlierRecordings) {
+  WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
+  WriteRecording("20080502000000SGD-0.BIN", 16, Const(10), Const(20));
+  // The second recording's spectrum file name is taken by a directory.
+  std::filesystem::create_directory(Path("200805020000SGD.spc"));
+  ChildRun r = RunChild(dir(), "2\n1024\n0\n500\n", 0, 0);
+  ASSERT_TRUE(WIFEXITED(r.rawStatus));
+  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  EXPECT_NE(r.err.find("run-time error F"), std::string::npos);
+  EXPECT_NE(r.err.find(": OPEN(200805020000SGD.spc)\r\n- "), std::string::npos) << r.err;
+  // The first recording's results are complete: 2 blocks, then the block
+  // line of the third, whose read found no data.
+  EXPECT_EQ(Lines(ReadFile("200805010000SGD.max")).size(), 3u);
+  EXPECT_EQ(Lines(ReadFile("200805010000SGD.spc")).size(), 2u * 124 + 1);
+}
+
+TEST_F(Robustness, HostileDirectoryEntries) {
+  namespace fs = std::filesystem;
+  // A FIFO named like a channel file, beside a real channel-0 file: the FIFO
+  // is a channel that did not open, and the run never blocks on it.
+  WriteChannel("20080501000000SGD-0.BIN", 64, Const(100));
+  ASSERT_EQ(mkfifo(Path("20080501000000SGD-1.BIN").c_str(), 0600), 0);
+  // A dangling symlink and a symlink to a directory, both named like recordings.
+  fs::create_symlink("nowhere", Path("20080503000000SGD-0.BIN"));
+  fs::create_directory(Path("target"));
+  fs::create_directory_symlink("target", Path("20080504000000SGD-0.BIN"));
+  // A sparse channel file of 2 GiB: its size does not fit the 9-column field.
+  {
+    int fd = open(Path("20080505000000KAK-0.BIN").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 2147483648LL), 0);
+    close(fd);
+  }
+  ChildRun r = RunChild(dir(), "1\n4096\n0\n500\n", 0, 0);
+  ASSERT_TRUE(WIFEXITED(r.rawStatus)) << r.rawStatus;
+  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string& o = r.out;
+  // "(2x,i5,2x,a30,i9,a1,a6)": number, name in 30 columns, size in 9, the
+  // attribute letters after two blanks; the console does not show the
+  // record's first blank (its carriage control).
+  auto listing = [](int n, const std::string& name, const std::string& size9,
+                    const std::string& attr5) {
+    char num[6];
+    std::snprintf(num, sizeof num, "%5d", n);
+    return " " + std::string(num) + "  " + name + std::string(30 - name.size(), ' ') + size9 +
+           "  " + attr5;
+  };
+  // The dangling link shows the link's own size (its target's name, 7
+  // characters); the directory link is a directory; the sparse file's size
+  // does not fit its field.
+  EXPECT_NE(o.find(listing(2, "20080503000000SGD-0.BIN", "        7", "     ")), std::string::npos) << o;
+  EXPECT_NE(o.find(listing(3, "20080504000000SGD-0.BIN", "", "").substr(0, 39)), std::string::npos);
+  EXPECT_NE(o.find("D\r\n"), std::string::npos);
+  EXPECT_NE(o.find(listing(4, "20080505000000KAK-0.BIN", "*********", "     ")), std::string::npos) << o;
+  EXPECT_NE(o.find("=== total:     4"), std::string::npos);
+  // Recording 1: channel 2 (the FIFO) at the floor level; 2 blocks of 4096.
+  const auto qdr = Lines(ReadFile("200805010000SGD.qdr"));
+  ASSERT_EQ(qdr.size(), 6u);
+  EXPECT_EQ(qdr[5].substr(qdr[5].size() - 9), "\t  -60.00") << qdr[5];
+  // Recordings 2 and 3 have no channel file that opens: the open error line.
+  EXPECT_NE(o.find("### Data file open error! FILE=20080503000000SGD-0.BIN"), std::string::npos);
+  EXPECT_NE(o.find("### Data file open error! FILE=20080504000000SGD-0.BIN"), std::string::npos);
+  // The sparse file reads as zeros: every block up to midnight is analysed.
+  EXPECT_EQ(Lines(ReadFile("200805050000KAK.qdr")).size(), 4u + 2109);
+}
+
+TEST_F(Robustness, SixHundredRecordingsListFiveHundred) {
+  for (int i = 0; i < 600; ++i) {
+    char name[40];
+    std::snprintf(name, sizeof name, "2008050100%04dSGD-0.BIN", i);
+    WriteText(name, "");
+  }
+  ChildRun r = RunChild(dir(), "2\n1024\n0\n0\n", 0, 0);
+  // 0 is not a valid choice; the answers then end: the end-of-input report.
+  ASSERT_TRUE(WIFEXITED(r.rawStatus));
+  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  EXPECT_NE(r.out.find("  500  20080501000499SGD-0.BIN"), std::string::npos);
+  EXPECT_EQ(r.out.find("  501  "), std::string::npos);
+  EXPECT_EQ(r.out.find("20080501000500SGD-0.BIN"), std::string::npos);
+  EXPECT_NE(r.out.find("        100\r\n"), std::string::npos);  // how many were left out
+  EXPECT_NE(r.out.find("=== total:   500\r\n"), std::string::npos);
+  EXPECT_NE(r.err.find("F6501: READ(CON)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace hfdtest

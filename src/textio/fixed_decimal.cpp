@@ -261,9 +261,10 @@ void FormatFixedFieldReference(char* out, double value, bool single, int w, int 
 namespace {
 
 int DigitCount(uint64_t v) {
-  int n = 1;
-  while (n < 20 && v >= kPow10[n]) ++n;
-  return n;
+  // Approximate digits from the bit length, then correct by one comparison.
+  const int bits = 64 - __builtin_clzll(v | 1);
+  const int guess = (bits * 1233) >> 12;  // floor(bits * log10(2))
+  return guess + (v >= kPow10[guess] ? 1 : 0);
 }
 
 // The scaled value N (the value times 10^d, rounded as the field rounds it)
@@ -290,11 +291,17 @@ bool ScaledFast(double magnitude, bool single, int d, uint64_t& n) {
   if (kept > (single ? 7 : 16)) return false;
   const uint64_t p = kPow10[17 - kept];
   const unsigned __int128 half = static_cast<unsigned __int128>(1) << (k - 1);
-  // (half - r) <= half / p, without a 128-bit division: (half - r) * p <= half.
-  unsigned __int128 product;
-  const bool up = r >= half || (!__builtin_mul_overflow(half - r, static_cast<unsigned __int128>(p),
-                                                        &product) &&
-                                product <= half);
+  // Up when r >= half - half / p, that is when (half - r) * p <= half; the
+  // product is formed only when half - r is small enough for it to matter.
+  bool up = r >= half;
+  if (!up) {
+    const unsigned __int128 deficit = half - r;
+    if (deficit <= half / 8) {  // p >= 10: a larger deficit can never qualify
+      unsigned __int128 product;
+      up = !__builtin_mul_overflow(deficit, static_cast<unsigned __int128>(p), &product) &&
+           product <= half;
+    }
+  }
   n = i + (up ? 1 : 0);
   return true;
 }
@@ -307,10 +314,9 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
     FormatFixedFieldReference(out, value, single, w, d);
     return;
   }
-  // Layout of N = value * 10^d: sign, integer digits (none when zero), point, d decimals.
-  char digs[24];
-  int nd = 0;
-  for (uint64_t t = n; t; t /= 10) digs[nd++] = static_cast<char>('0' + t % 10);  // reversed
+  // Layout of N = value * 10^d, right-justified: sign, the integer digits
+  // (none when zero), the point, d decimals.
+  const int nd = n ? DigitCount(n) : 0;
   const bool minus = n != 0 && std::signbit(value);
   const int intDigits = nd > d ? nd - d : 0;
   const bool zeroBeforePoint = d == 0 && n == 0;
@@ -319,13 +325,16 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
     Stars(out, w);
     return;
   }
-  int pos = w - need;
-  std::memset(out, ' ', static_cast<size_t>(pos));
-  if (minus) out[pos++] = '-';
-  for (int i = nd - 1; i >= d; --i) out[pos++] = digs[i];
-  if (zeroBeforePoint) out[pos++] = '0';
-  out[pos++] = '.';
-  for (int i = d - 1; i >= 0; --i) out[pos++] = i < nd ? digs[i] : '0';
+  char* p = out + w;
+  for (int i = 0; i < d; ++i) {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  *--p = '.';
+  if (zeroBeforePoint) *--p = '0';
+  for (; n; n /= 10) *--p = static_cast<char>('0' + n % 10);
+  if (minus) *--p = '-';
+  std::memset(out, ' ', static_cast<size_t>(p - out));
 }
 
 }  // namespace hfd

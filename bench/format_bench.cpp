@@ -1,0 +1,77 @@
+// Formatting cost of the result lines written most often: the spectrum-file
+// line "(f6.3,2(a1,f10.3,a1,f7.1))" (about a million per day of recording).
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "textio/fixed_decimal.hpp"
+#include "textio/format.hpp"
+
+namespace {
+
+struct MemorySink final : hfd::RecordSink {
+  char buf[1 << 16];
+  size_t used = 0;
+  void PutRecord(std::string_view r, bool) override {
+    if (used + r.size() + 2 > sizeof buf) used = 0;
+    std::memcpy(buf + used, r.data(), r.size());
+    used += r.size();
+    buf[used++] = '\r';
+    buf[used++] = '\n';
+  }
+};
+
+struct Line {
+  float f, a1, p1, a2, p2;
+};
+
+std::vector<Line> SampleLines() {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> amp(20.0f, 110.0f), ph(-180.0f, 180.0f);
+  std::vector<Line> v(1024);
+  for (size_t i = 0; i < v.size(); ++i)
+    v[i] = {static_cast<float>(i % 123) * 0.09765625f, amp(rng), ph(rng), amp(rng), ph(rng)};
+  return v;
+}
+
+void BM_SpectrumLine(benchmark::State& state) {
+  static const hfd::FormatPlan kLine("(f6.3,2(a1,f10.3,a1,f7.1))");
+  const auto lines = SampleLines();
+  MemorySink sink;
+  size_t i = 0;
+  for (auto _ : state) {
+    const Line& l = lines[i++ & 1023];
+    kLine.Write(sink, {l.f, "\t", l.a1, "\t", l.p1, "\t", l.a2, "\t", l.p2});
+    benchmark::DoNotOptimize(sink.used);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SpectrumLine);
+
+void BM_FixedField(benchmark::State& state) {
+  const auto lines = SampleLines();
+  char out[16];
+  size_t i = 0;
+  for (auto _ : state) {
+    hfd::FormatFixedField(out, lines[i++ & 1023].a1, true, 10, 3);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_FixedField);
+
+void BM_FixedFieldReference(benchmark::State& state) {
+  const auto lines = SampleLines();
+  char out[16];
+  size_t i = 0;
+  for (auto _ : state) {
+    hfd::FormatFixedFieldReference(out, lines[i++ & 1023].a1, true, 10, 3);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_FixedFieldReference);
+
+}  // namespace
+
+BENCHMARK_MAIN();

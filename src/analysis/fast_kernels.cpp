@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <cstring>
 
+// The results are reproduced bit for bit: never fuse a multiply and an add,
+// whatever the build flags (the vector code targets processors with FMA).
+#pragma GCC optimize("fp-contract=off")
+
 namespace hfd::fast {
 
 double SumSquaredDeviations(const float* x, int32_t n, double mean) {

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <utility>
 
+// The results are reproduced bit for bit: never fuse a multiply and an add,
+// whatever the build flags (the vector code targets processors with FMA).
+#pragma GCC optimize("fp-contract=off")
+
 namespace hfd {
 
 bool IsFftLength(int32_t n) {

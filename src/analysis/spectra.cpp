@@ -7,6 +7,10 @@
 #include "analysis/fft.hpp"
 #include "analysis/taper.hpp"
 
+// The results are reproduced bit for bit: never fuse a multiply and an add,
+// whatever the build flags (the vector code targets processors with FMA).
+#pragma GCC optimize("fp-contract=off")
+
 namespace hfd {
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <fenv.h>
 
+#include <cstdio>
+
 #include <memory>
 #include <random>
 #include <string>
@@ -158,8 +160,10 @@ void RandomBlocks(int32_t n, int fmt) {
 INSTANTIATE_TEST_SUITE_P(AllLengthsBothModes, FastPath,
                          ::testing::Combine(::testing::Values(512, 1024, 2048, 4096), ::testing::Values(1, 2)),
                          [](const auto& info) {
-                           return "N" + std::to_string(std::get<0>(info.param)) + "_mode" +
-                                  std::to_string(std::get<1>(info.param));
+                           char name[32];
+                           std::snprintf(name, sizeof name, "N%d_mode%d", std::get<0>(info.param),
+                                         std::get<1>(info.param));
+                           return std::string(name);
                          });
 
 TEST(FastPath, SmallAndLargeSupportedLengthsAgreeToo) {

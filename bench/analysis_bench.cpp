@@ -10,6 +10,7 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "analysis/fast_kernels.hpp"
@@ -90,7 +91,12 @@ BENCHMARK(BM_ComplexFFT1024_FastPruned);
 // A whole two-channel block: both channels' mean, spread, taper, transform and
 // bins, then the bin pass. The samples are copied into x (with their sum) as
 // the block reader does; that copy is part of the timing (about 0.3 us).
-void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n) {
+void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n, const char* variant = nullptr) {
+  const std::string best = hfd::fast::KernelVariant();
+  if (variant != nullptr && !hfd::fast::SelectKernelVariant(variant)) {
+    state.SkipWithError("kernel variant not supported by this processor");
+    return;
+  }
   hfd::SpectrumPlan plan(n, DFreq(n), fmt, path);
   auto s = std::make_unique<hfd::BlockSpectra>();
   const auto c1 = MakeChannel(n, 11);
@@ -114,7 +120,8 @@ void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n) 
     benchmark::DoNotOptimize(s->DfAmpMx.data());
   }
   benchmark::DoNotOptimize(lines);
-  state.SetLabel(hfd::fast::KernelVariant());
+  state.SetLabel(path == hfd::AnalysisPath::Fast ? hfd::fast::KernelVariant() : "literal");
+  hfd::fast::SelectKernelVariant(best.c_str());
 }
 void BM_Block1024_Straightforward_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Straightforward, 2, kN); }
 void BM_Block1024_Fast_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Fast, 2, kN); }
@@ -128,6 +135,13 @@ void BM_Block512_Fast_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath:
 void BM_Block4096_Fast_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Fast, 2, 4096); }
 void BM_Block4096_Straightforward_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Straightforward, 2, 4096); }
 BENCHMARK(BM_Block512_Fast_Mode2);
+// The fast path on the narrower kernel variants (same results, other CPUs).
+void BM_Block1024_Fast_Mode2_avx2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Fast, 2, kN, "avx2"); }
+void BM_Block1024_Fast_Mode1_avx2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Fast, 1, kN, "avx2"); }
+void BM_Block1024_Fast_Mode2_generic(benchmark::State& st) { Block(st, hfd::AnalysisPath::Fast, 2, kN, "generic"); }
+BENCHMARK(BM_Block1024_Fast_Mode2_avx2);
+BENCHMARK(BM_Block1024_Fast_Mode1_avx2);
+BENCHMARK(BM_Block1024_Fast_Mode2_generic);
 BENCHMARK(BM_Block4096_Fast_Mode2);
 BENCHMARK(BM_Block4096_Straightforward_Mode2);
 

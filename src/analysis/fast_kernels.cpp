@@ -168,60 +168,105 @@ void TransformGeneric(const float* x, const SpectrumPlan& plan, float* re, float
 
 #define HFD_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
-HFD_AVX2 __m256d RoundToSingle4(__m256d v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }
-
-// Four butterflies at once (lanes independent), results rounded to single
-// and kept widened to double.
-HFD_AVX2 void Butterfly4(__m256d& ar, __m256d& ai, __m256d& br, __m256d& bi, __m256d wr, __m256d wi) {
-  const __m256d tempr = _mm256_sub_pd(_mm256_mul_pd(br, wr), _mm256_mul_pd(bi, wi));
-  const __m256d tempi = _mm256_add_pd(_mm256_mul_pd(bi, wr), _mm256_mul_pd(br, wi));
-  br = RoundToSingle4(_mm256_sub_pd(ar, tempr));
-  bi = RoundToSingle4(_mm256_sub_pd(ai, tempi));
-  ar = RoundToSingle4(_mm256_add_pd(ar, tempr));
-  ai = RoundToSingle4(_mm256_add_pd(ai, tempi));
+// A butterfly whose twiddle is exactly (1.0, 0.0) (the first one of every
+// stage: the recurrence starts from wr = 1.0, wi = 0.0), on 8 lanes in single
+// precision. This is bit for bit the double computation: br*1, bi*0, their
+// difference or sum (one term is a signed zero) and bi*1 + br*0 are exact
+// in either precision, so tempr and tempi are single values computed
+// identically; and a single-precision sum or difference of two single values
+// equals the double one rounded to single (double rounding is innocuous for
+// +/- since 53 >= 2*24 + 2).
+HFD_AVX2 void UnitButterfly8(__m256& ar, __m256& ai, __m256& br, __m256& bi) {
+  const __m256 one = _mm256_set1_ps(1.0f);
+  const __m256 zero = _mm256_setzero_ps();
+  const __m256 tempr = _mm256_sub_ps(_mm256_mul_ps(br, one), _mm256_mul_ps(bi, zero));
+  const __m256 tempi = _mm256_add_ps(_mm256_mul_ps(bi, one), _mm256_mul_ps(br, zero));
+  br = _mm256_sub_ps(ar, tempr);
+  bi = _mm256_sub_ps(ai, tempi);
+  ar = _mm256_add_ps(ar, tempr);
+  ai = _mm256_add_ps(ai, tempi);
 }
 
+// Four general butterflies in double, inputs and outputs single.
+HFD_AVX2 void Butterfly4(__m128& ar_, __m128& ai_, __m128& br_, __m128& bi_, __m256d wr, __m256d wi) {
+  const __m256d br = _mm256_cvtps_pd(br_);
+  const __m256d bi = _mm256_cvtps_pd(bi_);
+  const __m256d tempr = _mm256_sub_pd(_mm256_mul_pd(br, wr), _mm256_mul_pd(bi, wi));
+  const __m256d tempi = _mm256_add_pd(_mm256_mul_pd(bi, wr), _mm256_mul_pd(br, wi));
+  const __m256d ar = _mm256_cvtps_pd(ar_);
+  const __m256d ai = _mm256_cvtps_pd(ai_);
+  br_ = _mm256_cvtpd_ps(_mm256_sub_pd(ar, tempr));
+  bi_ = _mm256_cvtpd_ps(_mm256_sub_pd(ai, tempi));
+  ar_ = _mm256_cvtpd_ps(_mm256_add_pd(ar, tempr));
+  ai_ = _mm256_cvtpd_ps(_mm256_add_pd(ai, tempi));
+}
+
+// Rows r0..r3 (lane l = point 4g_l + row) to the four points of each lane,
+// stored at out + base[l] .. + 3.
+HFD_AVX2 void StoreTransposed(float* out, const int32_t* base, __m256 r0, __m256 r1, __m256 r2, __m256 r3) {
+  const __m256 t0 = _mm256_unpacklo_ps(r0, r1);
+  const __m256 t1 = _mm256_unpackhi_ps(r0, r1);
+  const __m256 t2 = _mm256_unpacklo_ps(r2, r3);
+  const __m256 t3 = _mm256_unpackhi_ps(r2, r3);
+  const __m256 o0 = _mm256_shuffle_ps(t0, t2, 0x44);  // lanes 0 and 4
+  const __m256 o1 = _mm256_shuffle_ps(t0, t2, 0xEE);  // lanes 1 and 5
+  const __m256 o2 = _mm256_shuffle_ps(t1, t3, 0x44);  // lanes 2 and 6
+  const __m256 o3 = _mm256_shuffle_ps(t1, t3, 0xEE);  // lanes 3 and 7
+  _mm_storeu_ps(out + base[0], _mm256_castps256_ps128(o0));
+  _mm_storeu_ps(out + base[1], _mm256_castps256_ps128(o1));
+  _mm_storeu_ps(out + base[2], _mm256_castps256_ps128(o2));
+  _mm_storeu_ps(out + base[3], _mm256_castps256_ps128(o3));
+  _mm_storeu_ps(out + base[4], _mm256_extractf128_ps(o0, 1));
+  _mm_storeu_ps(out + base[5], _mm256_extractf128_ps(o1, 1));
+  _mm_storeu_ps(out + base[6], _mm256_extractf128_ps(o2, 1));
+  _mm_storeu_ps(out + base[7], _mm256_extractf128_ps(o3, 1));
+}
+
+// Tapered samples x[at .. at+7] in single precision (Hann table).
+HFD_AVX2 __m256 Taper8(const float* x, const double* w, int32_t at) {
+  const __m256d halfv = _mm256_set1_pd(0.5);
+  const __m256d lo = _mm256_mul_pd(_mm256_mul_pd(_mm256_loadu_pd(w + at), _mm256_cvtps_pd(_mm_loadu_ps(x + at))), halfv);
+  const __m256d hi =
+      _mm256_mul_pd(_mm256_mul_pd(_mm256_loadu_pd(w + at + 4), _mm256_cvtps_pd(_mm_loadu_ps(x + at + 4))), halfv);
+  return _mm256_set_m128(_mm256_cvtpd_ps(hi), _mm256_cvtpd_ps(lo));
+}
+
+// The fused first pass (taper, reordering, stages half = 1 and 2) on 8
+// values of u at a time; N >= 32.
 __attribute__((target("avx2"))) void FirstPassAvx2(const float* x, const SpectrumPlan& plan, float* re,
-                                                    float* im) {
-  const int32_t n = plan.N();  // >= 16
+                                                    float* im, Chain& chain) {
+  const int32_t n = plan.N();
   const double* w = plan.HannFactor();
   const int32_t* rev = plan.BitReverse();
   const int32_t q = n / 4;
-  const int32_t off[4] = {0, 2 * q, q, 3 * q};
-  const __m256d w1r = _mm256_set1_pd(plan.TwiddleRe(1)[0]);
-  const __m256d w1i = _mm256_set1_pd(plan.TwiddleIm(1)[0]);
-  const __m256d w20r = _mm256_set1_pd(plan.TwiddleRe(2)[0]);
-  const __m256d w20i = _mm256_set1_pd(plan.TwiddleIm(2)[0]);
   const __m256d w21r = _mm256_set1_pd(plan.TwiddleRe(2)[1]);
   const __m256d w21i = _mm256_set1_pd(plan.TwiddleIm(2)[1]);
-  const __m256d halfv = _mm256_set1_pd(0.5);
-  for (int32_t u = 0; u < q; u += 4) {
-    __m256d r[4], i[4];
-    for (int k = 0; k < 4; ++k) {
-      const int32_t at = u + off[k];
-      const __m256d xv = _mm256_cvtps_pd(_mm_loadu_ps(x + at));
-      const __m256d wv = _mm256_loadu_pd(w + at);
-      r[k] = i[k] = RoundToSingle4(_mm256_mul_pd(_mm256_mul_pd(wv, xv), halfv));
-    }
-    Butterfly4(r[0], i[0], r[1], i[1], w1r, w1i);
-    Butterfly4(r[2], i[2], r[3], i[3], w1r, w1i);
-    Butterfly4(r[0], i[0], r[2], i[2], w20r, w20i);
-    Butterfly4(r[1], i[1], r[3], i[3], w21r, w21i);
-    __m128 r0 = _mm256_cvtpd_ps(r[0]), r1 = _mm256_cvtpd_ps(r[1]);
-    __m128 r2 = _mm256_cvtpd_ps(r[2]), r3 = _mm256_cvtpd_ps(r[3]);
-    __m128 i0 = _mm256_cvtpd_ps(i[0]), i1 = _mm256_cvtpd_ps(i[1]);
-    __m128 i2 = _mm256_cvtpd_ps(i[2]), i3 = _mm256_cvtpd_ps(i[3]);
-    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);  // now row l = points 4g..4g+3 of lane l
-    _MM_TRANSPOSE4_PS(i0, i1, i2, i3);
-    _mm_storeu_ps(re + rev[u + 0], r0);
-    _mm_storeu_ps(im + rev[u + 0], i0);
-    _mm_storeu_ps(re + rev[u + 1], r1);
-    _mm_storeu_ps(im + rev[u + 1], i1);
-    _mm_storeu_ps(re + rev[u + 2], r2);
-    _mm_storeu_ps(im + rev[u + 2], i2);
-    _mm_storeu_ps(re + rev[u + 3], r3);
-    _mm_storeu_ps(im + rev[u + 3], i3);
+  Chain ch = chain;
+  for (int32_t u = 0; u < q; u += 8) {
+    __m256 r[4], i[4];
+    r[0] = i[0] = Taper8(x, w, u);
+    r[1] = i[1] = Taper8(x, w, u + 2 * q);
+    r[2] = i[2] = Taper8(x, w, u + q);
+    r[3] = i[3] = Taper8(x, w, u + 3 * q);
+    UnitButterfly8(r[0], i[0], r[1], i[1]);  // stage half = 1
+    UnitButterfly8(r[2], i[2], r[3], i[3]);
+    UnitButterfly8(r[0], i[0], r[2], i[2]);  // stage half = 2, m = 0
+    __m128 ar0 = _mm256_castps256_ps128(r[1]), ai0 = _mm256_castps256_ps128(i[1]);  // stage half = 2, m = 1
+    __m128 br0 = _mm256_castps256_ps128(r[3]), bi0 = _mm256_castps256_ps128(i[3]);
+    __m128 ar1 = _mm256_extractf128_ps(r[1], 1), ai1 = _mm256_extractf128_ps(i[1], 1);
+    __m128 br1 = _mm256_extractf128_ps(r[3], 1), bi1 = _mm256_extractf128_ps(i[3], 1);
+    Butterfly4(ar0, ai0, br0, bi0, w21r, w21i);
+    Butterfly4(ar1, ai1, br1, bi1, w21r, w21i);
+    r[1] = _mm256_set_m128(ar1, ar0);
+    i[1] = _mm256_set_m128(ai1, ai0);
+    r[3] = _mm256_set_m128(br1, br0);
+    i[3] = _mm256_set_m128(bi1, bi0);
+    StoreTransposed(re, rev + u, r[0], r[1], r[2], r[3]);
+    StoreTransposed(im, rev + u, i[0], i[1], i[2], i[3]);
+    ChainUnit4(ch);
+    ChainUnit4(ch);
   }
+  chain = ch;
 }
 
 // Butterflies m .. m+3 of one group (top at r0/i0, bottom at r1/i1).
@@ -241,9 +286,11 @@ HFD_AVX2 void Group4(float* r0, float* i0, float* r1, float* i1, const double* w
 }
 
 __attribute__((target("avx2"))) void StagesAvx2(float* re, float* im, const SpectrumPlan& plan, int32_t need,
-                                                int32_t from_half, int32_t to_half) {
+                                                int32_t from_half, int32_t to_half, Chain& chain) {
   const int32_t n = plan.N();
   const int32_t need4 = (need + 3) & ~3;
+  Chain ch = chain;
+  uint32_t tick = 0;
   for (int32_t half = from_half; half < n && half <= to_half; half *= 2) {
     const double* wr = plan.TwiddleRe(half);
     const double* wi = plan.TwiddleIm(half);
@@ -253,20 +300,25 @@ __attribute__((target("avx2"))) void StagesAvx2(float* re, float* im, const Spec
       float* i0 = im + g;
       for (int32_t m = 0; m < mend; m += 4) {
         Group4(r0 + m, i0 + m, r0 + half + m, i0 + half + m, wr + m, wi + m);
+        if ((++tick & 1) == 0) ChainUnit4(ch);
       }
     }
   }
+  chain = ch;
 }
 
 __attribute__((target("avx2"))) void TransformAvx2(const float* x, const SpectrumPlan& plan, float* re,
                                                     float* im, int32_t need, double mean, double& sumsq) {
-  if (plan.N() < 16) {
+  const int32_t n = plan.N();
+  if (n < 32) {
     TransformGeneric(x, plan, re, im, need, mean, sumsq);
     return;
   }
-  sumsq = SumSquaredDeviations(x, plan.N(), mean);
-  FirstPassAvx2(x, plan, re, im);
-  StagesAvx2(re, im, plan, need, 4, plan.N());
+  Chain chain{x, 0, n, mean, 0.0};
+  FirstPassAvx2(x, plan, re, im, chain);
+  StagesAvx2(re, im, plan, need, 4, n, chain);
+  ChainSteps(chain, n);  // the rest, if any
+  sumsq = chain.acc;
 }
 
 __attribute__((target("avx2"))) void AmplitudesAvx2(const float* re, const float* im, int32_t first,
@@ -323,25 +375,7 @@ __attribute__((target("avx512f"))) void StagesAvx512(float* re, float* im, const
   chain = ch;
 }
 
-// A butterfly whose twiddle is exactly (1.0, 0.0) (the first one of every
-// stage: the recurrence starts from wr = 1.0, wi = 0.0), on 8 lanes in single
-// precision. This is bit for bit the double computation: br*1, bi*0, their
-// difference or sum (one term is a signed zero) and bi*1 + br*0 are exact
-// in either precision, so tempr and tempi are single values computed
-// identically; and a single-precision sum or difference of two single values
-// equals the double one rounded to single (double rounding is innocuous for
-// +/- since 53 >= 2*24 + 2).
 #define HFD_AVX512_INL __attribute__((target("avx512f"), always_inline)) inline
-HFD_AVX512_INL void UnitButterfly8(__m256& ar, __m256& ai, __m256& br, __m256& bi) {
-  const __m256 one = _mm256_set1_ps(1.0f);
-  const __m256 zero = _mm256_setzero_ps();
-  const __m256 tempr = _mm256_sub_ps(_mm256_mul_ps(br, one), _mm256_mul_ps(bi, zero));
-  const __m256 tempi = _mm256_add_ps(_mm256_mul_ps(bi, one), _mm256_mul_ps(br, zero));
-  br = _mm256_sub_ps(ar, tempr);
-  bi = _mm256_sub_ps(ai, tempi);
-  ar = _mm256_add_ps(ar, tempr);
-  ai = _mm256_add_ps(ai, tempi);
-}
 
 // A general butterfly on 8 lanes in double, inputs and outputs single.
 HFD_AVX512_INL void Butterfly8(__m256& ar_, __m256& ai_, __m256& br_, __m256& bi_, __m512d wr, __m512d wi) {
@@ -355,27 +389,6 @@ HFD_AVX512_INL void Butterfly8(__m256& ar_, __m256& ai_, __m256& br_, __m256& bi
   bi_ = _mm512_cvtpd_ps(_mm512_sub_pd(ai, tempi));
   ar_ = _mm512_cvtpd_ps(_mm512_add_pd(ar, tempr));
   ai_ = _mm512_cvtpd_ps(_mm512_add_pd(ai, tempi));
-}
-
-// Rows r0..r3 (lane l = point 4g_l + row) to the four points of each lane,
-// stored at base[l] .. base[l]+3.
-HFD_AVX512_INL void StoreTransposed(float* out, const int32_t* base, __m256 r0, __m256 r1, __m256 r2, __m256 r3) {
-  const __m256 t0 = _mm256_unpacklo_ps(r0, r1);
-  const __m256 t1 = _mm256_unpackhi_ps(r0, r1);
-  const __m256 t2 = _mm256_unpacklo_ps(r2, r3);
-  const __m256 t3 = _mm256_unpackhi_ps(r2, r3);
-  const __m256 o0 = _mm256_shuffle_ps(t0, t2, 0x44);  // lanes 0 and 4
-  const __m256 o1 = _mm256_shuffle_ps(t0, t2, 0xEE);  // lanes 1 and 5
-  const __m256 o2 = _mm256_shuffle_ps(t1, t3, 0x44);  // lanes 2 and 6
-  const __m256 o3 = _mm256_shuffle_ps(t1, t3, 0xEE);  // lanes 3 and 7
-  _mm_storeu_ps(out + base[0], _mm256_castps256_ps128(o0));
-  _mm_storeu_ps(out + base[1], _mm256_castps256_ps128(o1));
-  _mm_storeu_ps(out + base[2], _mm256_castps256_ps128(o2));
-  _mm_storeu_ps(out + base[3], _mm256_castps256_ps128(o3));
-  _mm_storeu_ps(out + base[4], _mm256_extractf128_ps(o0, 1));
-  _mm_storeu_ps(out + base[5], _mm256_extractf128_ps(o1, 1));
-  _mm_storeu_ps(out + base[6], _mm256_extractf128_ps(o2, 1));
-  _mm_storeu_ps(out + base[7], _mm256_extractf128_ps(o3, 1));
 }
 
 // The fused first pass (taper, reordering, stages half = 1 and 2) on 8
@@ -419,7 +432,7 @@ __attribute__((target("avx512f"))) void TransformAvx512(const float* x, const Sp
   }
   Chain chain{x, 0, n, mean, 0.0};
   FirstPassAvx512(x, plan, re, im, chain);
-  StagesAvx2(re, im, plan, need, 4, 4);
+  StagesAvx2(re, im, plan, need, 4, 4, chain);
   StagesAvx512(re, im, plan, need, 8, chain);
   ChainSteps(chain, n);  // the rest, if any
   sumsq = chain.acc;

@@ -59,6 +59,27 @@ TEST_F(Window, DefaultWindowEchoesTheRecordingStart) {
   EXPECT_EQ(qdr[0], "Sugadaira     2008/ 5/ 1  9: 5  100Hz  512");
 }
 
+TEST_F(Window, WholeDayStepCountsForEveryDataLength) {
+  WriteRecording("20080501000000SGD-0.BIN", 0, Const(0), Const(0));
+  // From 00:00:00 the default window is the whole day: NcMax = kMax =
+  // trunc(86400 / TBlock) with TBlock = N * 0.01 s, and Na = N / 128.
+  const struct {
+    const char* n;
+    const char* echo;
+  } cases[] = {
+      {"512", "\r\nNcMax=      16875  kMax=      16875  Na=          4\r\n"},
+      {"1024", "\r\nNcMax=       8437  kMax=       8437  Na=          8\r\n"},
+      {"2048", "\r\nNcMax=       4218  kMax=       4218  Na=         16\r\n"},
+      {"4096", "\r\nNcMax=       2109  kMax=       2109  Na=         32\r\n"},
+  };
+  for (const auto& c : cases) {
+    RunResult r = Run(std::string("1\n") + c.n + "\n0\n1\n");
+    EXPECT_EQ(r.status, 0) << c.n;
+    ASSERT_GE(r.out.size(), std::string(c.echo).size());
+    EXPECT_EQ(r.out.substr(r.out.size() - std::string(c.echo).size()), c.echo) << c.n;
+  }
+}
+
 TEST_F(Window, StartAt2300AnalysesNcMaxBlocksThoughTheDataGoOn) {
   // 2830 records: 362240 samples, past midnight (360000 samples after 23:00).
   WriteRecording("20080501230000SGD-0.BIN", 2830, Const(0), Const(0));

@@ -1,5 +1,5 @@
-// Google Benchmark cases of the signal analysis (Parts 3.1 to 3.3):
-//  - one ComplexFFT of 1024 points (the literal routine of Part 3.2) and the
+// Google Benchmark cases of the signal analysis (taper, transform, block spectra):
+//  - one ComplexFFT of 1024 points (the literal routine) and the
 //    plan's fast transform of the same block (taper-free, all 1024 outputs,
 //    and pruned to the 0..12 Hz outputs the fast path forms);
 //  - a whole two-channel block of N = 1024 (both channels analysed plus the

@@ -77,7 +77,7 @@ __attribute__((target("avx2"), always_inline)) inline void ChainUnit4(Chain& ch)
 
 // ---------------------------------------------------------------- generic --
 
-// One butterfly of Part 3.2 B.5.1 (a = point i, b = point j = i + half).
+// One butterfly of the transform's stages (a = point i, b = point j = i + half).
 inline void Butterfly(float& ar_, float& ai_, float& br_, float& bi_, double wr, double wi) {
   const double br = static_cast<double>(br_);
   const double bi = static_cast<double>(bi_);

@@ -21,7 +21,7 @@ double SumSquaredDeviations(const float* x, int32_t n, double mean);
 
 // Taper (Hann, from the plan's table) of x[0..N-1], the block copied into the
 // complex sequence with equal real and imaginary parts, the bit-reversal
-// reordering and the butterfly stages of Part 3.2 with isign = +1 - all on
+// reordering and the butterfly stages of ComplexFFT with isign = +1 - all on
 // split arrays: on return re[k], im[k] hold point k of the transform for
 // k = 0 .. need-1, bit for bit what TaperWindow + ComplexFFT give in CData.
 // Only the butterflies that feed those points are formed (at every stage the
@@ -33,7 +33,7 @@ double SumSquaredDeviations(const float* x, int32_t n, double mean);
 void Transform(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need, double mean,
                double& sumsq);
 
-// Linear amplitudes of Part 3.3 step 3h for points first .. end-1:
+// Linear amplitudes of the block spectrum (a = sqrt(re^2 + im^2) * AmpNorm) for points first .. end-1:
 // out[k] = (float)(sqrt(re^2 + im^2) * AmpNorm), square root and products in
 // double (the vector square root is the correctly rounded IEEE one, as is
 // std::sqrt).

@@ -16,7 +16,7 @@ bool IsFftLength(int32_t n) {
 bool ComplexFFT(float* data, int32_t n, int32_t isign) {
   if (data == nullptr || !IsFftLength(n) || (isign != 1 && isign != -1)) return false;
 
-  // Positions are counted from 1 as in Part 3.2: D(p) is data[p - 1].
+  // Positions are counted from 1, as the routine is usually written: D(p) is data[p - 1].
   // Indices are 64-bit so that i + istep cannot overflow for n up to 2^30.
   auto D = [data](int64_t p) -> float& { return data[p - 1]; };
   const int64_t L = 2 * static_cast<int64_t>(n);

@@ -1,4 +1,4 @@
-// Complex FFT (Part 3.2): the iterative radix-2 decimation-in-time transform.
+// Complex FFT: the iterative radix-2 decimation-in-time transform.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ bool IsFftLength(int32_t n);
 // In-place, unnormalised transform of n complex points stored interleaved in
 // data[0..2n-1] (data[2k] real part, data[2k+1] imaginary part of point k):
 // point m becomes sum_k z(k) * exp(isign * 2 pi i k m / n). Exactly the
-// routine of Part 3.2: bit-reversal swaps, then butterfly stages whose
+// routine: bit-reversal swaps, then butterfly stages whose
 // twiddles come from the double-precision recurrence, single-precision data,
 // double-precision temporaries, the updates in the order written there.
 //

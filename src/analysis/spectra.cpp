@@ -38,7 +38,7 @@ void MeanAndSpread(BlockSpectra& s, int32_t n, int c) {
   s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
 }
 
-// Linear amplitude a of Part 3.3 step 3h, stored single.
+// Linear amplitude a of a bin, stored single.
 inline float Amplitude(float re, float im, float ampnorm) {
   const double r = static_cast<double>(re);
   const double i = static_cast<double>(im);

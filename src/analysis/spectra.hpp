@@ -14,7 +14,7 @@
 //   EndBlock(s);
 //
 // What each path leaves in the storage (SpectrumPlan, spectrum_plan.hpp):
-//  - Straightforward: everything exactly as Part 3.3 describes.
+//  - Straightforward: every step written plainly, every bin formed.
 //  - Fast: bit for bit the same values wherever an output can see them:
 //    AvAmp, S4Indx, DfFrqMx, DfAmpMx for both modes; in mode 2 also DfPhsMx,
 //    and DfFrq, DfAmp, DfPhs, SpcFrq, SpcAmp, SpcPhs of channels 1 and 2 for
@@ -69,7 +69,7 @@ struct BlockSpectra {
   alignas(64) std::array<float, kMaxSamples> FftIm{};
 };
 
-// The per-block operations of Part 3.3. c is the channel (1 or 2). With an
+// The per-block operations. c is the channel (1 or 2). With an
 // invalid plan they do nothing (BinPass returns 0).
 
 // Steps 1 and 2: IAvg += 1; peak values of channels 1 and 2 reset to
@@ -84,7 +84,7 @@ void AnalyseChannel(BlockSpectra& s, const SpectrumPlan& plan, int c);
 
 // Step 3a for a channel whose file did not open: DfAmp[c] = -60.0 and
 // DfPhs[c] = 0.0 on bins 1 .. N/2 (indices 0 .. N/2-1; the Nyquist bin is
-// left as it was, as Part 3.3 says), and AvAmp[c] = S4Indx[c] = 0.0 (never
+// left as it was), and AvAmp[c] = S4Indx[c] = 0.0 (never
 // another recording's figures).
 void FloorChannel(BlockSpectra& s, const SpectrumPlan& plan, int c);
 

@@ -27,7 +27,7 @@ SpectrumPlan::SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPat
   peak_first_ = -1;
   peak_end_ = -1;
   for (int32_t i = 0; i < nbins; ++i) {
-    // DfFrq(i) of Part 3.3: the integer 2(i-1) times dFreq, stored single.
+    // DfFrq(i): the integer 2(i-1) times dFreq, stored single.
     const float f = static_cast<float>(static_cast<double>(2 * i) * dFreq);
     freq_[static_cast<size_t>(i)] = f;
     // dFreq > 0: the frequencies never decrease, so both bands are runs.
@@ -53,7 +53,7 @@ SpectrumPlan::SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPat
     hann_[static_cast<size_t>(i)] = 1.0 - std::cos(static_cast<double>(i) * delta);
   }
 
-  // Bit reversal: the swaps of Part 3.2 leave input point rev(p) at point p.
+  // Bit reversal: the swaps of ComplexFFT leave input point rev(p) at point p.
   rev_.resize(static_cast<size_t>(n));
   int32_t bits = 0;
   while ((int32_t{1} << bits) < n) ++bits;

@@ -1,5 +1,5 @@
-// Per-run analysis plan (Part 3.3): built once from the run constants of
-// Part 1.2 and read by every block operation of spectra.hpp.
+// Per-run analysis plan: built once from the run constants (data length,
+// dFreq, output mode) and read by every block operation of spectra.hpp.
 //
 // Two paths compute the block analysis:
 //  - Straightforward: the Parts' arithmetic written plainly. TaperWindow and
@@ -23,11 +23,11 @@ enum class AnalysisPath { Fast, Straightforward };
 
 class SpectrumPlan {
  public:
-  // Largest data length the fixed storage of Part 3.3 holds (N/2+1 bins in
+  // Largest data length the fixed storage holds (N/2+1 bins in
   // 8192 slots, bins 1..N cleared).
   static constexpr int32_t kMaxLength = 8192;
 
-  // n: data length N; dFreq: 1/(2*N*dt) of Part 1.2 (as the driver computed
+  // n: data length N; dFreq: 1/(2*N*dt) of the run options (as the driver computed
   // it); iOutFmt: output mode 1 or 2. The plan is valid only for a supported
   // length (IsSupportedLength), a finite positive dFreq and a mode of 1 or 2;
   // an invalid plan makes every block operation a no-op (BinPass returns 0).
@@ -42,7 +42,7 @@ class SpectrumPlan {
   int32_t OutFmt() const { return outfmt_; }
   AnalysisPath Path() const { return path_; }
 
-  // Bins are 0-based here: bin index i is bin i+1 of Part 3.3.
+  // Bins are 0-based here: bin index i is bin i+1 in 1-based counting.
   int32_t NumBins() const { return n_ / 2 + 1; }
   // Number of bins with 0.0 <= DfFrq <= 12.0: spectrum-file lines per block.
   // They are the first NumSpectrumBins() bins.
@@ -63,14 +63,14 @@ class SpectrumPlan {
 
   // ---- fast-path tables (filled for every valid plan) ----
   // Hann window factors (1.0 - cos(k * delta)) for k = 0 .. N-1, delta the
-  // single-precision step of Part 3.1 widened to double.
+  // single-precision step of TaperWindow widened to double.
   const double* HannFactor() const { return hann_.data(); }
-  // Bit-reversal permutation: after the reordering of Part 3.2, complex point
+  // Bit-reversal permutation: after the reordering of ComplexFFT, complex point
   // p holds input point BitReverse()[p].
   const int32_t* BitReverse() const { return rev_.data(); }
   // Twiddles of the stage whose butterflies join half = 1, 2, 4, .., N/2
   // points: TwiddleRe(half)[m], TwiddleIm(half)[m], m = 0 .. half-1, exactly
-  // the (wr, wi) the recurrence of Part 3.2 gives (isign = +1).
+  // the (wr, wi) the recurrence of ComplexFFT gives (isign = +1).
   const double* TwiddleRe(int32_t half) const { return twr_.data() + half; }
   const double* TwiddleIm(int32_t half) const { return twi_.data() + half; }
   // The taper's WinScale (0.5, Hann) and AmpNorm = (float)(1.0 / (N * WinScale)).

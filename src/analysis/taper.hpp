@@ -1,4 +1,4 @@
-// Taper windows (Part 3.1).
+// Taper windows.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +10,11 @@ namespace hfd {
 inline constexpr double kTaperPi = 3.141592653589795;
 
 // Multiplies block[0..n-1] in place by the window of the given type and
-// returns its scale factor in WinScale, operation by operation as Part 3.1
-// describes: 0 rectangular (block untouched, WinScale 1.0), 1 triangular,
+// returns its scale factor in WinScale. Types: 0 rectangular (block untouched, WinScale 1.0), 1 triangular,
 // 2 Hann, 3 Hamming (WinScale 0.5 for types 1..3); any other type changes
 // nothing, WinScale included.
 //
-// Rejection (left to the implementer by Part 3.1): types 1..3 need n >= 2
+// Rejection (a choice made here): types 1..3 need n >= 2
 // (their step divides by n-1). For n < 2 (n = 1, 0 or negative), or a null
 // block, types 1..3 are treated like an unrecognised type: the call returns
 // at once and changes nothing, neither the block nor WinScale. No division

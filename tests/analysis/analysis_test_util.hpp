@@ -13,7 +13,7 @@ namespace hfd::testing_util {
 
 inline constexpr int32_t kLengths[] = {512, 1024, 2048, 4096};
 
-// dFreq exactly as Part 1.2 forms it: 1.0 / ((N * dt) * 2.0), dt = 0.01.
+// dFreq exactly as the options dialogue forms it: 1.0 / ((N * dt) * 2.0), dt = 0.01.
 inline double DFreqFor(int32_t n) { return 1.0 / ((static_cast<double>(n) * 0.01) * 2.0); }
 
 inline uint32_t Bits(float f) {
@@ -28,7 +28,7 @@ inline uint64_t Bits(double d) {
 }
 
 // Puts a channel's block into s.x and its running sum (double, in order)
-// into s.AvAmp[c], as the block reader of Part 2.3 hands it over.
+// into s.AvAmp[c], as the block reader hands it over.
 inline void LoadChannel(BlockSpectra& s, int c, const std::vector<float>& block) {
   double sum = 0.0;
   for (size_t j = 0; j < block.size(); ++j) {

@@ -1,4 +1,4 @@
-// Part 3.3 against an independent double-precision computation: a direct DFT
+// Block spectra against an independent double-precision computation: a direct DFT
 // of the tapered real block, times (1 + i).
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Part 3.2: complex FFT.
+// Complex FFT.
 #include <gtest/gtest.h>
 
 #include <cmath>

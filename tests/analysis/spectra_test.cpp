@@ -1,4 +1,4 @@
-// Part 3.3: block spectra and Doppler statistics, facts stated by the Part.
+// Block spectra and Doppler statistics: facts known in advance.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -52,7 +52,7 @@ struct Expected {
   int32_t spectrum_bins;
   float highest;
   int32_t band_bins;
-  int32_t first_band_bin;  // 1-based as in Part 3.3
+  int32_t first_band_bin;  // 1-based bin number
   float first_band_freq;
 };
 constexpr Expected kTable[] = {
@@ -106,7 +106,7 @@ TEST(SpectrumPlan, FastTablesHoldThePerCallValues) {
       EXPECT_EQ(Bits(plan.TwiddleRe(half)[0]), Bits(1.0));
       EXPECT_EQ(Bits(plan.TwiddleIm(half)[0]), Bits(0.0));
     }
-    // The reordering of Part 3.2 (run through ComplexFFT on n = 1 .. n points
+    // The reordering of ComplexFFT (run through ComplexFFT on n = 1 .. n points
     // would mix in the stages), checked as the bit-reversal permutation.
     for (int32_t p = 0; p < n; ++p) {
       const int32_t r = plan.BitReverse()[p];

@@ -1,4 +1,4 @@
-// Part 3.1: taper windows.
+// Taper windows.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -29,7 +29,7 @@ TEST(TaperWindow, SinglePrecisionStepBitPatterns) {
 }
 
 TEST(TaperWindow, StepWithExactPiIsTheSame) {
-  // Part 3.1: the single-precision step equals the one of the exact pi.
+  // The single-precision step equals the one of the exact pi.
   for (int32_t n : testing_util::kLengths) {
     const float exact = static_cast<float>((M_PI * 2.0) / static_cast<double>(n - 1));
     EXPECT_EQ(Bits(HannStep(n)), Bits(exact)) << n;

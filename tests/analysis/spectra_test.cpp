@@ -358,7 +358,7 @@ TEST(BlockSpectra, AveragingGroupCounter) {
 }
 
 TEST(BlockSpectra, LargerAveragingGroupAgreesBetweenPaths) {
-  // NAvg > 1 is not required by the Part; both paths still agree on it.
+  // NAvg > 1 is never used by the program; both paths still agree on it.
   std::mt19937_64 rng(21);
   auto a = std::make_unique<BlockSpectra>();
   auto b = std::make_unique<BlockSpectra>();

@@ -2,7 +2,7 @@
 // dFreq, output mode) and read by every block operation of spectra.hpp.
 //
 // Two paths compute the block analysis:
-//  - Straightforward: the Parts' arithmetic written plainly. TaperWindow and
+//  - Straightforward: the arithmetic written plainly. TaperWindow and
 //    ComplexFFT are called as they are for every channel and block (cosines
 //    and sines computed per call), every bin 0 .. 50 Hz is formed, phases
 //    always, the spectrum-file sums of all 10 channel slots are cleared.

@@ -152,6 +152,18 @@ TEST_F(Opening, UnopenableNamesGiveTheOpenErrorLineAndNoResultFile) {
                            "200805011300SGD.qdr"}));
 }
 
+TEST_F(Opening, ARecordingThatDidNotOpenAsksForNoTimeWindow) {
+  fs::create_directory(Path("20080501100000SGD-0.BIN"));
+  WriteRecording("20080501120000SGD-0.BIN", 8, Const(100), Const(200));
+  // Window answers for the second recording only: the first is skipped
+  // straight after its open error line.
+  RunResult r = Run("2\n512\n1\n500\n120000\n000000\n");
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(ReadFile("200805011200SGD.max")).size(), 3u);  // header, blocks 0 and 1
+  EXPECT_FALSE(Exists("200805011000SGD.max"));
+}
+
 TEST_F(Opening, ModeDecidesTheResultFilesNamedYearToMinuteAndStation) {
   // Seconds 59: dropped from the result names.
   WriteRecording("20080501120059SGD-0.BIN", 4, Const(100), Const(200));

@@ -224,6 +224,15 @@ TEST_F(Window, TimeAnswersAreReadAsThreeTwoColumnFields) {
   EXPECT_NE(r.out.find(ncmax), std::string::npos);
   EXPECT_NE(r.out.find(" NcMax=          1  kMax="), std::string::npos);
   EXPECT_NE(r.out.find(" NcMax=         11  kMax="), std::string::npos);
+
+  // Mode 1: the amplitude header carries the date and time of the first
+  // analysed block, 12:03, not the recording start.
+  RunResult one = Run("1\n512\n1\n3\n12 30 45\n1204\n");
+  EXPECT_EQ(one.status, 0);
+  const std::vector<std::string> qdr = Lines(ReadFile("200805011200SGD.qdr"));
+  ASSERT_EQ(qdr.size(), 4u + 11u);
+  EXPECT_EQ(qdr[0], "Sugadaira     2008/ 5/ 1 12: 3  100Hz  512");
+  EXPECT_EQ(Fields(qdr[4])[2], "   4.320");  // seconds of block 36: 4 + .32
 }
 
 }  // namespace

@@ -107,6 +107,28 @@ TEST_F(Opening, OnlyTheChannelZeroFileGivesChannelTwoTheFloorValues) {
   }
 }
 
+TEST_F(Opening, ADirectoryInPlaceOfTheChannelZeroFileLeavesChannelOneAtTheFloor) {
+  // The listed entry is a directory, so only the channel-1 file opens: the
+  // recording is processed with channel 1 at the floor values.
+  fs::create_directory(Path("20080501120000SGD-0.BIN"));
+  WriteChannel("20080501120000SGD-1.BIN", 8, RecordNumberTimes(1000));
+  RunResult r = Run("2\n512\n0\n1\n");
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.find("error"), std::string::npos);
+  const std::vector<std::string> max = Lines(ReadFile("200805011200SGD.max"));
+  ASSERT_EQ(max.size(), 3u);  // header and blocks 0 and 1 (records 1-8)
+  for (size_t i = 1; i < max.size(); ++i) {
+    const std::vector<std::string> f = Fields(max[i]);
+    ASSERT_EQ(f.size(), 15u) << max[i];
+    EXPECT_EQ(f[8], "  .000,  .000,   4.10") << max[i];
+    EXPECT_EQ(f[9], " -60.00") << max[i];
+    EXPECT_EQ(f[10], "    .00") << max[i];
+  }
+  // Channel 2 holds the data: block 0 is records 1-4, AvAmp 2500/65536.
+  EXPECT_EQ(Fields(max[1])[11].substr(0, 6), "  .038");
+}
+
 TEST_F(Opening, UnopenableNamesGiveTheOpenErrorLineAndNoResultFile) {
   // A directory named like a recording and no channel-1 file: neither opens.
   fs::create_directory(Path("20080501100000SGD-0.BIN"));

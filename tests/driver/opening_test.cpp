@@ -60,8 +60,9 @@ TEST_F(Opening, LowerCaseNameGivesLowerCaseFilesAndNoStationMatch) {
   RunResult r = Run("1\n512\n0\n1\n");
   ASSERT_FALSE(r.timedOut);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"20080315123000sgd-0.bin",
-                                                 "20080315123000sgd-1.bin", "200803151230sgd.qdr"}));
+  const std::vector<std::string> files = {"20080315123000sgd-0.bin", "20080315123000sgd-1.bin",
+                                          "200803151230sgd.qdr"};
+  EXPECT_EQ(Entries(), files);
   const std::vector<std::string> lines = Lines(ReadFile("200803151230sgd.qdr"));
   ASSERT_EQ(lines.size(), 6u);  // header and blocks 0 and 1 (records 1-8)
   EXPECT_EQ(lines[0], "sgd       " "    2008/ 3/15 12:30  100Hz  512");
@@ -192,8 +193,9 @@ TEST_F(Opening, ModeDecidesTheResultFilesNamedYearToMinuteAndStation) {
   WriteRecording("20080501120059SGD-0.BIN", 4, Const(100), Const(200));
   RunResult one = Run("1\n512\n0\n1\n");
   EXPECT_EQ(one.status, 0);
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"20080501120059SGD-0.BIN", "20080501120059SGD-1.BIN",
-                                                 "200805011200SGD.qdr"}));
+  const std::vector<std::string> mode1 = {"20080501120059SGD-0.BIN", "20080501120059SGD-1.BIN",
+                                          "200805011200SGD.qdr"};
+  EXPECT_EQ(Entries(), mode1);
   fs::remove(Path("200805011200SGD.qdr"));
   RunResult two = Run("2\n512\n0\n1\n");
   EXPECT_EQ(two.status, 0);

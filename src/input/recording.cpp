@@ -77,8 +77,11 @@ void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t 
   char ch0[kNameLength + 1], ch1[kNameLength + 1];
   ToCString(rec.ChFileName[0], ch0);
   ToCString(rec.ChFileName[1], ch1);
-  rec.ChOpenErr[1] = io.unit1.Open(ch0) ? 0 : 1;
-  rec.ChOpenErr[2] = io.unit2.Open(ch1) ? 0 : 1;
+  // A name that ends before the channel digit's position cannot name two
+  // different channel files (both would be the same name): neither opens.
+  const bool hasChannelDigit = std::strlen(ch0) >= 19;
+  rec.ChOpenErr[1] = hasChannelDigit && io.unit1.Open(ch0) ? 0 : 1;
+  rec.ChOpenErr[2] = hasChannelDigit && io.unit2.Open(ch1) ? 0 : 1;
   const int failures = rec.ChOpenErr[1] + rec.ChOpenErr[2];
 
   if (failures < 2) {

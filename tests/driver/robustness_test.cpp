@@ -210,8 +210,9 @@ TEST_F(Robustness, HostileDirectoryEntries) {
                     const std::string& attr5) {
     char num[6];
     std::snprintf(num, sizeof num, "%5d", n);
-    return " " + std::string(num) + "  " + name + std::string(30 - name.size(), ' ') + size9 +
-           "  " + attr5;
+    std::string line(" ");
+    line.append(num).append("  ").append(name).append(30 - name.size(), ' ');
+    return line.append(size9).append("  ").append(attr5);
   };
   // The dangling link shows the link's own size (its target's name, 7
   // characters); the directory link is a directory; the sparse file's size
@@ -230,6 +231,18 @@ TEST_F(Robustness, HostileDirectoryEntries) {
   EXPECT_NE(o.find("### Data file open error! FILE=20080504000000SGD-0.BIN"), std::string::npos);
   // The sparse file reads as zeros: every block up to midnight is analysed.
   EXPECT_EQ(Lines(ReadFile("200805050000KAK.qdr")).size(), 4u + 2109);
+}
+
+TEST_F(Robustness, NameCutBeforeItsChannelDigitNeverOpensOneFileAsBothChannels) {
+  // "20080501120000 x-0.BIN" is stored as "20080501120000": both channel
+  // names would be that same name, and so would the result files.
+  WriteText("20080501120000 x-0.BIN", "");
+  WriteChannel("20080501120000", 16, Const(500));
+  ChildRun r = RunChild(dir(), "2\n1024\n0\n1\n", 0, 0);
+  ASSERT_TRUE(WIFEXITED(r.rawStatus));
+  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 0) << r.err;
+  EXPECT_NE(r.out.find("### Data file open error! FILE=20080501120000"), std::string::npos) << r.out;
+  EXPECT_EQ(Entries().size(), 2u);  // no result file was created
 }
 
 TEST_F(Robustness, SixHundredRecordingsListFiveHundred) {

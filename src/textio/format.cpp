@@ -57,7 +57,14 @@ void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
       std::memset(rb.Field(w, scratch), '*', static_cast<size_t>(w));
       return;
     }
-    std::string_view t = it.text;
+    std::string_view t = it.text();
+    if (t.size() == 1 && nd.w == 1 && rb.col < kMaxRecord && rb.col >= rb.len) {
+      // A one-character separator: the common case, written directly.
+      if (rb.col > rb.len) std::memset(rb.buf + rb.len, ' ', static_cast<size_t>(rb.col - rb.len));
+      rb.buf[rb.col++] = t[0];
+      rb.len = rb.col;
+      return;
+    }
     if (nd.w < 0) {
       rb.Text(t);
       return;
@@ -237,8 +244,12 @@ void FormatPlan::Write(RecordSink& sink, Items items) const {
   Write(sink, items.begin(), static_cast<int>(items.size()));
 }
 
-void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
-  RecordBuilder rb;
+// Walks the format for `count` items. The visitor sees, in order: Take(node)
+// for each data descriptor that takes an item, Skip(n), Tab(column),
+// Slash() for every record ended inside the walk (a slash or a reversion),
+// and finally Finish(noAdvance) for the last record.
+template <class Visitor>
+void FormatPlan::Walk(int count, Visitor& v) const {
   struct Level {
     int open;
     int remaining;
@@ -248,30 +259,31 @@ void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
   int pos = 0;
   bool noAdvance = false;
   bool consumed = false;  // an item was taken since the last (re)start
-  if (count_ == 0) return;  // an empty plan writes nothing
-  for (long steps = 0;; ++steps) {
-    if (steps > kMaxWalkSteps) goto finish;
+  for (long steps = 0; steps <= kMaxWalkSteps; ++steps) {
     const Node& nd = nodes_[pos];
     switch (nd.op) {
       case Op::Int:
       case Op::Fixed:
       case Op::Chars:
-        if (idx == count) goto finish;
-        PutItem(rb, nd, items[idx++]);
+        if (idx == count) {
+          v.Finish(noAdvance);
+          return;
+        }
+        v.Take(nd);
+        ++idx;
         consumed = true;
         ++pos;
         break;
       case Op::Skip:
-        rb.col = rb.col + nd.w < 2 * kMaxRecord ? rb.col + nd.w : 2 * kMaxRecord;
+        v.Skip(nd.w);
         ++pos;
         break;
       case Op::Tab:
-        rb.col = nd.w - 1;
+        v.Tab(nd.w);
         ++pos;
         break;
       case Op::Slash:
-        sink.PutRecord(rb.View(), true);
-        rb.Reset();
+        v.Slash();
         noAdvance = false;
         ++pos;
         break;
@@ -292,10 +304,12 @@ void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
         }
         break;
       case Op::End:
-        if (idx == count || !consumed) goto finish;
+        if (idx == count || !consumed) {
+          v.Finish(noAdvance);
+          return;
+        }
         // Format reversion: end the record and resume at the last outermost group.
-        sink.PutRecord(rb.View(), true);
-        rb.Reset();
+        v.Slash();
         depth = 0;
         consumed = false;
         pos = reversion_;
@@ -303,8 +317,85 @@ void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
         break;
     }
   }
-finish:
-  sink.PutRecord(rb.View(), !noAdvance);
+  v.Finish(noAdvance);  // a walk that would run practically forever stops here
+}
+
+namespace {
+
+// Executes a walk at once: fields into the record, records to the sink.
+struct WritingVisitor {
+  RecordBuilder& rb;
+  RecordSink& sink;
+  const Item* items;
+  int idx = 0;
+  void Take(const FormatPlan::Node& nd) { PutItem(rb, nd, items[idx++]); }
+  void Skip(int n) { rb.col = rb.col + n < 2 * kMaxRecord ? rb.col + n : 2 * kMaxRecord; }
+  void Tab(int col) { rb.col = col - 1; }
+  void Slash() {
+    sink.PutRecord(rb.View(), true);
+    rb.Reset();
+  }
+  void Finish(bool noAdvance) { sink.PutRecord(rb.View(), !noAdvance); }
+};
+
+}  // namespace
+
+bool FormatPlan::BuildFlat(int count) const {
+  struct Recorder {
+    FlatOp* ops;
+    int n = 0;
+    bool overflow = false;
+    void Add(Op op, int w, int d, bool noAdvance = false) {
+      if (n == kMaxFlat) {
+        overflow = true;
+        return;
+      }
+      ops[n++] = {op, noAdvance, static_cast<int16_t>(w), static_cast<int16_t>(d)};
+    }
+    void Take(const Node& nd) { Add(nd.op, nd.w, nd.d); }
+    void Skip(int k) { Add(Op::Skip, k, 0); }
+    void Tab(int col) { Add(Op::Tab, col, 0); }
+    void Slash() { Add(Op::Slash, 0, 0); }
+    void Finish(bool noAdvance) { Add(Op::End, 0, 0, noAdvance); }
+  } rec{flat_};
+  Walk(count, rec);
+  flatFor_ = count;
+  flatLen_ = rec.overflow ? 0 : rec.n;
+  return flatLen_ > 0;
+}
+
+void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
+  if (count_ == 0) return;  // an empty plan writes nothing
+  RecordBuilder rb;
+  if (count != flatFor_) BuildFlat(count);
+  if (flatLen_ == 0) {
+    WritingVisitor v{rb, sink, items};
+    Walk(count, v);
+    return;
+  }
+  const Item* it = items;
+  for (const FlatOp* op = flat_; op != flat_ + flatLen_; ++op) {
+    switch (op->op) {
+      case Op::Int:
+      case Op::Fixed:
+      case Op::Chars:
+        PutItem(rb, Node{op->op, op->w, op->d, 1, 0}, *it++);
+        break;
+      case Op::Skip:
+        rb.col = rb.col + op->w < 2 * kMaxRecord ? rb.col + op->w : 2 * kMaxRecord;
+        break;
+      case Op::Tab:
+        rb.col = op->w - 1;
+        break;
+      case Op::Slash:
+        sink.PutRecord(rb.View(), true);
+        rb.Reset();
+        break;
+      default:  // End
+        sink.PutRecord(rb.View(), !op->noAdvance);
+        return;
+    }
+  }
 }
 
 int FormatPlan::IntWidths(int* widths, int max) const {
@@ -343,7 +434,7 @@ void WriteList(RecordSink& sink, const Item* items, int count) {
   for (const Item* p = items; p != items + count; ++p) {
     const Item& it = *p;
     if (it.kind == Item::Kind::Text) {
-      std::string_view t = it.text;
+      std::string_view t = it.text();
       while (static_cast<int>(t.size()) > kLimit - rb.len) {
         size_t room = static_cast<size_t>(kLimit - rb.len);
         rb.Text(t.substr(0, room));

@@ -18,16 +18,22 @@ namespace hfd {
 struct Item {
   enum class Kind : uint8_t { Int, Single, Double, Text };
   Kind kind;
-  int32_t i = 0;
-  float f = 0.0f;
-  double d = 0.0;
-  std::string_view text;
+  union {
+    int32_t i;
+    float f;
+    double d;
+    struct {
+      const char* p;
+      size_t n;
+    } t;
+  };
 
   Item(int32_t v) : kind(Kind::Int), i(v) {}
   Item(float v) : kind(Kind::Single), f(v) {}
   Item(double v) : kind(Kind::Double), d(v) {}
-  Item(std::string_view v) : kind(Kind::Text), text(v) {}
-  Item(const char* v) : kind(Kind::Text), text(v) {}
+  Item(std::string_view v) : kind(Kind::Text), t{v.data(), v.size()} {}
+  Item(const char* v) : Item(std::string_view(v)) {}
+  std::string_view text() const { return {t.p, t.n}; }
 };
 using Items = std::initializer_list<Item>;
 
@@ -77,6 +83,23 @@ class FormatPlan {
 
  private:
   bool Compile(std::string_view format, const char** why);
+  template <class Visitor>
+  void Walk(int count, Visitor& v) const;
+  bool BuildFlat(int count) const;
+
+  // The walk for one item count, flattened once into a straight list of
+  // field, position and record operations (the same count is written again
+  // and again). Built on first use; flatFor_ is the count it was built for.
+  struct FlatOp {
+    Op op;  // Int, Fixed, Chars, Skip, Tab, Slash (end a record), End (last record)
+    bool noAdvance;
+    int16_t w, d;
+  };
+  static constexpr int kMaxFlat = 96;
+  mutable FlatOp flat_[kMaxFlat];
+  mutable int flatLen_ = 0;   // 0: no usable flat list for flatFor_
+  mutable int flatFor_ = -1;
+
   Node nodes_[kMaxNodes];
   int count_ = 0;
   int reversion_ = 0;  // node index where format reversion resumes

@@ -61,6 +61,18 @@ void BM_FixedField(benchmark::State& state) {
 }
 BENCHMARK(BM_FixedField);
 
+void BM_FixedFieldInlineSingle(benchmark::State& state) {
+  const auto lines = SampleLines();
+  char out[16];
+  size_t i = 0;
+  for (auto _ : state) {
+    bool ok = hfd::FormatSingleFixedFast(out, lines[i++ & 1023].a1, 10, 3);
+    benchmark::DoNotOptimize(ok);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_FixedFieldInlineSingle);
+
 void BM_FixedFieldReference(benchmark::State& state) {
   const auto lines = SampleLines();
   char out[16];

@@ -22,6 +22,7 @@ int32_t SecondsOfDay(const TimeStamp& t);
 // Reads the block's records into x[0 .. Na*128-1] as single-precision samples
 // and their sum (in order, in double precision). `raw` holds Na*128 samples.
 // False when any record is missing or unreadable: the recording ends there.
+// SampleScale must be a power of two (it is 2^-16), which keeps the sum exact.
 bool ReadChannelBlock(ChannelFile& unit, int32_t IRecBase, int32_t Na, double SampleScale,
                       float* x, double& sum, int16_t* raw);
 

@@ -4,28 +4,46 @@
 #include <cstring>
 
 namespace hfd {
+namespace fixed_detail {
+
+const uint64_t kPow10[20] = {1ULL,
+                             10ULL,
+                             100ULL,
+                             1000ULL,
+                             10000ULL,
+                             100000ULL,
+                             1000000ULL,
+                             10000000ULL,
+                             100000000ULL,
+                             1000000000ULL,
+                             10000000000ULL,
+                             100000000000ULL,
+                             1000000000000ULL,
+                             10000000000000ULL,
+                             100000000000000ULL,
+                             1000000000000000ULL,
+                             10000000000000000ULL,
+                             100000000000000000ULL,
+                             1000000000000000000ULL,
+                             10000000000000000000ULL};
+
+const char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+}  // namespace fixed_detail
+
 namespace {
 
-constexpr uint64_t kPow10[20] = {1ULL,
-                                 10ULL,
-                                 100ULL,
-                                 1000ULL,
-                                 10000ULL,
-                                 100000ULL,
-                                 1000000ULL,
-                                 10000000ULL,
-                                 100000000ULL,
-                                 1000000000ULL,
-                                 10000000000ULL,
-                                 100000000000ULL,
-                                 1000000000000ULL,
-                                 10000000000000ULL,
-                                 100000000000000ULL,
-                                 1000000000000000ULL,
-                                 10000000000000000ULL,
-                                 100000000000000000ULL,
-                                 1000000000000000000ULL,
-                                 10000000000000000000ULL};
+using fixed_detail::kPow10;
+
+int DigitCount(uint64_t v) {
+  // Approximate digits from the bit length, then correct by one comparison.
+  const int bits = 64 - __builtin_clzll(v | 1);
+  const int guess = (bits * 1233) >> 12;  // floor(bits * log10(2))
+  return guess + (v >= kPow10[guess] ? 1 : 0);
+}
 
 void Stars(char* out, int w) { std::memset(out, '*', static_cast<size_t>(w)); }
 
@@ -260,12 +278,6 @@ void FormatFixedFieldReference(char* out, double value, bool single, int w, int 
 
 namespace {
 
-int DigitCount(uint64_t v) {
-  // Approximate digits from the bit length, then correct by one comparison.
-  const int bits = 64 - __builtin_clzll(v | 1);
-  const int guess = (bits * 1233) >> 12;  // floor(bits * log10(2))
-  return guess + (v >= kPow10[guess] ? 1 : 0);
-}
 
 // The scaled value N (the value times 10^d, rounded as the field rounds it)
 // without a general decimal expansion: |value| = m / 2^k, so value * 10^d
@@ -308,33 +320,93 @@ bool ScaledFast(double magnitude, bool single, int d, uint64_t& n) {
 
 }  // namespace
 
+// The same for a single-precision item, in 64-bit arithmetic: its 24-bit
+// significand times 10^d fits without a wider product.
+bool ScaledFastSingle(float magnitude, int d, uint64_t& n) {
+  if (d > 9) return false;
+  uint32_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const int biased = static_cast<int>((bits >> 23) & 0xFF);
+  if (biased == 0) return false;  // zero and subnormals: the general route
+  const uint64_t m = (bits & 0x7FFFFF) | 0x800000;
+  const int k = 150 - biased;  // magnitude = m / 2^k
+  if (k < 1 || k > 63) return false;
+  const uint64_t scaled = m * kPow10[d];
+  const uint64_t i = scaled >> k;
+  if (i >= kPow10[7]) return false;  // more than the 7 digits a single item keeps
+  const uint64_t r = scaled & ((1ULL << k) - 1);
+  const uint64_t half = 1ULL << (k - 1);
+  bool up = r >= half;
+  if (!up && half - r <= half / 8) {
+    const uint64_t p = kPow10[17 - (i ? DigitCount(i) : 0)];
+    up = static_cast<unsigned __int128>(half - r) * p <= half;
+  }
+  n = i + (up ? 1 : 0);
+  return true;
+}
+
 void FormatFixedField(char* out, double value, bool single, int w, int d) {
   uint64_t n;
-  if (w <= 0 || !std::isfinite(value) || d < 0 || !ScaledFast(std::fabs(value), single, d, n)) {
+  bool fast;
+  if (w <= 0 || d < 0 || !std::isfinite(value))
+    fast = false;
+  else if (value == 0.0)
+    fast = (n = 0, true);
+  else if (single)
+    fast = ScaledFastSingle(std::fabs(static_cast<float>(value)), d, n);
+  else
+    fast = ScaledFast(std::fabs(value), false, d, n);
+  if (!fast) {
     FormatFixedFieldReference(out, value, single, w, d);
     return;
   }
-  // Layout of N = value * 10^d, right-justified: sign, the integer digits
-  // (none when zero), the point, d decimals.
-  const int nd = n ? DigitCount(n) : 0;
+  // Layout of N = value * 10^d, built from the right: d decimals, the point,
+  // the integer digits (none when zero, a lone 0 when there are no decimals
+  // either), the sign; then right-justified in w columns.
+  const char* const kPairs = fixed_detail::kDigitPairs;
   const bool minus = n != 0 && std::signbit(value);
-  const int intDigits = nd > d ? nd - d : 0;
-  const bool zeroBeforePoint = d == 0 && n == 0;
-  const int need = (minus ? 1 : 0) + intDigits + (zeroBeforePoint ? 1 : 0) + 1 + d;
-  if (need > w) {
-    Stars(out, w);
-    return;
+  char tmp[48];
+  char* const end = tmp + sizeof tmp;
+  char* p = end;
+  int left = d;
+  for (; left >= 2; left -= 2) {
+    const char* pair = kPairs + 2 * (n % 100);
+    n /= 100;
+    *--p = pair[1];
+    *--p = pair[0];
   }
-  char* p = out + w;
-  for (int i = 0; i < d; ++i) {
+  if (left) {
     *--p = static_cast<char>('0' + n % 10);
     n /= 10;
   }
   *--p = '.';
-  if (zeroBeforePoint) *--p = '0';
-  for (; n; n /= 10) *--p = static_cast<char>('0' + n % 10);
+  if (d == 0 && n == 0 && !minus) *--p = '0';
+  for (; n >= 10; n /= 100) {
+    const char* pair = kPairs + 2 * (n % 100);
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (n) *--p = static_cast<char>('0' + n);
   if (minus) *--p = '-';
-  std::memset(out, ' ', static_cast<size_t>(p - out));
+  const long len = end - p;
+  if (len > w) {
+    Stars(out, w);
+    return;
+  }
+  // Short fields: plain loops beat calls into the C library here.
+  const long pad = w - len;
+  for (long i = 0; i < pad; ++i) out[i] = ' ';
+  for (long i = 0; i < len; ++i) out[pad + i] = p[i];
 }
+
+namespace fixed_detail {
+
+bool TieRoundsUp(uint64_t integerPart, uint64_t half, uint64_t remainder) {
+  // Up when (half - r) * 10^(17 - K) <= half, K the digits of the integer part.
+  const uint64_t p = kPow10[17 - (integerPart ? DigitCount(integerPart) : 0)];
+  return static_cast<unsigned __int128>(half - remainder) * p <= half;
+}
+
+}  // namespace fixed_detail
 
 }  // namespace hfd

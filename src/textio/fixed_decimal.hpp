@@ -9,6 +9,7 @@
 //   char i[5];  FormatIntField(i, -5, 5);                              // "   -5"
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace hfd {
@@ -19,6 +20,69 @@ void FormatFixedField(char* out, double value, bool single, int w, int d);
 // The same field through the full decimal expansion (the shortcut above must
 // always agree with it).
 void FormatFixedFieldReference(char* out, double value, bool single, int w, int d);
+
+namespace fixed_detail {
+extern const uint64_t kPow10[20];
+extern const char kDigitPairs[201];
+// The exact rounding decision next to a tie (rare): see FormatSingleFixedFast.
+bool TieRoundsUp(uint64_t integerPart, uint64_t half, uint64_t remainder);
+}  // namespace fixed_detail
+
+// Fw.d of a single-precision item in the common case (a normal value below
+// 2^23, at most 4 decimals), inline for the result-file lines. Returns false,
+// writing nothing, where the general routine must do the work. The value is
+// m / 2^k exactly; value * 10^d splits into the integer part i and the
+// remainder r / 2^k, and the field's two roundings (17 digits, then the d-th
+// decimal, both half up) raise i by one exactly when r >= half, or r lies just
+// below half by no more than the 17-digit rounding can make up.
+inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
+  using namespace fixed_detail;
+  const uint32_t bits = std::bit_cast<uint32_t>(value);
+  const int biased = static_cast<int>((bits >> 23) & 0xFF);
+  const int k = 150 - biased;
+  if (biased == 0 || k < 1 || k > 63 || d > 4) return false;
+  const uint64_t m = (bits & 0x7FFFFF) | 0x800000;
+  const uint64_t scaled = m * kPow10[d];
+  const uint64_t i = scaled >> k;
+  if (i >= 10000000) return false;
+  const uint64_t r = scaled & ((1ULL << k) - 1);
+  const uint64_t half = 1ULL << (k - 1);
+  uint64_t n = i;
+  if (r >= half || (half - r <= half / 8 && TieRoundsUp(i, half, r))) ++n;
+  const bool minus = (bits >> 31) != 0 && n != 0;
+  char tmp[16];
+  char* const end = tmp + sizeof tmp;
+  char* p = end;
+  int left = d;
+  for (; left >= 2; left -= 2) {
+    const char* pair = kDigitPairs + 2 * (n % 100);
+    n /= 100;
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (left) {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  *--p = '.';
+  if (d == 0 && n == 0 && !minus) *--p = '0';
+  for (; n >= 10; n /= 100) {
+    const char* pair = kDigitPairs + 2 * (n % 100);
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (n) *--p = static_cast<char>('0' + n);
+  if (minus) *--p = '-';
+  const long len = end - p;
+  if (len > w) {
+    for (int c = 0; c < w; ++c) out[c] = '*';
+    return true;
+  }
+  const long pad = w - len;
+  for (long c = 0; c < pad; ++c) out[c] = ' ';
+  for (long c = 0; c < len; ++c) out[pad + c] = p[c];
+  return true;
+}
 
 // The first 18 significant decimal digits of |value| (> 0, finite), truncated,
 // as an integer in [1e17, 1e18), and the exponent e with

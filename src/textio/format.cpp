@@ -90,7 +90,7 @@ void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
   }
   switch (it.kind) {  // Op::Fixed
     case Item::Kind::Single:
-      FormatFixedField(at, it.f, true, nd.w, nd.d);
+      if (!FormatSingleFixedFast(at, it.f, nd.w, nd.d)) FormatFixedField(at, it.f, true, nd.w, nd.d);
       break;
     case Item::Kind::Double:
       FormatFixedField(at, it.d, false, nd.w, nd.d);

@@ -223,11 +223,16 @@ TEST(FixedField, ShortcutAgreesWithFullExpansion) {
   std::mt19937_64 rng(2024);
   std::uniform_real_distribution<double> expo(-8.0, 9.0);
   char a[40], b[40];
+  char c[40];
   auto check = [&](double v, bool single, int w, int d) {
     FormatFixedField(a, v, single, w, d);
     FormatFixedFieldReference(b, v, single, w, d);
     ASSERT_EQ(std::string(a, static_cast<size_t>(w)), std::string(b, static_cast<size_t>(w)))
         << v << " single=" << single << " F" << w << "." << d;
+    if (single && FormatSingleFixedFast(c, static_cast<float>(v), w, d)) {
+      ASSERT_EQ(std::string(c, static_cast<size_t>(w)), std::string(b, static_cast<size_t>(w)))
+          << v << " inline F" << w << "." << d;
+    }
   };
   for (int i = 0; i < 200000; ++i) {
     double v = std::pow(10.0, expo(rng)) * ((rng() & 1) ? -1.0 : 1.0);
@@ -235,6 +240,7 @@ TEST(FixedField, ShortcutAgreesWithFullExpansion) {
     const bool single = (i & 1) != 0;
     if (single) v = static_cast<float>(v);
     check(v, single, 30, d);
+    check(v, single, 7, d % 4);  // narrow fields: asterisks agree too
   }
   // Values sitting on or right next to a decimal tie at the last kept place,
   // where the 17-digit rounding decides the outcome.

@@ -1,0 +1,91 @@
+#include "input/block_reader.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <vector>
+
+namespace hfd {
+namespace {
+
+TEST(BlockTime, StampsCountPastMidnight) {
+  TimeStamp start;
+  start.kYear = 2008;
+  start.kMonth = 5;
+  start.kDay = 15;
+  start.kH = 12;
+  start.Secs = 43200.0;
+  TimeStamp t;
+  const double tblock512 = 512 * 0.01;
+  StampBlock(start, tblock512 * 3, t);
+  EXPECT_EQ(t.Secs, 43200.0 + tblock512 * 3);
+  EXPECT_EQ(t.kH, 12);
+  EXPECT_EQ(t.kM, 0);
+  EXPECT_EQ(t.kS, 15);
+  EXPECT_EQ(SecondsOfDay(t), 43215);
+
+  start.kH = 23;
+  start.kM = 59;
+  start.Secs = 86340.0;
+  StampBlock(start, (1024 * 0.01) * 6, t);  // 86401.44 s
+  EXPECT_EQ(t.kDay, 16);
+  EXPECT_EQ(t.kMonth, 5);
+  EXPECT_EQ(t.kH, 24);
+  EXPECT_EQ(t.kM, 0);
+  EXPECT_EQ(t.kS, 1);
+  EXPECT_EQ(SecondsOfDay(t), 86401);
+}
+
+TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
+  namespace fs = std::filesystem;
+  const fs::path path =
+      fs::temp_directory_path() / ("hfd_block_" + std::to_string(getpid()) + "-0.BIN");
+  std::mt19937 rng(3);
+  std::vector<int16_t> samples(32 * 128);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (i < 128)
+      samples[i] = -32768;  // a whole record at the extreme
+    else if (i < 256)
+      samples[i] = 32767;
+    else
+      samples[i] = static_cast<int16_t>(rng());
+  }
+  {
+    std::ofstream f(path, std::ios::binary);
+    for (int16_t v : samples) {
+      const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+      f.write(b, 2);
+    }
+  }
+  ChannelFile ch;
+  ASSERT_TRUE(ch.Open(path.c_str()));
+  const double scale = 1.52587890625E-05;
+  std::vector<float> x(4096);
+  std::vector<int16_t> raw(4096);
+  for (int na : {4, 8, 16, 32}) {
+    for (int base = 0; base + na <= 32; base += na) {
+      double sum = -1.0;
+      ASSERT_TRUE(ReadChannelBlock(ch, base, na, scale, x.data(), sum, raw.data()));
+      double plain = 0.0;
+      for (int j = 0; j < na * 128; ++j) {
+        const float v = static_cast<float>(samples[static_cast<size_t>(base * 128 + j)] * scale);
+        ASSERT_EQ(x[static_cast<size_t>(j)], v);
+        plain += v;
+      }
+      ASSERT_EQ(std::memcmp(&sum, &plain, sizeof sum), 0) << na << " " << base;
+    }
+  }
+  double sum;
+  ASSERT_TRUE(ReadChannelBlock(ch, 0, 4, scale, x.data(), sum, raw.data()));
+  EXPECT_EQ(x[0], -0.5f);
+  EXPECT_EQ(x[128], 0.4999847412109375f);
+  EXPECT_FALSE(ReadChannelBlock(ch, 30, 4, scale, x.data(), sum, raw.data()));  // past the end
+  fs::remove(path);
+}
+
+}  // namespace
+}  // namespace hfd

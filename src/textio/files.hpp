@@ -49,7 +49,7 @@ class ResultFile final : public RecordSink {
   bool Abandon();
 
  private:
-  static constexpr size_t kBufSize = 1 << 16;
+  static constexpr size_t kBufSize = 1 << 18;
   FatalHandler& fatal_;
   int fd_ = -1;
   char name_[256] = {};

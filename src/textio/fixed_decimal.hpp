@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace hfd {
 
@@ -40,7 +41,7 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
   const uint32_t bits = std::bit_cast<uint32_t>(value);
   const int biased = static_cast<int>((bits >> 23) & 0xFF);
   const int k = 150 - biased;
-  if (biased == 0 || k < 1 || k > 63 || d > 4) return false;
+  if (biased == 0 || k < 1 || k > 63 || d > 4 || w > 16) return false;
   const uint64_t m = (bits & 0x7FFFFF) | 0x800000;
   const uint64_t scaled = m * kPow10[d];
   const uint64_t i = scaled >> k;
@@ -50,7 +51,10 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
   uint64_t n = i;
   if (r >= half || (half - r <= half / 8 && TieRoundsUp(i, half, r))) ++n;
   const bool minus = (bits >> 31) != 0 && n != 0;
-  char tmp[16];
+  // Built right-aligned in a blank-filled scratch field, then copied out
+  // with fixed-size moves (no library call for these short fields).
+  char tmp[32];
+  std::memset(tmp, ' ', sizeof tmp);
   char* const end = tmp + sizeof tmp;
   char* p = end;
   int left = d;
@@ -73,14 +77,17 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
   }
   if (n) *--p = static_cast<char>('0' + n);
   if (minus) *--p = '-';
-  const long len = end - p;
-  if (len > w) {
-    for (int c = 0; c < w; ++c) out[c] = '*';
-    return true;
+  if (end - p > w) std::memset(end - w, '*', static_cast<size_t>(w));  // too wide: asterisks
+  const char* src = end - w;
+  if (w >= 8) {
+    std::memcpy(out, src, 8);
+    std::memcpy(out + w - 8, src + w - 8, 8);
+  } else if (w >= 4) {
+    std::memcpy(out, src, 4);
+    std::memcpy(out + w - 4, src + w - 4, 4);
+  } else {
+    for (int c = 0; c < w; ++c) out[c] = src[c];
   }
-  const long pad = w - len;
-  for (long c = 0; c < pad; ++c) out[c] = ' ';
-  for (long c = 0; c < len; ++c) out[pad + c] = p[c];
   return true;
 }
 

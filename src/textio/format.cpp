@@ -14,17 +14,19 @@ namespace {
 // column (`col`, 0-based). Columns skipped by X or T are filled with blanks
 // only when a later field is written beyond them.
 struct RecordBuilder {
-  char buf[kMaxRecord];
+  // The record, then room for one field that would run past the record's
+  // limit: such a field is formatted there and dropped.
+  char buf[kMaxRecord + kMaxFieldWidth];
   int len = 0;
   int col = 0;
 
-  // Reserves w columns at the current column and returns where to write them
-  // (a scratch area when the field would run past the record limit).
-  char* Field(int w, char* scratch) {
+  // Reserves w columns (w <= kMaxFieldWidth) at the current column and
+  // returns where to write them.
+  char* Field(int w) {
     if (w < 0) w = 0;
     if (col + w > kMaxRecord) {
       col += w;
-      return scratch;
+      return buf + kMaxRecord;
     }
     if (col > len) std::memset(buf + len, ' ', static_cast<size_t>(col - len));
     char* at = buf + col;
@@ -33,10 +35,12 @@ struct RecordBuilder {
     return at;
   }
   void Text(std::string_view t) {
-    char scratch[kMaxRecord];
-    int w = static_cast<int>(t.size() < static_cast<size_t>(kMaxRecord) ? t.size() : kMaxRecord);
-    char* at = Field(w, scratch);
-    std::memcpy(at, t.data(), static_cast<size_t>(w));
+    const int w = static_cast<int>(t.size() < static_cast<size_t>(kMaxRecord) ? t.size() : kMaxRecord);
+    if (col + w > kMaxRecord) {
+      col += w;
+      return;
+    }
+    std::memcpy(Field(w), t.data(), static_cast<size_t>(w));
   }
   void Reset() { len = col = 0; }
   std::string_view View() const { return {buf, static_cast<size_t>(len)}; }
@@ -49,12 +53,11 @@ struct RecordBuilder {
 }
 
 void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
-  char scratch[kMaxRecord];
   using Op = FormatPlan::Op;
   if (nd.op == Op::Chars) {
     if (it.kind != Item::Kind::Text) {
       int w = nd.w < 0 ? 1 : nd.w;
-      std::memset(rb.Field(w, scratch), '*', static_cast<size_t>(w));
+      std::memset(rb.Field(w), '*', static_cast<size_t>(w));
       return;
     }
     std::string_view t = it.text();
@@ -70,7 +73,7 @@ void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
       return;
     }
     int w = nd.w;
-    char* at = rb.Field(w, scratch);
+    char* at = rb.Field(w);
     if (static_cast<int>(t.size()) >= w) {
       std::memcpy(at, t.data(), static_cast<size_t>(w));
     } else {
@@ -80,7 +83,7 @@ void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
     }
     return;
   }
-  char* at = rb.Field(nd.w, scratch);
+  char* at = rb.Field(nd.w);
   if (nd.op == Op::Int) {
     if (it.kind == Item::Kind::Int)
       FormatIntField(at, it.i, nd.w);

@@ -38,12 +38,7 @@ namespace {
 
 using fixed_detail::kPow10;
 
-int DigitCount(uint64_t v) {
-  // Approximate digits from the bit length, then correct by one comparison.
-  const int bits = 64 - __builtin_clzll(v | 1);
-  const int guess = (bits * 1233) >> 12;  // floor(bits * log10(2))
-  return guess + (v >= kPow10[guess] ? 1 : 0);
-}
+using fixed_detail::DigitCount;
 
 void Stars(char* out, int w) { std::memset(out, '*', static_cast<size_t>(w)); }
 

@@ -24,6 +24,12 @@ void FormatFixedFieldReference(char* out, double value, bool single, int w, int 
 
 namespace fixed_detail {
 extern const uint64_t kPow10[20];
+// Decimal digits of v (1 for 0).
+inline int DigitCount(uint64_t v) {
+  const int bits = 64 - __builtin_clzll(v | 1);
+  const int guess = (bits * 1233) >> 12;  // floor(bits * log10(2))
+  return guess + (v >= kPow10[guess] ? 1 : 0);
+}
 extern const char kDigitPairs[201];
 // The exact rounding decision next to a tie (rare): see FormatSingleFixedFast.
 bool TieRoundsUp(uint64_t integerPart, uint64_t half, uint64_t remainder);
@@ -51,12 +57,27 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
   uint64_t n = i;
   if (r >= half || (half - r <= half / 8 && TieRoundsUp(i, half, r))) ++n;
   const bool minus = (bits >> 31) != 0 && n != 0;
-  // Built right-aligned in a blank-filled scratch field, then copied out
-  // with fixed-size moves (no library call for these short fields).
-  char tmp[32];
-  std::memset(tmp, ' ', sizeof tmp);
-  char* const end = tmp + sizeof tmp;
-  char* p = end;
+  const int digits = n ? DigitCount(n) : 0;
+  const int intDigits = digits > d ? digits - d : 0;
+  const bool zeroBeforePoint = d == 0 && n == 0;
+  if ((minus ? 1 : 0) + intDigits + (zeroBeforePoint ? 1 : 0) + 1 + d > w) {
+    for (int c = 0; c < w; ++c) out[c] = '*';
+    return true;
+  }
+  // Blanks first with fixed-size stores (w is 4..16 here, or shorter), then
+  // the characters from the right. Nothing is read back from what was just
+  // stored, so no store has to be forwarded to a wider load.
+  static constexpr char kBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  if (w >= 8) {
+    std::memcpy(out, kBlanks, 8);
+    std::memcpy(out + w - 8, kBlanks, 8);
+  } else if (w >= 4) {
+    std::memcpy(out, kBlanks, 4);
+    std::memcpy(out + w - 4, kBlanks, 4);
+  } else {
+    for (int c = 0; c < w; ++c) out[c] = ' ';
+  }
+  char* p = out + w;
   int left = d;
   for (; left >= 2; left -= 2) {
     const char* pair = kDigitPairs + 2 * (n % 100);
@@ -69,7 +90,7 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
     n /= 10;
   }
   *--p = '.';
-  if (d == 0 && n == 0 && !minus) *--p = '0';
+  if (zeroBeforePoint) *--p = '0';
   for (; n >= 10; n /= 100) {
     const char* pair = kDigitPairs + 2 * (n % 100);
     *--p = pair[1];
@@ -77,17 +98,6 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
   }
   if (n) *--p = static_cast<char>('0' + n);
   if (minus) *--p = '-';
-  if (end - p > w) std::memset(end - w, '*', static_cast<size_t>(w));  // too wide: asterisks
-  const char* src = end - w;
-  if (w >= 8) {
-    std::memcpy(out, src, 8);
-    std::memcpy(out + w - 8, src + w - 8, 8);
-  } else if (w >= 4) {
-    std::memcpy(out, src, 4);
-    std::memcpy(out + w - 4, src + w - 4, 4);
-  } else {
-    for (int c = 0; c < w; ++c) out[c] = src[c];
-  }
   return true;
 }
 

@@ -245,6 +245,21 @@ TEST_F(Robustness, NameCutBeforeItsChannelDigitNeverOpensOneFileAsBothChannels) 
   EXPECT_EQ(Entries().size(), 2u);  // no result file was created
 }
 
+TEST_F(Robustness, NamesWithFormatCharactersAndNonAsciiBytes) {
+  // Listed byte for byte; such names are not date-stamped, so choosing one
+  // ends the run with the conversion report, after the earlier recordings.
+  WriteRecording("20080501000000SGD-0.BIN", 8, Const(10), Const(20));
+  WriteText("2008050200%s%n(a5,\\)-0.BIN", "");
+  WriteText("20080503000000\xce\xa9\xce\xa9-0.BIN", "");
+  ChildRun r = RunChild(dir(), "1\n1024\n0\n500\n", 0, 0);
+  ASSERT_TRUE(WIFEXITED(r.rawStatus));
+  EXPECT_NE(r.out.find("2008050200%s%n(a5,\\)-0.BIN"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("20080503000000\xce\xa9\xce\xa9-0.BIN"), std::string::npos);
+  EXPECT_EQ(Lines(ReadFile("200805010000SGD.qdr")).size(), 5u);  // header + 1 block
+  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  EXPECT_NE(r.err.find("run-time error F6101: READ(internal)"), std::string::npos) << r.err;
+}
+
 TEST_F(Robustness, SixHundredRecordingsListFiveHundred) {
   for (int i = 0; i < 600; ++i) {
     char name[40];

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "output/record_capture.hpp"
+#include "textio/record_capture.hpp"
 
 namespace hfd {
 namespace {

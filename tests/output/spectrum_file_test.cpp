@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "output/record_capture.hpp"
+#include "textio/record_capture.hpp"
 
 namespace hfd {
 namespace {

@@ -13,7 +13,7 @@
 namespace hfd {
 namespace {
 
-using test::Capture;
+using test::Records;
 
 std::string F(double v, bool single, int w, int d) {
   std::string s(static_cast<size_t>(w), '?');
@@ -119,28 +119,28 @@ TEST(IntField, WidthsSignsAndOverflow) {
 }
 
 TEST(FormatPlan, DescriptorsGroupsAndRecords) {
-  Capture c;
+  Records c;
   FormatPlan("(f6.3,2(a1,f10.3,a1,f7.1))")
       .Write(c, {0.5f, "\t", 12.25f, "\t", -3.5f, "\t", 1234.5678f, "\t", 75.25f});
   EXPECT_EQ(c.Only(), "  .500\t    12.250\t   -3.5\t  1234.568\t   75.3");
 
-  Capture t;
+  Records t;
   FormatPlan("(t6,a4,a9,a7)").Write(t, {"CH\t\t", "5006kHz\t\t", "8006kHz"});
   EXPECT_EQ(t.Only(), "     CH\t\t5006kHz\t\t8006kHz");
 
   // A slash before the closing parenthesis leaves one empty record.
-  Capture p;
+  Records p;
   FormatPlan("(2i5,a1,5(i2,a1),i6/2(5x,5f10.3/))")
       .Write(p, {0, 2008, "/", 5, "/", 1, " ", 12, ":", 0, ":", 0, " ", 43200, 0.001, 1.234,
                  8.008f, 75.31f, -23.47f, -0.002, 0.987, 7.91f, 68.02f, 151.06f});
-  ASSERT_EQ(p.records.size(), 4u);
-  EXPECT_EQ(p.records[0], "    0 2008/ 5/ 1 12: 0: 0  43200");
-  EXPECT_EQ(p.records[1], "           .001     1.234     8.008    75.310   -23.470");
-  EXPECT_EQ(p.records[2], "          -.002      .987     7.910    68.020   151.060");
-  EXPECT_EQ(p.records[3], "");
+  ASSERT_EQ(p.lines.size(), 4u);
+  EXPECT_EQ(p.lines[0], "    0 2008/ 5/ 1 12: 0: 0  43200");
+  EXPECT_EQ(p.lines[1], "           .001     1.234     8.008    75.310   -23.470");
+  EXPECT_EQ(p.lines[2], "          -.002      .987     7.910    68.020   151.060");
+  EXPECT_EQ(p.lines[3], "");
 
   // The group 4(...) stops at the first data descriptor after the last item.
-  Capture q;
+  Records q;
   FormatPlan("(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))")
       .Write(q, {12, "\t", 0, "\t", 10.24, "\t", 8.1055f, "\t", 74.87f, "\t", 7.9102f, "\t",
                  67.55f});
@@ -148,40 +148,40 @@ TEST(FormatPlan, DescriptorsGroupsAndRecords) {
   EXPECT_TRUE(q.advances[0]);
 
   // "\" in the final stretch leaves the record open.
-  Capture r;
+  Records r;
   FormatPlan("(a,\\)").Write(r, {" prompt: "});
   EXPECT_EQ(r.Only(), " prompt: ");
   EXPECT_FALSE(r.advances[0]);
-  Capture r2;
+  Records r2;
   FormatPlan("(\\,a13,a8,a7)").Write(r2, {"hh\tmm\tss.mmm\t", "Hz\tdBuV\t", "Hz\tdBuV"});
   EXPECT_EQ(r2.Only(), "hh\tmm\tss.mmm\tHz\tdBuV\tHz\tdBuV");
   EXPECT_TRUE(r2.advances[0]);
 
   // Aw pads on the left or keeps the leftmost characters; A uses the item length.
-  Capture a;
+  Records a;
   FormatPlan("(a6,a3,a)").Write(a, {"ABCDE", "LONGER", "xy "});
   EXPECT_EQ(a.Only(), " ABCDELONxy ");
 
   // Trailing skips leave no blanks; T moves left and overwrites.
-  Capture x;
+  Records x;
   FormatPlan("(a2,5x)").Write(x, {"ab"});
   EXPECT_EQ(x.Only(), "ab");
-  Capture tl;
+  Records tl;
   FormatPlan("(a5,t2,a1)").Write(tl, {"abcde", "X"});
   EXPECT_EQ(tl.Only(), "aXcde");
 }
 
 TEST(FormatPlan, ReversionAndUppercase) {
-  Capture c;
+  Records c;
   FormatPlan("(I3)").Write(c, {1, 2, 3});
-  ASSERT_EQ(c.records.size(), 3u);
-  EXPECT_EQ(c.records[2], "  3");
-  Capture g;
+  ASSERT_EQ(c.lines.size(), 3u);
+  EXPECT_EQ(c.lines[2], "  3");
+  Records g;
   FormatPlan("(a2,2(i2))").Write(g, {"x=", 1, 2, 3, 4, 5});
-  ASSERT_EQ(g.records.size(), 3u);
-  EXPECT_EQ(g.records[0], "x= 1 2");
-  EXPECT_EQ(g.records[1], " 3 4");
-  EXPECT_EQ(g.records[2], " 5");
+  ASSERT_EQ(g.lines.size(), 3u);
+  EXPECT_EQ(g.lines[0], "x= 1 2");
+  EXPECT_EQ(g.lines[1], " 3 4");
+  EXPECT_EQ(g.lines[2], " 5");
   int w[8];
   EXPECT_EQ(FormatPlan("(i4,5i2)").IntWidths(w, 8), 6);
   EXPECT_EQ(w[0], 4);
@@ -190,27 +190,27 @@ TEST(FormatPlan, ReversionAndUppercase) {
 }
 
 TEST(ListDirected, BlanksWidthsAndWrapping) {
-  Capture c;
+  Records c;
   WriteList(c, {"NcMax=", 8437, "  kMax=", 8437, "  Na=", 8});
   EXPECT_EQ(c.Only(), " NcMax=       8437  kMax=       8437  Na=          8");
-  Capture n;
+  Records n;
   WriteList(n, {"IBlockLength=", 256, 7});
   EXPECT_EQ(n.Only(), " IBlockLength=        256           7");
-  Capture e;
+  Records e;
   WriteList(e, {"=== Error!  iNumber=", -1});
   EXPECT_EQ(e.Only(), " === Error!  iNumber=         -1");
   // Seven integers need 1 + 11 + 6*12 = 84 columns: the seventh starts a new record.
-  Capture w;
+  Records w;
   WriteList(w, {1, 2, 3, 4, 5, 6, 7});
-  ASSERT_EQ(w.records.size(), 2u);
-  EXPECT_EQ(w.records[0].size(), 72u);
-  EXPECT_EQ(w.records[1], "           7");
-  Capture t;
+  ASSERT_EQ(w.lines.size(), 2u);
+  EXPECT_EQ(w.lines[0].size(), 72u);
+  EXPECT_EQ(w.lines[1], "           7");
+  Records t;
   const std::string longText(100, 'x');
   WriteList(t, {std::string_view(longText)});
-  ASSERT_EQ(t.records.size(), 2u);
-  EXPECT_EQ(t.records[0].size(), 80u);
-  EXPECT_EQ(t.records[1], " " + std::string(21, 'x'));
+  ASSERT_EQ(t.lines.size(), 2u);
+  EXPECT_EQ(t.lines[0].size(), 80u);
+  EXPECT_EQ(t.lines[1], " " + std::string(21, 'x'));
 }
 
 }  // namespace

@@ -1,21 +1,30 @@
-// A RecordSink that keeps every record of a write, for tests.
+// A RecordSink that keeps every record handed to it, with its advance flag,
+// so that a write's lines can be compared character by character.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "textio/format.hpp"
 
 namespace hfd::test {
 
-struct Capture final : RecordSink {
-  std::vector<std::string> records;
+struct Records final : RecordSink {
+  std::vector<std::string> lines;
   std::vector<bool> advances;
   void PutRecord(std::string_view r, bool advance) override {
-    records.emplace_back(r);
+    lines.emplace_back(r);
     advances.push_back(advance);
   }
-  std::string Only() const { return records.size() == 1 ? records[0] : "<not one record>"; }
+  // The single record of a write.
+  std::string Only() const { return lines.size() == 1 ? lines[0] : "<not one record>"; }
+  bool AllEnded() const {
+    for (bool a : advances) {
+      if (!a) return false;
+    }
+    return true;
+  }
 };
 
 }  // namespace hfd::test

@@ -56,8 +56,9 @@ class IoSystem final : public FatalHandler {
 
   // Closes units 1 to 4 in order; result-file failures are fatal.
   void CloseUnits();
-  // Normal end of the run: closes the units, ends the console. Returns the
-  // exit status (1 when standard output could not be written).
+  // Normal end of the run: closes the units, ends the console, returns the
+  // exit status 0. A console that could not be written ends the run with the
+  // WRITE(CON) report instead (all result files are complete by then).
   int Finish();
 
   [[noreturn]] void FileFailure(Statement what, std::string_view unit, int errnum) override;

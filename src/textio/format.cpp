@@ -52,7 +52,8 @@ struct RecordBuilder {
   std::abort();
 }
 
-void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd, const Item& it) {
+inline __attribute__((always_inline)) void PutItem(RecordBuilder& rb, const FormatPlan::Node& nd,
+                                                  const Item& it) {
   using Op = FormatPlan::Op;
   if (nd.op == Op::Chars) {
     if (it.kind != Item::Kind::Text) {

@@ -2,7 +2,9 @@
 
 // GCC 12's AVX-512 conversion intrinsics start from an undefined vector and
 // trip -Wmaybe-uninitialized falsely.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <immintrin.h>
 

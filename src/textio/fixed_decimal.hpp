@@ -57,10 +57,11 @@ inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
   uint64_t n = i;
   if (r >= half || (half - r <= half / 8 && TieRoundsUp(i, half, r))) ++n;
   const bool minus = (bits >> 31) != 0 && n != 0;
-  const int digits = n ? DigitCount(n) : 0;
-  const int intDigits = digits > d ? digits - d : 0;
   const bool zeroBeforePoint = d == 0 && n == 0;
-  if ((minus ? 1 : 0) + intDigits + (zeroBeforePoint ? 1 : 0) + 1 + d > w) {
+  // The text is [-] integer digits (if any) . d decimals: it fits when the
+  // columns left for integer digits, `room`, hold those of n / 10^d.
+  const int room = w - 1 - d - (minus ? 1 : 0) - (zeroBeforePoint ? 1 : 0);
+  if (room < 0 || (room + d < 19 && n >= kPow10[room + d])) {
     for (int c = 0; c < w; ++c) out[c] = '*';
     return true;
   }

@@ -273,8 +273,7 @@ void FormatFixedFieldReference(char* out, double value, bool single, int w, int 
 
 namespace {
 
-
-// The scaled value N (the value times 10^d, rounded as the field rounds it)
+// The scaled value N of a double item (the value times 10^d, rounded as the field rounds it)
 // without a general decimal expansion: |value| = m / 2^k, so value * 10^d
 // splits exactly into an integer part I and a remainder r / 2^k. Rounding the
 // exact value half up at 17 significant digits and then half up at the d-th
@@ -282,7 +281,7 @@ namespace {
 // 10^(17-K) with K the kept digits. False where the shortcut does not apply
 // (huge or tiny magnitudes, more decimals than it handles, more significant
 // digits than the item keeps): the general expansion is used there.
-bool ScaledFast(double magnitude, bool single, int d, uint64_t& n) {
+bool ScaledFast(double magnitude, int d, uint64_t& n) {
   if (d > 9) return false;
   uint64_t m;
   int q;
@@ -295,7 +294,7 @@ bool ScaledFast(double magnitude, bool single, int d, uint64_t& n) {
   const unsigned __int128 r = scaled & ((static_cast<unsigned __int128>(1) << k) - 1);
   const auto i = static_cast<uint64_t>(ip);
   const int kept = i ? DigitCount(i) : 0;
-  if (kept > (single ? 7 : 16)) return false;
+  if (kept > 16) return false;  // a double item keeps 16 significant digits
   const uint64_t p = kPow10[17 - kept];
   const unsigned __int128 half = static_cast<unsigned __int128>(1) << (k - 1);
   // Up when r >= half - half / p, that is when (half - r) * p <= half; the
@@ -350,7 +349,7 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
   else if (single)
     fast = ScaledFastSingle(std::fabs(static_cast<float>(value)), d, n);
   else
-    fast = ScaledFast(std::fabs(value), false, d, n);
+    fast = ScaledFast(std::fabs(value), d, n);
   if (!fast) {
     FormatFixedFieldReference(out, value, single, w, d);
     return;

@@ -15,7 +15,7 @@ for t in list_answer time_answer format recording_name run; do
   cp -r "$corpus"/. "$work"/
   log="$work.log"
   echo "== fuzz_$t: replay of $(ls "$corpus" | wc -l) seeds, then ${seconds}s"
-  if ! "$build/fuzz_$t" -runs=0 "$corpus" >"$log" 2>&1; then
+  if ! "$build/fuzz_$t" -runs=0 -artifact_prefix="$work/" "$corpus" >"$log" 2>  if ! "$build/fuzz_$t" -runs=0 "$corpus" >"$log" 2>&1; then1; then
     cat "$log"; status=1
   fi
   if ! "$build/fuzz_$t" -max_total_time="$seconds" -max_len=70000 -timeout=10 -print_final_stats=1 \

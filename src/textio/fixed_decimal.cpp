@@ -342,7 +342,8 @@ bool ScaledFastSingle(float magnitude, int d, uint64_t& n) {
 void FormatFixedField(char* out, double value, bool single, int w, int d) {
   uint64_t n;
   bool fast;
-  if (w <= 0 || d < 0 || !std::isfinite(value))
+  // The layout below has room for the at most 9 decimals of the shortcuts.
+  if (w <= 0 || d < 0 || d > 9 || !std::isfinite(value))
     fast = false;
   else if (value == 0.0)
     fast = (n = 0, true);

@@ -64,6 +64,9 @@ TEST(FixedField, SingleItemsKeepSevenDigitsAndRoundHalfUp) {
   EXPECT_EQ(F(0.00004, false, 6, 3), "  .000");
   EXPECT_EQ(F(1e-30, false, 6, 3), "  .000");
   EXPECT_EQ(F(1e30, false, 6, 3), "******");
+  // Many decimals (the shortcuts handle at most 9): zero and small values.
+  EXPECT_EQ(F(0.0, false, 60, 50), std::string(9, ' ') + "." + std::string(50, '0'));
+  EXPECT_EQ(F(0.5f, true, 14, 12), " .500000000000");
 }
 
 TEST(FixedField, FastDigitsAgreeWithBigIntegerExpansion) {

@@ -15,7 +15,7 @@ for t in list_answer time_answer format recording_name run; do
   cp -r "$corpus"/. "$work"/
   log="$work.log"
   echo "== fuzz_$t: replay of $(ls "$corpus" | wc -l) seeds, then ${seconds}s"
-  if ! "$build/fuzz_$t" -runs=0 -artifact_prefix="$work/" "$corpus" >"$log" 2>  if ! "$build/fuzz_$t" -runs=0 "$corpus" >"$log" 2>&1; then1; then
+  if ! "$build/fuzz_$t" -runs=0 -artifact_prefix="$work/" "$corpus" >"$log" 2>&1; then
     cat "$log"; status=1
   fi
   if ! "$build/fuzz_$t" -max_total_time="$seconds" -max_len=70000 -timeout=10 -print_final_stats=1 \
@@ -24,6 +24,12 @@ for t in list_answer time_answer format recording_name run; do
     status=1
   fi
   grep -E '^stat::number_of_executed_units' "$log" || true
+  # Keep any input that failed, for replay: "$build/fuzz_$t" <file>.
+  if compgen -G "$work/crash-*" >/dev/null || compgen -G "$work/timeout-*" >/dev/null; then
+    mkdir -p "$build/findings/$t"
+    cp "$work"/crash-* "$work"/timeout-* "$build/findings/$t/" 2>/dev/null || true
+    echo "failing inputs kept in $build/findings/$t"
+  fi
   rm -rf "$work" "$log"
 done
 exit $status

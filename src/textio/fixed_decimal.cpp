@@ -314,31 +314,6 @@ bool ScaledFast(double magnitude, int d, uint64_t& n) {
 
 }  // namespace
 
-// The same for a single-precision item, in 64-bit arithmetic: its 24-bit
-// significand times 10^d fits without a wider product.
-bool ScaledFastSingle(float magnitude, int d, uint64_t& n) {
-  if (d > 9) return false;
-  uint32_t bits;
-  std::memcpy(&bits, &magnitude, sizeof bits);
-  const int biased = static_cast<int>((bits >> 23) & 0xFF);
-  if (biased == 0) return false;  // zero and subnormals: the general route
-  const uint64_t m = (bits & 0x7FFFFF) | 0x800000;
-  const int k = 150 - biased;  // magnitude = m / 2^k
-  if (k < 1 || k > 63) return false;
-  const uint64_t scaled = m * kPow10[d];
-  const uint64_t i = scaled >> k;
-  if (i >= kPow10[7]) return false;  // more than the 7 digits a single item keeps
-  const uint64_t r = scaled & ((1ULL << k) - 1);
-  const uint64_t half = 1ULL << (k - 1);
-  bool up = r >= half;
-  if (!up && half - r <= half / 8) {
-    const uint64_t p = kPow10[17 - (i ? DigitCount(i) : 0)];
-    up = static_cast<unsigned __int128>(half - r) * p <= half;
-  }
-  n = i + (up ? 1 : 0);
-  return true;
-}
-
 void FormatFixedField(char* out, double value, bool single, int w, int d) {
   uint64_t n;
   bool fast;
@@ -348,7 +323,7 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
   else if (value == 0.0)
     fast = (n = 0, true);
   else if (single)
-    fast = ScaledFastSingle(std::fabs(static_cast<float>(value)), d, n);
+    fast = ScaleSingle(std::bit_cast<uint32_t>(std::fabs(static_cast<float>(value))), d, n);
   else
     fast = ScaledFast(std::fabs(value), d, n);
   if (!fast) {

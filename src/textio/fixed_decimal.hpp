@@ -35,27 +35,37 @@ extern const char kDigitPairs[201];
 bool TieRoundsUp(uint64_t integerPart, uint64_t half, uint64_t remainder);
 }  // namespace fixed_detail
 
-// Fw.d of a single-precision item in the common case (a normal value below
-// 2^23, at most 4 decimals), inline for the result-file lines. Returns false,
-// writing nothing, where the general routine must do the work. The value is
-// m / 2^k exactly; value * 10^d splits into the integer part i and the
+// The scaled value n (value * 10^d, rounded as an F field of a single item
+// rounds it) of a normal single below 2^23 with at most 9 decimals: the value
+// is m / 2^k exactly; value * 10^d splits into the integer part i and the
 // remainder r / 2^k, and the field's two roundings (17 digits, then the d-th
 // decimal, both half up) raise i by one exactly when r >= half, or r lies just
-// below half by no more than the 17-digit rounding can make up.
-inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
+// below half by no more than the 17-digit rounding can make up. False where
+// this does not apply (the general routine then does the work).
+inline bool ScaleSingle(uint32_t bits, int d, uint64_t& n) {
   using namespace fixed_detail;
-  const uint32_t bits = std::bit_cast<uint32_t>(value);
   const int biased = static_cast<int>((bits >> 23) & 0xFF);
   const int k = 150 - biased;
-  if (biased == 0 || k < 1 || k > 63 || d > 4 || w > 16) return false;
+  if (biased == 0 || k < 1 || k > 63 || d > 9) return false;
   const uint64_t m = (bits & 0x7FFFFF) | 0x800000;
   const uint64_t scaled = m * kPow10[d];
   const uint64_t i = scaled >> k;
-  if (i >= 10000000) return false;
+  if (i >= 10000000) return false;  // more than the 7 digits a single item keeps
   const uint64_t r = scaled & ((1ULL << k) - 1);
   const uint64_t half = 1ULL << (k - 1);
-  uint64_t n = i;
+  n = i;
   if (r >= half || (half - r <= half / 8 && TieRoundsUp(i, half, r))) ++n;
+  return true;
+}
+
+// Fw.d of a single-precision item in the common case (see ScaleSingle; at
+// most 4 decimals, at most 16 columns), inline for the result-file lines.
+// Returns false, writing nothing, where the general routine must do the work.
+inline bool FormatSingleFixedFast(char* out, float value, int w, int d) {
+  using namespace fixed_detail;
+  const uint32_t bits = std::bit_cast<uint32_t>(value);
+  uint64_t n;
+  if (d > 4 || w > 16 || !ScaleSingle(bits, d, n)) return false;
   const bool minus = (bits >> 31) != 0 && n != 0;
   const bool zeroBeforePoint = d == 0 && n == 0;
   // The text is [-] integer digits (if any) . d decimals: it fits when the

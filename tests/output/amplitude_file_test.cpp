@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
 
 namespace hfd {
@@ -24,11 +25,7 @@ std::array<char, 10> Name(const char (&text)[11]) {
   return n;
 }
 
-TimeStamp Stamp(int y, int mo, int d, int h, int mi, int s, double secs) {
-  TimeStamp t;
-  t.kYear = y, t.kMonth = mo, t.kDay = d, t.kH = h, t.kM = mi, t.kS = s, t.Secs = secs;
-  return t;
-}
+using test::Stamp;
 
 TEST(AmplitudeFile, HeaderOfFourLines) {
   Records file;

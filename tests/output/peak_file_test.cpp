@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
 
 namespace hfd {
@@ -20,12 +21,7 @@ namespace {
 
 using test::Records;
 
-TimeStamp Stamp(int y, int mo, int d, int h, int mi, int s) {
-  TimeStamp t;
-  t.kYear = y, t.kMonth = mo, t.kDay = d, t.kH = h, t.kM = mi, t.kS = s;
-  t.Secs = h * 3600.0 + mi * 60.0 + s;
-  return t;
-}
+using test::Stamp;
 
 constexpr const char* kHeader =
     "kkkkk\t YYYY\tMM\tDD\tHH\tMM\tSS\tsssss\t"

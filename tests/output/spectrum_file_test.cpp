@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
 
 namespace hfd {
@@ -17,12 +18,7 @@ namespace {
 
 using test::Records;
 
-TimeStamp Stamp(int y, int mo, int d, int h, int mi, int s) {
-  TimeStamp t;
-  t.kYear = y, t.kMonth = mo, t.kDay = d, t.kH = h, t.kM = mi, t.kS = s;
-  t.Secs = h * 3600.0 + mi * 60.0 + s;
-  return t;
-}
+using test::Stamp;
 
 void SetBin(BlockSpectra& s, size_t i, float f, float a1, float p1, float a2, float p2) {
   s.SpcFrq[i] = f;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -172,6 +173,39 @@ TEST(FormatPlan, DescriptorsGroupsAndRecords) {
   Records tl;
   FormatPlan("(a5,t2,a1)").Write(tl, {"abcde", "X"});
   EXPECT_EQ(tl.Only(), "aXcde");
+}
+
+// Records made only of fields are written by the per-shape Fw.d routines;
+// every shape must give the general routine's characters, and items of the
+// wrong kind the general rules' asterisks.
+TEST(FormatPlan, FieldRecordsAgreeWithTheGeneralFieldRules) {
+  std::mt19937 rng(77);
+  std::uniform_real_distribution<double> expo(-6.0, 8.0);
+  char want[40];
+  for (int w = 1; w <= 17; ++w) {
+    for (int d = 0; d <= 5 && d < w; ++d) {
+      const std::string format = "(f" + std::to_string(w) + "." + std::to_string(d) + ")";
+      const FormatPlan plan(format);
+      for (int i = 0; i < 3000; ++i) {
+        float v = static_cast<float>(std::pow(10.0, expo(rng)) * ((rng() & 1) ? -1.0 : 1.0));
+        if (i < 8) v = std::array<float, 8>{0.0f, -0.0f, 0.5f, -0.05f, 9.5f, 99.95f, 1e7f, -1e-6f}[i];
+        Records c;
+        plan.Write(c, {v});
+        FormatFixedFieldReference(want, v, true, w, d);
+        ASSERT_EQ(c.Only(), std::string(want, static_cast<size_t>(w))) << v << " " << format;
+      }
+      for (float v : {std::nanf(""), INFINITY, -INFINITY, 1e-40f}) {
+        Records c;
+        plan.Write(c, {v});
+        FormatFixedField(want, v, true, w, d);
+        ASSERT_EQ(c.Only(), std::string(want, static_cast<size_t>(w))) << v << " " << format;
+      }
+    }
+  }
+  Records m;
+  FormatPlan("(i4,a3,f6.2,a1,f8.3,i3,a2,f5.1)")
+      .Write(m, {-17, "x", 1.5, "\t", 2.25f, 7.5f, "abc", "t"});
+  EXPECT_EQ(m.Only(), " -17  x  1.50\t   2.250***ab*****");
 }
 
 TEST(FormatPlan, ReversionAndUppercase) {

@@ -113,26 +113,39 @@ bool ChannelFile::Open(const char* name) {
   return true;
 }
 
-bool ChannelFile::ReadRecords(int64_t first, int count, int16_t* samples) {
-  if (fd_ < 0 || first < 1 || count < 1) return false;
-  size_t want = static_cast<size_t>(count) * kRecordBytes;
-  auto* bytes = reinterpret_cast<unsigned char*>(samples);
-  off_t offset = static_cast<off_t>(first - 1) * kRecordBytes;
+// Reads the window from record `first` on: as many whole records as the
+// file holds, up to the window's size. False on a read error before any
+// whole record was read.
+bool ChannelFile::Fill(int64_t first) {
+  windowFirst_ = first;
+  windowCount_ = 0;
+  const size_t want = sizeof window_;
+  const off_t offset = static_cast<off_t>(first - 1) * kRecordBytes;
   size_t got = 0;
   while (got < want) {
-    ssize_t n = ::pread(fd_, bytes + got, want - got, offset + static_cast<off_t>(got));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;  // past the end of the file: a record is missing
+    ssize_t n = ::pread(fd_, window_ + got, want - got, offset + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // end of the file, or an error: the records before it count
     got += static_cast<size_t>(n);
   }
+  windowCount_ = static_cast<int64_t>(got / kRecordBytes);
+  return windowCount_ > 0;
+}
+
+bool ChannelFile::ReadRecords(int64_t first, int count, int16_t* samples) {
+  if (fd_ < 0 || first < 1 || count < 1 || count > kWindowRecords) return false;
+  const int64_t last = first + count - 1;
+  const bool held = windowFirst_ > 0 && first >= windowFirst_ &&
+                    last < windowFirst_ + windowCount_;
+  if (!held && (!Fill(first) || count > windowCount_)) return false;  // a record is missing
+  const unsigned char* bytes = window_ + (first - windowFirst_) * kRecordBytes;
+  const size_t n = static_cast<size_t>(count) * kRecordSamples;
   // Samples are stored least significant byte first.
-  if constexpr (std::endian::native == std::endian::little) return true;
-  for (size_t i = 0; i < static_cast<size_t>(count) * kRecordSamples; ++i) {
-    uint16_t u = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    samples[i] = static_cast<int16_t>(u);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(samples, bytes, n * 2);
+  } else {
+    for (size_t i = 0; i < n; ++i)
+      samples[i] = static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
   }
   return true;
 }
@@ -140,6 +153,7 @@ bool ChannelFile::ReadRecords(int64_t first, int count, int16_t* samples) {
 void ChannelFile::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  windowFirst_ = windowCount_ = 0;
 }
 
 }  // namespace hfd

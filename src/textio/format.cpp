@@ -418,6 +418,8 @@ void FormatPlan::WriteFields(RecordSink& sink, const Item* items) const {
       if (!op->single(p, it->f)) FormatFixedField(p, it->f, true, w, op->d);
     } else if (op->op == Op::Chars && it->kind == Item::Kind::Text && w == 1 && it->t.n == 1) {
       *p = *it->t.p;
+    } else if (op->op == Op::Int && it->kind == Item::Kind::Int) {
+      FormatIntField(p, it->i, w);
     } else {
       PutLoneField(p, Node{op->op, op->w, op->d, 1, 0}, *it);
     }

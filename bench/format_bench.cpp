@@ -8,6 +8,7 @@
 
 #include "textio/fixed_decimal.hpp"
 #include "textio/format.hpp"
+#include "textio/record_format.hpp"
 
 namespace {
 
@@ -49,6 +50,20 @@ void BM_SpectrumLine(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SpectrumLine);
+
+void BM_SpectrumLineCompiled(benchmark::State& state) {
+  static constexpr hfd::RecordFormat<"(f6.3,2(a1,f10.3,a1,f7.1))"> kLine;
+  const auto lines = SampleLines();
+  MemorySink sink;
+  size_t i = 0;
+  for (auto _ : state) {
+    const Line& l = lines[i++ & 1023];
+    kLine.Write(sink, {l.f, "\t", l.a1, "\t", l.p1, "\t", l.a2, "\t", l.p2});
+    benchmark::DoNotOptimize(sink.used);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SpectrumLineCompiled);
 
 void BM_FixedField(benchmark::State& state) {
   const auto lines = SampleLines();

@@ -1,5 +1,7 @@
 #include "output/peak_file.hpp"
 
+#include "textio/record_format.hpp"
+
 namespace hfd {
 
 void WritePeakHeader(RecordSink& file) {
@@ -14,7 +16,7 @@ void WritePeakHeader(RecordSink& file) {
 void WritePeakBlock(RecordSink& console, RecordSink& file, int32_t k, const TimeStamp& BlockTime,
                     int32_t ISecOfDay, const BlockSpectra& s) {
   static const FormatPlan kProgress("(2i5,a1,5(i2,a1),i6/2(5x,5f10.3/))");
-  static const FormatPlan kBlock("(2(i5,a1),5(i2,a1),i5,a1,2(2(f6.3,a1),3(f7.2,a1)))");
+  static constexpr RecordFormat<"(2(i5,a1),5(i2,a1),i5,a1,2(2(f6.3,a1),3(f7.2,a1)))"> kBlock;
   const TimeStamp& b = BlockTime;
   kProgress.Write(console, {k, b.kYear, "/", b.kMonth, "/", b.kDay, " ", b.kH, ":", b.kM, ":",
                             b.kS, " ", ISecOfDay, s.AvAmp[1], s.S4Indx[1], s.DfFrqMx[1],

@@ -470,6 +470,13 @@ void FormatPlan::WriteRecords(RecordSink& sink, const Item* items, int count) co
   }
 }
 
+void FormatOneField(char* out, char kind, int w, int d, const Item& item) {
+  using Op = FormatPlan::Op;
+  const Op op = kind == 'i' ? Op::Int : kind == 'f' ? Op::Fixed : Op::Chars;
+  PutLoneField(out, FormatPlan::Node{op, static_cast<int16_t>(w), static_cast<int16_t>(d), 1, 0},
+               item);
+}
+
 int FormatPlan::IntWidths(int* widths, int max) const {
   struct Level {
     int open;

@@ -116,6 +116,10 @@ class FormatPlan {
   int reversionRepeat_ = 1;
 };
 
+// One field of width w (>= 1) by the formatter's rules: kind 'i' (Iw), 'f'
+// (Fw.d) or 'a' (Aw), the item of any kind (a mismatch gives asterisks).
+void FormatOneField(char* out, char kind, int w, int d, const Item& item);
+
 // List-directed write: one record starting with a blank; integers in 11
 // columns (12 after another number); text exactly as given.
 void WriteList(RecordSink& sink, Items items);

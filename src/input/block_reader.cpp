@@ -25,9 +25,13 @@ bool ReadChannelBlock(ChannelFile& unit, int32_t IRecBase, int32_t Na, double Sa
   // magnitude, so every partial sum of up to 16384 of them is exact in double:
   // summing the integer counts and scaling once gives the same bits as adding
   // the scaled samples one by one, in order.
+  // For the same reason each scaled sample (16 significant bits) is exact in
+  // single precision: scaling in single precision gives the bits of the
+  // double product rounded to single, at twice the vector width.
+  const auto scale = static_cast<float>(SampleScale);
   int64_t counts = 0;
   for (int32_t j = 0; j < n; ++j) {
-    x[j] = static_cast<float>(raw[j] * SampleScale);
+    x[j] = static_cast<float>(raw[j]) * scale;
     counts += raw[j];
   }
   sum = static_cast<double>(counts) * SampleScale;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -44,16 +45,19 @@ TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
   namespace fs = std::filesystem;
   const fs::path path =
       fs::temp_directory_path() / ("hfd_block_" + std::to_string(getpid()) + "-0.BIN");
+  // Two records at the extremes, then every sample value once, shuffled.
+  constexpr int kRecords = 2 + 65536 / 128;
   std::mt19937 rng(3);
-  std::vector<int16_t> samples(32 * 128);
+  std::vector<int16_t> samples(kRecords * 128);
   for (size_t i = 0; i < samples.size(); ++i) {
     if (i < 128)
-      samples[i] = -32768;  // a whole record at the extreme
+      samples[i] = -32768;
     else if (i < 256)
       samples[i] = 32767;
     else
-      samples[i] = static_cast<int16_t>(rng());
+      samples[i] = static_cast<int16_t>(i - 256);
   }
+  std::shuffle(samples.begin() + 256, samples.end(), rng);
   {
     std::ofstream f(path, std::ios::binary);
     for (int16_t v : samples) {
@@ -67,7 +71,7 @@ TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
   std::vector<float> x(4096);
   std::vector<int16_t> raw(4096);
   for (int na : {4, 8, 16, 32}) {
-    for (int base = 0; base + na <= 32; base += na) {
+    for (int base = 0; base + na <= kRecords; base += na) {
       double sum = -1.0;
       ASSERT_TRUE(ReadChannelBlock(ch, base, na, scale, x.data(), sum, raw.data()));
       double plain = 0.0;
@@ -83,7 +87,7 @@ TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
   ASSERT_TRUE(ReadChannelBlock(ch, 0, 4, scale, x.data(), sum, raw.data()));
   EXPECT_EQ(x[0], -0.5f);
   EXPECT_EQ(x[128], 0.4999847412109375f);
-  EXPECT_FALSE(ReadChannelBlock(ch, 30, 4, scale, x.data(), sum, raw.data()));  // past the end
+  EXPECT_FALSE(ReadChannelBlock(ch, kRecords - 2, 4, scale, x.data(), sum, raw.data()));  // past the end
   fs::remove(path);
 }
 

@@ -8,7 +8,9 @@
 # wall time and CPU time (user+sys) of RUNS runs, the peak resident memory and
 # the input rate. When hfdoppler-reference (the straightforward analysis) is
 # built too, it gets the same runs, its result files must equal hfdoppler's
-# byte for byte (cmp), and the speed ratio is printed.
+# byte for byte (cmp), and the speed ratio is printed. With valgrind, it also
+# counts the heap allocations of a 1-hour and a 3-hour run (they must be equal:
+# nothing is allocated per block).
 #
 #   bench/run_day.sh                 # programs from build/
 #   RUNS=7 bench/run_day.sh build-release
@@ -134,6 +136,30 @@ for cfg in "1 1024" "2 1024" "2 512" "2 4096"; do
     "$(awk -v r="$WALL" -v f="$fast_wall" 'BEGIN { print (f > 0 ? r / f : 0) }')" "$verdict" \
     "${produced//$'\n'/ }"
 done
+# --- allocations ---------------------------------------------------------------
+# The heap allocations of a whole run (valgrind's count) for a 1-hour and a
+# 3-hour recording: equal counts mean nothing is allocated per block.
+if command -v valgrind >/dev/null 2>&1; then
+  for hours in 1 3; do
+    mkdir -p "$work/alloc$hours"
+    (cd "$work/alloc$hours" && "$synth" --start 20080501000000 --station SGD \
+      --seconds $((hours * 3600)) --seed 1 > /dev/null)
+  done
+  for mode in 1 2; do
+    counts=()
+    for hours in 1 3; do
+      counts+=("$(cd "$work/alloc$hours" && printf '%s\n1024\n0\n500\n' "$mode" |
+        valgrind --tool=memcheck "$fast" 2>&1 > /dev/null |
+        sed -n 's/.*total heap usage: \([0-9,]*\) allocs.*/\1/p')")
+    done
+    verdict="none per block"
+    [[ -n ${counts[0]} && ${counts[0]} == "${counts[1]}" ]] || { verdict="GROWS WITH THE RECORDING"; status=1; }
+    echo "allocations, mode $mode N=1024: ${counts[0]:-?} for 1 hour, ${counts[1]:-?} for 3 hours: $verdict"
+  done
+else
+  echo "note: valgrind is not installed, so allocations are not counted"
+fi
+
 if (( status )); then
   echo "FAILED: see the lines above"
 elif [[ -n $ref ]]; then

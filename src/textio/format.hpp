@@ -5,7 +5,10 @@
 // records to a RecordSink (console, text file or an internal character record).
 //
 //   static const FormatPlan kLine("(i5,a1,i4)");
-//   kLine.Write(sink, {k, Text("\t"), year});
+//   kLine.Write(sink, {k, "\t", year});
+//
+// The lines written at every block and bin use RecordFormat (record_format.hpp),
+// the same formats compiled by the C++ compiler, which writes the same text.
 #pragma once
 
 #include <cstdint>

@@ -95,26 +95,28 @@ __attribute__((always_inline)) inline bool FormatSingleFixedFast(char* out, floa
   } else {
     for (int c = 0; c < w; ++c) out[c] = ' ';
   }
+  // n <= 10^7 here: 32-bit digit arithmetic (cheaper division by constants).
+  auto m = static_cast<uint32_t>(n);
   char* p = out + w;
   int left = d;
   for (; left >= 2; left -= 2) {
-    const char* pair = kDigitPairs + 2 * (n % 100);
-    n /= 100;
+    const char* pair = kDigitPairs + 2 * (m % 100);
+    m /= 100;
     *--p = pair[1];
     *--p = pair[0];
   }
   if (left) {
-    *--p = static_cast<char>('0' + n % 10);
-    n /= 10;
+    *--p = static_cast<char>('0' + m % 10);
+    m /= 10;
   }
   *--p = '.';
   if (zeroBeforePoint) *--p = '0';
-  for (; n >= 10; n /= 100) {
-    const char* pair = kDigitPairs + 2 * (n % 100);
+  for (; m >= 10; m /= 100) {
+    const char* pair = kDigitPairs + 2 * (m % 100);
     *--p = pair[1];
     *--p = pair[0];
   }
-  if (n) *--p = static_cast<char>('0' + n);
+  if (m) *--p = static_cast<char>('0' + m);
   if (minus) *--p = '-';
   return true;
 }

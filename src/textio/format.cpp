@@ -119,7 +119,7 @@ __attribute__((noinline)) void PutLoneField(char* out, const FormatPlan::Node& n
 }
 
 // Fw.d of a single-precision item for each w = 1..16 and d = 0..4, each
-// compiled with its w and d fixed: the layout then costs no branches.
+// compiled with its w and d fixed, so no branch in it tests w or d.
 using SingleFieldFn = bool (*)(char*, float);
 template <int W, int D>
 bool SingleField(char* out, float value) {

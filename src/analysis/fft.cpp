@@ -8,6 +8,29 @@
 #pragma GCC optimize("fp-contract=off")
 
 namespace hfd {
+namespace {
+
+// The twiddle factors of the stage with butterfly span mmax: (wr, wi) starts
+// at (1, 0) and is advanced by the trigonometric recurrence after each
+// twiddle's butterflies. The transform and the twiddle tables both use this,
+// so the tables hold exactly the values the transform forms.
+struct StageTwiddle {
+  double wpr, wpi;
+  double wr = 1.0, wi = 0.0;
+  StageTwiddle(int64_t mmax, int32_t isign) {
+    const double theta = kFftTwoPi / static_cast<double>(static_cast<int64_t>(isign) * mmax);
+    const double w = std::sin(0.5 * theta);
+    wpr = -2.0 * (w * w);
+    wpi = std::sin(theta);
+  }
+  void Advance() {
+    const double wtemp = wr;
+    wr = (wr * wpr - wi * wpi) + wr;
+    wi = (wi * wpr + wpi * wtemp) + wi;
+  }
+};
+
+}  // namespace
 
 bool IsFftLength(int32_t n) {
   return n >= 1 && n <= (int32_t{1} << 30) && (n & (n - 1)) == 0;
@@ -40,13 +63,9 @@ bool ComplexFFT(float* data, int32_t n, int32_t isign) {
   int64_t mmax = 2;
   while (L > mmax) {
     const int64_t istep = 2 * mmax;
-    const double theta = kFftTwoPi / static_cast<double>(static_cast<int64_t>(isign) * mmax);
-    const double w = std::sin(0.5 * theta);
-    const double wpr = -2.0 * (w * w);
-    const double wpi = std::sin(theta);
-    double wr = 1.0;
-    double wi = 0.0;
+    StageTwiddle tw(mmax, isign);
     for (int64_t m = 1; m <= mmax - 1; m += 2) {
+      const double wr = tw.wr, wi = tw.wi;
       for (int64_t i = m; i <= L; i += istep) {
         const int64_t jj = i + mmax;
         const double tempr = static_cast<double>(D(jj)) * wr - static_cast<double>(D(jj + 1)) * wi;
@@ -56,9 +75,7 @@ bool ComplexFFT(float* data, int32_t n, int32_t isign) {
         D(i) = static_cast<float>(static_cast<double>(D(i)) + tempr);
         D(i + 1) = static_cast<float>(static_cast<double>(D(i + 1)) + tempi);
       }
-      const double wtemp = wr;
-      wr = (wr * wpr - wi * wpi) + wr;
-      wi = (wi * wpr + wpi * wtemp) + wi;
+      tw.Advance();
     }
     mmax = istep;
   }
@@ -69,18 +86,11 @@ void FftStageTwiddles(int32_t half, int32_t isign, double* wr_out, double* wi_ou
   // The same statements as stage mmax = 2*half of ComplexFFT, recording
   // (wr, wi) before each twiddle's butterflies.
   const int64_t mmax = 2 * static_cast<int64_t>(half);
-  const double theta = kFftTwoPi / static_cast<double>(static_cast<int64_t>(isign) * mmax);
-  const double w = std::sin(0.5 * theta);
-  const double wpr = -2.0 * (w * w);
-  const double wpi = std::sin(theta);
-  double wr = 1.0;
-  double wi = 0.0;
+  StageTwiddle tw(mmax, isign);
   for (int64_t m = 1, k = 0; m <= mmax - 1; m += 2, ++k) {
-    wr_out[k] = wr;
-    wi_out[k] = wi;
-    const double wtemp = wr;
-    wr = (wr * wpr - wi * wpi) + wr;
-    wi = (wi * wpr + wpi * wtemp) + wi;
+    wr_out[k] = tw.wr;
+    wi_out[k] = tw.wi;
+    tw.Advance();
   }
 }
 

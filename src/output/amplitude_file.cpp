@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "textio/record_format.hpp"
+
 namespace hfd {
 
 void WriteAmplitudeHeader(RecordSink& file, const std::array<char, 10>& StationName,
@@ -22,7 +24,7 @@ void WriteAmplitudeHeader(RecordSink& file, const std::array<char, 10>& StationN
 
 void WriteAmplitudeBlock(RecordSink& console, RecordSink& file, int32_t k,
                          const TimeStamp& BlockTime, const BlockSpectra& s) {
-  static const FormatPlan kProgress("(2i5,a1,5(i2,a1),2(2f6.3,f7.3,f6.1))");
+  static constexpr RecordFormat<"(2i5,a1,5(i2,a1),2(2f6.3,f7.3,f6.1))"> kProgress;
   static const FormatPlan kBlock("(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))");
   kProgress.Write(console, {k, BlockTime.kYear, "/", BlockTime.kMonth, "/", BlockTime.kDay, " ",
                             BlockTime.kH, ":", BlockTime.kM, ":", BlockTime.kS, " ", s.AvAmp[1],

@@ -333,31 +333,10 @@ void FormatFixedField(char* out, double value, bool single, int w, int d) {
   // Layout of N = value * 10^d, built from the right: d decimals, the point,
   // the integer digits (none when zero, a lone 0 when there are no decimals
   // either), the sign; then right-justified in w columns.
-  const char* const kPairs = fixed_detail::kDigitPairs;
   const bool minus = n != 0 && std::signbit(value);
   char tmp[48];
   char* const end = tmp + sizeof tmp;
-  char* p = end;
-  int left = d;
-  for (; left >= 2; left -= 2) {
-    const char* pair = kPairs + 2 * (n % 100);
-    n /= 100;
-    *--p = pair[1];
-    *--p = pair[0];
-  }
-  if (left) {
-    *--p = static_cast<char>('0' + n % 10);
-    n /= 10;
-  }
-  *--p = '.';
-  if (d == 0 && n == 0 && !minus) *--p = '0';
-  for (; n >= 10; n /= 100) {
-    const char* pair = kPairs + 2 * (n % 100);
-    *--p = pair[1];
-    *--p = pair[0];
-  }
-  if (n) *--p = static_cast<char>('0' + n);
-  if (minus) *--p = '-';
+  const char* const p = fixed_detail::ScaledText(end, n, d, d == 0 && n == 0, minus);
   const long len = end - p;
   if (len > w) {
     Stars(out, w);

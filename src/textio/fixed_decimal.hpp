@@ -35,6 +35,39 @@ extern const char kDigitPairs[201];
 bool TieRoundsUp(uint64_t integerPart, uint64_t half, uint64_t remainder);
 }  // namespace fixed_detail
 
+namespace fixed_detail {
+// The text of an F field's scaled value n (the value times 10^d, rounded),
+// written backwards so that it ends just before `end`: d decimals, the point,
+// the integer digits (none when zero, or a lone 0 when zeroBeforePoint), the
+// sign. Returns its first character.
+template <class U>
+__attribute__((always_inline)) inline char* ScaledText(char* end, U n, int d, bool zeroBeforePoint,
+                                                       bool minus) {
+  char* p = end;
+  int left = d;
+  for (; left >= 2; left -= 2) {
+    const char* pair = kDigitPairs + 2 * (n % 100);
+    n /= 100;
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (left) {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  *--p = '.';
+  if (zeroBeforePoint) *--p = '0';
+  for (; n >= 10; n /= 100) {
+    const char* pair = kDigitPairs + 2 * (n % 100);
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (n) *--p = static_cast<char>('0' + n);
+  if (minus) *--p = '-';
+  return p;
+}
+}  // namespace fixed_detail
+
 // The scaled value n (value * 10^d, rounded as an F field of a single item
 // rounds it) of a normal single below 2^23 with at most 9 decimals: the value
 // is m / 2^k exactly; value * 10^d splits into the integer part i and the
@@ -96,28 +129,7 @@ __attribute__((always_inline)) inline bool FormatSingleFixedFast(char* out, floa
     for (int c = 0; c < w; ++c) out[c] = ' ';
   }
   // n <= 10^7 here: 32-bit digit arithmetic (cheaper division by constants).
-  auto m = static_cast<uint32_t>(n);
-  char* p = out + w;
-  int left = d;
-  for (; left >= 2; left -= 2) {
-    const char* pair = kDigitPairs + 2 * (m % 100);
-    m /= 100;
-    *--p = pair[1];
-    *--p = pair[0];
-  }
-  if (left) {
-    *--p = static_cast<char>('0' + m % 10);
-    m /= 10;
-  }
-  *--p = '.';
-  if (zeroBeforePoint) *--p = '0';
-  for (; m >= 10; m /= 100) {
-    const char* pair = kDigitPairs + 2 * (m % 100);
-    *--p = pair[1];
-    *--p = pair[0];
-  }
-  if (m) *--p = static_cast<char>('0' + m);
-  if (minus) *--p = '-';
+  ScaledText(out + w, static_cast<uint32_t>(n), d, zeroBeforePoint, minus);
   return true;
 }
 

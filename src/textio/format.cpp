@@ -1,11 +1,9 @@
 #include "textio/format.hpp"
 
-#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 #include "textio/fixed_decimal.hpp"
 
@@ -108,31 +106,6 @@ inline __attribute__((always_inline)) void PutItem(RecordBuilder& rb, const Form
       std::memset(at, '*', static_cast<size_t>(nd.w));
       break;
   }
-}
-
-// A field by the general rules, in a record of its own, copied to out (kept
-// out of line: its record buffer would otherwise sit in the caller's frame).
-__attribute__((noinline)) void PutLoneField(char* out, const FormatPlan::Node& nd, const Item& it) {
-  RecordBuilder rb;
-  PutItem(rb, nd, it);
-  std::memcpy(out, rb.buf, static_cast<size_t>(nd.w));
-}
-
-// Fw.d of a single-precision item for each w = 1..16 and d = 0..4, each
-// compiled with its w and d fixed, so no branch in it tests w or d.
-using SingleFieldFn = bool (*)(char*, float);
-template <int W, int D>
-bool SingleField(char* out, float value) {
-  return FormatSingleFixedFast(out, value, W, D);
-}
-template <int... I>
-constexpr std::array<SingleFieldFn, sizeof...(I)> SingleFieldTable(std::integer_sequence<int, I...>) {
-  return {&SingleField<I / 5 + 1, I % 5>...};
-}
-constexpr auto kSingleFields = SingleFieldTable(std::make_integer_sequence<int, 16 * 5>{});
-SingleFieldFn SingleFieldFor(int w, int d) {
-  return w >= 1 && w <= 16 && d >= 0 && d <= 4 ? kSingleFields[static_cast<size_t>((w - 1) * 5 + d)]
-                                               : nullptr;
 }
 
 }  // namespace
@@ -381,8 +354,7 @@ bool FormatPlan::BuildFlat(int count) const {
         overflow = true;
         return;
       }
-      ops[n++] = {op, noAdvance, static_cast<int16_t>(w), static_cast<int16_t>(d),
-                  op == Op::Fixed ? SingleFieldFor(w, d) : nullptr};
+      ops[n++] = {op, noAdvance, static_cast<int16_t>(w), static_cast<int16_t>(d)};
     }
     void Take(const Node& nd) { Add(nd.op, nd.w, nd.d); }
     void Skip(int k) { Add(Op::Skip, k, 0); }
@@ -393,52 +365,12 @@ bool FormatPlan::BuildFlat(int count) const {
   Walk(count, rec);
   flatFor_ = count;
   flatLen_ = rec.overflow ? 0 : rec.n;
-  flatFields_ = flatLen_ > 0;
-  int width = 0;
-  for (int i = 0; i + 1 < flatLen_; ++i) {
-    const FlatOp& op = flat_[i];
-    const bool field = op.op == Op::Int || op.op == Op::Fixed || op.op == Op::Chars;
-    if (!field || op.w < 1) flatFields_ = false;
-    width += op.w;
-  }
-  if (width > kMaxFieldsRecord) flatFields_ = false;
   return flatLen_ > 0;
-}
-
-// One record of fields in a row: each field is written at its fixed column,
-// straight into a local record.
-void FormatPlan::WriteFields(RecordSink& sink, const Item* items) const {
-  char buf[kMaxFieldsRecord];
-  char* p = buf;
-  const Item* it = items;
-  const FlatOp* op = flat_;
-  for (; op->op != Op::End; ++op, ++it) {
-    const int w = op->w;
-    if (op->single && it->kind == Item::Kind::Single) {
-      if (!op->single(p, it->f)) FormatFixedField(p, it->f, true, w, op->d);
-    } else if (op->op == Op::Chars && it->kind == Item::Kind::Text && w == 1 && it->t.n == 1) {
-      *p = *it->t.p;
-    } else if (op->op == Op::Int && it->kind == Item::Kind::Int) {
-      FormatIntField(p, it->i, w);
-    } else {
-      PutLoneField(p, Node{op->op, op->w, op->d, 1, 0}, *it);
-    }
-    p += w;
-  }
-  sink.PutRecord({buf, static_cast<size_t>(p - buf)}, !op->noAdvance);
 }
 
 void FormatPlan::Write(RecordSink& sink, const Item* items, int count) const {
   if (count_ == 0) return;  // an empty plan writes nothing
   if (count != flatFor_) BuildFlat(count);
-  if (flatFields_) {
-    WriteFields(sink, items);
-    return;
-  }
-  WriteRecords(sink, items, count);
-}
-
-void FormatPlan::WriteRecords(RecordSink& sink, const Item* items, int count) const {
   RecordBuilder rb;
   if (flatLen_ == 0) {
     WritingVisitor v{rb, sink, items};
@@ -473,8 +405,9 @@ void FormatPlan::WriteRecords(RecordSink& sink, const Item* items, int count) co
 void FormatOneField(char* out, char kind, int w, int d, const Item& item) {
   using Op = FormatPlan::Op;
   const Op op = kind == 'i' ? Op::Int : kind == 'f' ? Op::Fixed : Op::Chars;
-  PutLoneField(out, FormatPlan::Node{op, static_cast<int16_t>(w), static_cast<int16_t>(d), 1, 0},
-               item);
+  RecordBuilder rb;  // the field as a record of its own
+  PutItem(rb, FormatPlan::Node{op, static_cast<int16_t>(w), static_cast<int16_t>(d), 1, 0}, item);
+  std::memcpy(out, rb.buf, static_cast<size_t>(w));
 }
 
 int FormatPlan::IntWidths(int* widths, int max) const {

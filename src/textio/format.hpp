@@ -97,21 +97,11 @@ class FormatPlan {
     Op op;  // Int, Fixed, Chars, Skip, Tab, Slash (end a record), End (last record)
     bool noAdvance;
     int16_t w, d;
-    // For an F field: its Fw.d editing of a single-precision item compiled
-    // for this w and d (null where the general routine does the work).
-    bool (*single)(char* out, float value);
   };
   static constexpr int kMaxFlat = 96;
   mutable FlatOp flat_[kMaxFlat];
   mutable int flatLen_ = 0;   // 0: no usable flat list for flatFor_
   mutable int flatFor_ = -1;
-  // True when the flat list is one record of fields only (no X, T, slash or
-  // A without width): every field then has a fixed column, and the record is
-  // built by writing the fields one after another (the result-file lines).
-  mutable bool flatFields_ = false;
-  static constexpr int kMaxFieldsRecord = 512;
-  void WriteFields(RecordSink& sink, const Item* items) const;
-  void WriteRecords(RecordSink& sink, const Item* items, int count) const;
 
   Node nodes_[kMaxNodes];
   int count_ = 0;

@@ -21,6 +21,14 @@ namespace hfd::e2e {
 
 namespace fs = std::filesystem;
 
+// The test-name suffix of a data length ("N1024"). Built by appending:
+// "N" + std::to_string(n) draws a false -Wrestrict warning from GCC 12.
+inline std::string LengthName(int n) {
+  std::string name = "N";
+  name += std::to_string(n);
+  return name;
+}
+
 // A fresh folder under the system temp dir, removed with everything in it.
 class ScratchDir {
  public:

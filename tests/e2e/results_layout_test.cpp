@@ -234,11 +234,7 @@ INSTANTIATE_TEST_SUITE_P(AllLengths, DayLayout,
                                            LengthCase{1024, 123, "11.914"},
                                            LengthCase{2048, 246, "11.963"},
                                            LengthCase{4096, 492, "11.987"}),
-                         [](const auto& info) {
-                           std::string name = "N";
-                           name += std::to_string(info.param.n);
-                           return name;
-                         });
+                         [](const auto& info) { return LengthName(info.param.n); });
 
 }  // namespace
 }  // namespace hfd::e2e

@@ -64,11 +64,7 @@ TEST_P(FastAgainstReference, SameResultFilesAndConsole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLengths, FastAgainstReference, ::testing::Values(512, 1024, 2048, 4096),
-                         [](const auto& info) {
-                           std::string name = "N";
-                           name += std::to_string(info.param);
-                           return name;
-                         });
+                         [](const auto& info) { return LengthName(info.param); });
 
 }  // namespace
 }  // namespace hfd::e2e

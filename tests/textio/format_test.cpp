@@ -175,9 +175,9 @@ TEST(FormatPlan, DescriptorsGroupsAndRecords) {
   EXPECT_EQ(tl.Only(), "aXcde");
 }
 
-// Records made only of fields are written by the per-shape Fw.d routines;
-// every shape must give the general routine's characters, and items of the
-// wrong kind the general rules' asterisks.
+// Every F field shape written by the inline single-precision shortcut must
+// give the general routine's characters, and items of the wrong kind the
+// general rules' asterisks.
 TEST(FormatPlan, FieldRecordsAgreeWithTheGeneralFieldRules) {
   std::mt19937 rng(77);
   std::uniform_real_distribution<double> expo(-6.0, 8.0);

@@ -1,0 +1,117 @@
+// Reading the analyser's result files back: the amplitude file (.qdr), the
+// spectrum file (.spc) and the peak summary file (.max), for the companion
+// programs that draw and export them. One reader for the three formats.
+//
+//   hfd::results::PeakSeries max = hfd::results::ReadPeakFile("200805010000SGD.max");
+//   for (const auto& b : max.blocks) use(b.utc_ms, b.peak[0].freq_hz);
+//
+// Times in the files are Japan Standard Time (UTC + 9 h, no daylight saving);
+// the reader gives every block its start as UTC milliseconds since 1970-01-01.
+// A value printed as asterisks (too wide for its field) reads as NaN. A file
+// that is not a result file of the expected kind, or a malformed line in the
+// middle, throws ReadError naming the file and the line. An incomplete end (the
+// last line cut short, or a last .spc block without all its bin lines, as an
+// interrupted run leaves it) is left out and counted in `dropped_lines`.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hfd::results {
+
+enum class Kind { kAmplitude, kSpectrum, kPeak };  // .qdr, .spc, .max
+
+// The kind named by a path's extension (.qdr, .spc, .max; lower case as
+// written by the analyser). Throws ReadError (line 0) for any other name.
+Kind KindOfPath(std::string_view path);
+
+// A file that cannot be read as a result file. line() is 1-based; 0 when the
+// fault is the file as a whole (cannot open, empty, wrong kind).
+class ReadError : public std::runtime_error {
+ public:
+  ReadError(std::string file, long line, const std::string& what);
+  const std::string& file() const { return file_; }
+  long line() const { return line_; }
+
+ private:
+  std::string file_;
+  long line_;
+};
+
+inline constexpr int64_t kJstOffsetMs = 9 * 3600 * 1000;  // JST = UTC + 9 h
+
+// The Doppler peak of one channel in one block. Fields the file does not hold
+// are NaN (the phase in a .qdr file).
+struct Peak {
+  double freq_hz;
+  double level_dbuv;
+  double phase_deg;
+};
+
+// One block line of a .max or .qdr file. Channel index 0 is 5006 kHz, 1 is
+// 8006 kHz.
+struct PeakBlock {
+  int32_t step;        // block step k; -1 in a .qdr file, which does not hold it
+  int64_t utc_ms;      // block start; whole seconds in .max, milliseconds in .qdr
+  double mean[2];      // AvAmp (.max only; NaN in .qdr)
+  double scint[2];     // S4Indx, ten times the standard deviation (.max only)
+  Peak peak[2];
+};
+
+struct PeakSeries {
+  Kind kind = Kind::kPeak;
+  std::string path;
+  std::string station_code;  // from the file name ("SGD"), empty if it does not say
+  std::string station_name;  // from the .qdr header ("Sugadaira"), empty for .max
+  int32_t data_length = 0;   // N from the .qdr header; 0 where the file does not hold it
+  std::vector<PeakBlock> blocks;
+  long dropped_lines = 0;    // lines of an incomplete end left out
+};
+
+// A .spc file: per block its step and start time, and per bin the level and
+// phase of both channels, stored block-major (block b, bin i at b * bins() + i).
+struct SpectrumSeries {
+  std::string path;
+  std::string station_code;
+  int32_t data_length = 0;         // N, from the bin spacing (1 / (N * 0.01 s))
+  std::vector<float> freq_hz;      // the bin frequencies, as written (0 to 12 Hz)
+  std::vector<int32_t> step;       // per block
+  std::vector<int64_t> utc_ms;     // per block, whole seconds
+  std::vector<float> level[2];     // dBuV, blocks() * bins()
+  std::vector<float> phase[2];     // degrees, blocks() * bins()
+  long dropped_lines = 0;
+
+  size_t bins() const { return freq_hz.size(); }
+  size_t blocks() const { return step.size(); }
+};
+
+// Reads a .max or a .qdr file (by its extension).
+PeakSeries ReadPeakFile(const std::string& path);
+
+// Reads a .spc file.
+SpectrumSeries ReadSpectrumFile(const std::string& path);
+
+// Several files of one kind on one time axis, blocks in time order (files
+// may be given in any order). Throws ReadError (line 0, naming the second
+// file) when they differ in kind, data length or bins, or when their blocks
+// overlap in time.
+PeakSeries Join(std::vector<PeakSeries> parts);
+SpectrumSeries Join(std::vector<SpectrumSeries> parts);
+
+// Keeps the blocks that start in [from_ms, to_ms).
+void Cut(PeakSeries& s, int64_t from_ms, int64_t to_ms);
+void Cut(SpectrumSeries& s, int64_t from_ms, int64_t to_ms);
+
+// ISO-8601 times for --from/--to: "2008-05-01T00:00Z", "2008-05-01T09:00+09:00",
+// seconds optional (with a fraction), offset required ("Z" or +hh:mm / -hh:mm).
+// Returns false for anything else.
+bool ParseIsoTime(std::string_view text, int64_t& utc_ms);
+
+// "2008-05-01T00:00:10Z" (offset_minutes 0) or "2008-05-01T09:00:10+09:00";
+// milliseconds are written only when not zero (".240").
+std::string FormatIsoTime(int64_t utc_ms, int offset_minutes);
+
+}  // namespace hfd::results

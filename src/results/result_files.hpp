@@ -66,7 +66,9 @@ struct PeakSeries {
   std::string path;
   std::string station_code;  // from the file name ("SGD"), empty if it does not say
   std::string station_name;  // from the .qdr header ("Sugadaira"), empty for .max
-  int32_t data_length = 0;   // N from the .qdr header; 0 where the file does not hold it
+  // N from the .qdr header; for a .max file inferred from the steps and times
+  // of its first and last block (0 with fewer than two blocks).
+  int32_t data_length = 0;
   std::vector<PeakBlock> blocks;
   long dropped_lines = 0;    // lines of an incomplete end left out
 };
@@ -96,8 +98,9 @@ SpectrumSeries ReadSpectrumFile(const std::string& path);
 
 // Several files of one kind on one time axis, blocks in time order (files
 // may be given in any order). Throws ReadError (line 0, naming the second
-// file) when they differ in kind, data length or bins, or when their blocks
-// overlap in time.
+// file) when they differ in kind, data length, bins or station code, or when
+// their blocks overlap in time. The result keeps the path of the earliest
+// part; dropped_lines is the sum.
 PeakSeries Join(std::vector<PeakSeries> parts);
 SpectrumSeries Join(std::vector<SpectrumSeries> parts);
 
@@ -113,5 +116,14 @@ bool ParseIsoTime(std::string_view text, int64_t& utc_ms);
 // "2008-05-01T00:00:10Z" (offset_minutes 0) or "2008-05-01T09:00:10+09:00";
 // milliseconds are written only when not zero (".240").
 std::string FormatIsoTime(int64_t utc_ms, int offset_minutes);
+
+// The same into `out` (room for 32 characters), returning the end of the
+// text; with `milliseconds` the fraction is written always (".000" too).
+char* FormatIsoTime(char* out, int64_t utc_ms, int offset_minutes, bool milliseconds);
+
+// Milliseconds since 1970-01-01 of a Japan Standard Time stamp as the result
+// files give it: the hour may be 24 or more (hours since 00:00 of the start
+// day) and the day may run past the end of the month.
+int64_t UtcMsOfJst(int year, int month, int day, int hour, int minute, int64_t ms_of_minute);
 
 }  // namespace hfd::results

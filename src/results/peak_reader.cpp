@@ -1,0 +1,162 @@
+// Reads the peak summary file (.max) and the amplitude file (.qdr) into one
+// series of per-block peaks, by fixed columns.
+#include <cmath>
+#include <limits>
+#include <string_view>
+
+#include "results/result_files.hpp"
+#include "results/text_lines.hpp"
+
+namespace hfd::results {
+namespace {
+
+using detail::Line;
+using detail::MappedFile;
+using detail::ParseF;
+using detail::ParseI;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+constexpr std::string_view kMaxHeader =
+    "kkkkk\t YYYY\tMM\tDD\tHH\tMM\tSS\tsssss\t"
+    " AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t";
+constexpr std::string_view kQdrHeader[] = {
+    "     CH\t\t5006kHz\t\t8006kHz",
+    "     Time(JST)\t\tFreq\tAmp\tFreq\tAmp",
+    "hh\tmm\tss.mmm\tHz\tdBuV\tHz\tdBuV",
+};
+
+std::string_view Text(const Line& l) { return {l.text, l.size}; }
+
+// Blocks of a .max line: step, date, time, seconds of day, then per channel
+// mean "," spread "," frequency, level, phase.
+bool ParseMaxLine(const char* t, PeakBlock& b) {
+  static constexpr int kTabs[] = {5, 11, 14, 17, 20, 23, 26, 32, 54, 62, 70, 92, 100, 108};
+  static constexpr int kCommas[] = {39, 46, 77, 84};
+  if (!detail::SeparatorsAt(t, kTabs, '\t') || !detail::SeparatorsAt(t, kCommas, ',')) return false;
+  int32_t y, mo, d, h, mi, s, sod;
+  if (!ParseI(t, 5, b.step) || !ParseI(t + 6, 5, y) || !ParseI(t + 12, 2, mo) ||
+      !ParseI(t + 15, 2, d) || !ParseI(t + 18, 2, h) || !ParseI(t + 21, 2, mi) ||
+      !ParseI(t + 24, 2, s) || !ParseI(t + 27, 5, sod))
+    return false;
+  if (b.step < 0 || !detail::StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
+    return false;
+  b.utc_ms = UtcMsOfJst(y, mo, d, h, mi, s * 1000);
+  for (int c = 0; c < 2; ++c) {
+    const char* f = t + 33 + 38 * c;
+    Peak& p = b.peak[c];
+    if (!ParseF(f, 6, 3, b.mean[c]) || !ParseF(f + 7, 6, 3, b.scint[c]) ||
+        !ParseF(f + 14, 7, 2, p.freq_hz) || !ParseF(f + 22, 7, 2, p.level_dbuv) ||
+        !ParseF(f + 30, 7, 2, p.phase_deg))
+      return false;
+  }
+  return true;
+}
+
+// hh, mm, ss.mmm, then per channel frequency and level.
+bool ParseQdrLine(const char* t, int32_t& h, int32_t& mi, int64_t& ms, PeakBlock& b) {
+  static constexpr int kTabs[] = {2, 5, 14, 23, 32, 41};
+  double sec;
+  if (!detail::SeparatorsAt(t, kTabs, '\t') || !ParseI(t, 2, h) || !ParseI(t + 3, 2, mi) ||
+      !ParseF(t + 6, 8, 3, sec) || std::isnan(sec) || h < 0 || mi < 0 || mi > 59 || sec < 0 ||
+      sec >= 60)
+    return false;
+  ms = std::llround(sec * 1000);
+  b.step = -1;
+  for (int c = 0; c < 2; ++c) {
+    b.mean[c] = b.scint[c] = b.peak[c].phase_deg = kNaN;
+    if (!ParseF(t + 15 + 18 * c, 8, 4, b.peak[c].freq_hz) ||
+        !ParseF(t + 24 + 18 * c, 8, 2, b.peak[c].level_dbuv))
+      return false;
+  }
+  return true;
+}
+
+// N of a .max file: the one data length whose block spacing fits the steps
+// and (whole-second) times of the first and last block.
+int32_t InferDataLength(const std::vector<PeakBlock>& blocks) {
+  if (blocks.size() < 2) return 0;
+  const int64_t dk = blocks.back().step - blocks.front().step;
+  const int64_t dt_ms = blocks.back().utc_ms - blocks.front().utc_ms;
+  if (dk <= 0) return 0;
+  for (int32_t n : {512, 1024, 2048, 4096}) {
+    if (std::llabs(dt_ms - dk * n * 10) < 1000) return n;  // N * 0.01 s = N * 10 ms
+  }
+  return 0;
+}
+
+void ReadMax(MappedFile& f, PeakSeries& s) {
+  Line l{};
+  f.Next(l);
+  if (Text(l) != kMaxHeader || !l.ended) throw ReadError(s.path, 0, "not a peak summary (.max) file");
+  s.blocks.reserve(f.size() / 111 + 1);
+  while (f.Next(l)) {
+    if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
+      ++s.dropped_lines;
+      break;
+    }
+    PeakBlock b;
+    if (l.size != kMaxHeader.size() || !ParseMaxLine(l.text, b))
+      throw ReadError(s.path, l.number, "not a peak summary block line");
+    s.blocks.push_back(b);
+  }
+  s.data_length = InferDataLength(s.blocks);
+}
+
+void ReadQdr(MappedFile& f, PeakSeries& s) {
+  Line l{};
+  f.Next(l);
+  // "(a10,i8,2(a1,i2),i3,a1,i2,i5,a2,i5)": station, date, hour:minute of the
+  // first block, sampling rate "Hz", N.
+  const char* t = l.text;
+  int32_t y, mo, d, h, mi, rate, n;
+  if (l.size != 42 || !l.ended || t[18] != '/' || t[21] != '/' || t[27] != ':' || t[35] != 'H' ||
+      t[36] != 'z' || !ParseI(t + 10, 8, y) || !ParseI(t + 19, 2, mo) || !ParseI(t + 22, 2, d) ||
+      !ParseI(t + 24, 3, h) || !ParseI(t + 28, 2, mi) || !ParseI(t + 30, 5, rate) ||
+      !ParseI(t + 37, 5, n) || !detail::StampInRange(mo, d, h, mi, 0) || rate != 100 ||
+      (n != 512 && n != 1024 && n != 2048 && n != 4096))
+    throw ReadError(s.path, 0, "not an amplitude (.qdr) file");
+  std::string_view name(t, 10);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  s.station_name = name;
+  s.data_length = n;
+  for (std::string_view want : kQdrHeader) {
+    if (!f.Next(l) || Text(l) != want || !l.ended)
+      throw ReadError(s.path, 0, "not an amplitude (.qdr) file (incomplete header)");
+  }
+  // Block hours count from 00:00 of the day the first block's hour counts from.
+  const int32_t start_day = d - h / 24;
+  s.blocks.reserve(f.size() / 52 + 1);
+  while (f.Next(l)) {
+    if (!l.ended) {
+      ++s.dropped_lines;
+      break;
+    }
+    PeakBlock b;
+    int32_t bh, bm;
+    int64_t ms;
+    if (l.size != 50 || !ParseQdrLine(l.text, bh, bm, ms, b))
+      throw ReadError(s.path, l.number, "not an amplitude block line");
+    b.utc_ms = UtcMsOfJst(y, mo, start_day + bh / 24, bh, bm, ms);
+    s.blocks.push_back(b);
+  }
+}
+
+}  // namespace
+
+PeakSeries ReadPeakFile(const std::string& path) {
+  PeakSeries s;
+  s.kind = KindOfPath(path);
+  s.path = path;
+  if (s.kind == Kind::kSpectrum) throw ReadError(path, 0, "a spectrum file holds no peak series");
+  MappedFile f(path);
+  s.station_code = detail::StationCodeOf(path);
+  if (s.kind == Kind::kPeak) {
+    ReadMax(f, s);
+  } else {
+    ReadQdr(f, s);
+  }
+  return s;
+}
+
+}  // namespace hfd::results

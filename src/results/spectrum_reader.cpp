@@ -1,0 +1,142 @@
+// Reads the spectrum file (.spc) by fixed columns: per block a block line
+// (step and time stamp), then one line per bin with level and phase of both
+// channels. The data length follows from the second bin's frequency.
+#include <cstring>
+#include <string_view>
+
+#include "results/result_files.hpp"
+#include "results/text_lines.hpp"
+
+namespace hfd::results {
+namespace {
+
+using detail::Line;
+using detail::MappedFile;
+using detail::ParseF;
+using detail::ParseI;
+
+constexpr size_t kBlockLine = 31;  // "(i5,a1,i4,a1,5(i2,a1),i5)"
+constexpr size_t kBinLine = 44;    // "(f6.3,2(a1,f10.3,a1,f7.1))"
+
+bool IsBlockLine(const Line& l) {
+  static constexpr int kTabs[] = {5, 10, 13, 16, 19, 22, 25};
+  return l.size == kBlockLine && detail::SeparatorsAt(l.text, kTabs, '\t');
+}
+
+bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
+  int32_t y, mo, d, h, mi, s, sod;
+  if (!ParseI(t, 5, step) || !ParseI(t + 6, 4, y) || !ParseI(t + 11, 2, mo) ||
+      !ParseI(t + 14, 2, d) || !ParseI(t + 17, 2, h) || !ParseI(t + 20, 2, mi) ||
+      !ParseI(t + 23, 2, s) || !ParseI(t + 26, 5, sod))
+    return false;
+  if (step < 0 || !detail::StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
+    return false;
+  utc_ms = UtcMsOfJst(y, mo, d, h, mi, s * 1000);
+  return true;
+}
+
+bool ParseBinLine(const char* t, float* out) {
+  static constexpr int kTabs[] = {6, 17, 25, 36};
+  return detail::SeparatorsAt(t, kTabs, '\t') && ParseF(t + 7, 10, 3, out[0]) &&
+         ParseF(t + 18, 7, 1, out[1]) && ParseF(t + 26, 10, 3, out[2]) &&
+         ParseF(t + 37, 7, 1, out[3]);
+}
+
+// N from the text of the second bin's frequency (1 / (N * 0.01 s) in F6.3).
+int32_t DataLengthOf(std::string_view f) {
+  if (f == "  .195") return 512;
+  if (f == "  .098") return 1024;
+  if (f == "  .049") return 2048;
+  if (f == "  .024") return 4096;
+  return 0;
+}
+
+int32_t BinsOf(int32_t n) {  // bins from 0 to 12 Hz
+  switch (n) {
+    case 512: return 62;
+    case 1024: return 123;
+    case 2048: return 246;
+    default: return 492;
+  }
+}
+
+}  // namespace
+
+SpectrumSeries ReadSpectrumFile(const std::string& path) {
+  SpectrumSeries s;
+  s.path = path;
+  if (KindOfPath(path) != Kind::kSpectrum) throw ReadError(path, 0, "not a spectrum file name (.spc)");
+  MappedFile f(path);
+  s.station_code = detail::StationCodeOf(path);
+
+  size_t bins = 0;                     // known from the first block's second bin line
+  std::string freq_text;               // the first block's frequency fields
+  std::vector<float> stage(492 * 4);   // the block in progress, bin-major
+  bool pending = false;                // a block line read, its bins not all yet
+  long block_line = 0;
+  int32_t step = 0;
+  int64_t utc_ms = 0;
+  size_t filled = 0;
+
+  Line l{};
+  while (f.Next(l)) {
+    if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
+      s.dropped_lines = pending ? l.number - block_line + 1 : 1;
+      pending = false;
+      break;
+    }
+    if (IsBlockLine(l)) {
+      if (pending) throw ReadError(path, l.number, "block line where a bin line belongs");
+      if (!ParseBlockLine(l.text, step, utc_ms))
+        throw ReadError(path, l.number == 1 ? 0 : l.number,
+                        l.number == 1 ? "not a spectrum (.spc) file" : "not a block line");
+      pending = true;
+      block_line = l.number;
+      filled = 0;
+      continue;
+    }
+    if (!pending) {
+      throw ReadError(path, l.number == 1 ? 0 : l.number,
+                      l.number == 1 ? "not a spectrum (.spc) file" : "not a block line");
+    }
+    float* v = &stage[4 * filled];
+    if (l.size != kBinLine || !ParseBinLine(l.text, v))
+      throw ReadError(path, l.number, "not a spectrum bin line");
+    if (s.step.empty()) {  // the first block
+      if (filled == 1) {
+        s.data_length = DataLengthOf(std::string_view(l.text, 6));
+        if (s.data_length == 0) throw ReadError(path, l.number, "bin spacing of no data length");
+        bins = static_cast<size_t>(BinsOf(s.data_length));
+      }
+      freq_text.append(l.text, 6);
+    } else if (std::memcmp(l.text, freq_text.data() + 6 * filled, 6) != 0) {
+      throw ReadError(path, l.number, "bin frequency differs from the first block's");
+    }
+    ++filled;
+    if (bins == 0 || filled < bins) continue;
+
+    if (s.step.empty()) {  // the first whole block: frequencies and room for all
+      s.freq_hz.resize(bins);
+      for (size_t i = 0; i < bins; ++i) ParseF(freq_text.data() + 6 * i, 6, 3, s.freq_hz[i]);
+      const size_t blocks = f.size() / (kBlockLine + 2 + bins * (kBinLine + 2)) + 1;
+      s.step.reserve(blocks);
+      s.utc_ms.reserve(blocks);
+      for (auto* a : {&s.level[0], &s.level[1], &s.phase[0], &s.phase[1]}) a->reserve(blocks * bins);
+    }
+    s.step.push_back(step);
+    s.utc_ms.push_back(utc_ms);
+    for (size_t i = 0; i < bins; ++i) {
+      s.level[0].push_back(stage[4 * i]);
+      s.phase[0].push_back(stage[4 * i + 1]);
+      s.level[1].push_back(stage[4 * i + 2]);
+      s.phase[1].push_back(stage[4 * i + 3]);
+    }
+    pending = false;
+  }
+  // A block line with fewer bin lines at the end: a block cut short.
+  if (pending) s.dropped_lines = l.number - block_line + 1;
+  if (s.step.empty()) s.data_length = 0;
+  return s;
+}
+
+}  // namespace hfd::results

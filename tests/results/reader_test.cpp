@@ -1,0 +1,294 @@
+// The result-file reader against files written by the analyser's writers
+// (every value read back as written, times as UTC across midnight), and
+// against files it must refuse or cut short.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "results/result_files.hpp"
+#include "results/result_writer.hpp"
+
+namespace hfd {
+namespace {
+
+using results::ReadError;
+using test::ResultFolder;
+using test::StampAt;
+
+constexpr int64_t kMay1Utc = 1209600000000;  // 2008-05-01T00:00:00Z
+
+// Peak values of block k; channel 2 of block 2 too wide for its fields.
+void FillPeaks(BlockSpectra& s, int k) {
+  s.AvAmp[1] = 0.001 * k, s.S4Indx[1] = 1.25 + k;
+  s.DfFrqMx[1] = 4.0f + 0.5f * static_cast<float>(k), s.DfAmpMx[1] = 60.25f;
+  s.DfPhsMx[1] = -170.5f + static_cast<float>(k);
+  s.AvAmp[2] = -0.002, s.S4Indx[2] = 0.5;
+  s.DfFrqMx[2] = 7.9101562f, s.DfAmpMx[2] = k == 2 ? 123456.0f : 68.02f, s.DfPhsMx[2] = 151.06f;
+}
+
+// A .max of blocks k = 0..count-1 every 10.24 s from `start` seconds of day.
+std::string MaxText(double start, int count) {
+  auto s = std::make_unique<BlockSpectra>();
+  test::Records con, file;
+  WritePeakHeader(file);
+  for (int k = 0; k < count; ++k) {
+    FillPeaks(*s, k);
+    const TimeStamp t = StampAt(2008, 5, 1, start + 10.24 * k);
+    WritePeakBlock(con, file, k, t, test::SecOfDay(t), *s);
+  }
+  return test::FileText(file);
+}
+
+std::string QdrText(double start, int count) {
+  auto s = std::make_unique<BlockSpectra>();
+  test::Records con, file;
+  WriteAmplitudeHeader(file, StationNameFor("SGD"), StampAt(2008, 5, 1, start), 0.01, 1024);
+  for (int k = 0; k < count; ++k) {
+    FillPeaks(*s, k);
+    WriteAmplitudeBlock(con, file, k, StampAt(2008, 5, 1, start + 10.24 * k), *s);
+  }
+  return test::FileText(file);
+}
+
+float Level(int c, int k, int i) { return -60.0f + 0.125f * static_cast<float>(c * 1000 + k * 7 + i); }
+float Phase(int c, int k, int i) { return static_cast<float>((c * 31 + k * 13 + i * 5) % 360) - 179.5f; }
+
+// A .spc of N = n, blocks k = 0..count-1 from `start` seconds of day.
+std::string SpcText(int n, double start, int count, int bins) {
+  auto s = std::make_unique<BlockSpectra>();
+  test::Records file;
+  for (int k = 0; k < count; ++k) {
+    const TimeStamp t = StampAt(2008, 5, 1, start + n * 0.01 * k);
+    WriteSpectrumBlockLine(file, k, t, test::SecOfDay(t));
+    for (int i = 0; i < bins; ++i) {
+      s->SpcFrq[i] = static_cast<float>(i / (n * 0.01));
+      for (int c = 1; c <= 2; ++c) s->SpcAmp[c][i] = Level(c, k, i), s->SpcPhs[c][i] = Phase(c, k, i);
+    }
+    WriteSpectrumLines(file, *s, bins);
+  }
+  return test::FileText(file);
+}
+
+TEST(ResultReader, PeakSummaryValuesAndTimesAcrossMidnight) {
+  ResultFolder dir;
+  // From 23:59:40 JST: blocks 0..2 before midnight, 3..4 after (hour 24).
+  const auto s = results::ReadPeakFile(dir.Put("200805012359SGD.max", MaxText(86380.0, 5)));
+  EXPECT_EQ(s.kind, results::Kind::kPeak);
+  EXPECT_EQ(s.station_code, "SGD");
+  EXPECT_EQ(s.data_length, 1024);
+  EXPECT_EQ(s.dropped_lines, 0);
+  ASSERT_EQ(s.blocks.size(), 5u);
+  for (int k = 0; k < 5; ++k) {
+    const results::PeakBlock& b = s.blocks[k];
+    EXPECT_EQ(b.step, k);
+    // Whole seconds of 86380 + 10.24 k after 00:00 JST, less 9 hours.
+    EXPECT_EQ(b.utc_ms, kMay1Utc + (86380 + static_cast<int64_t>(10.24 * k)) * 1000 - results::kJstOffsetMs);
+    EXPECT_DOUBLE_EQ(b.mean[0], std::round(k) * 0.001);
+    EXPECT_DOUBLE_EQ(b.scint[0], 1.25 + k);
+    EXPECT_DOUBLE_EQ(b.peak[0].freq_hz, 4.0 + 0.5 * k);
+    EXPECT_DOUBLE_EQ(b.peak[0].level_dbuv, 60.25);
+    EXPECT_DOUBLE_EQ(b.peak[0].phase_deg, -170.5 + k);
+    EXPECT_DOUBLE_EQ(b.mean[1], -0.002);
+    EXPECT_DOUBLE_EQ(b.peak[1].freq_hz, 7.91);  // two decimals as written
+    EXPECT_DOUBLE_EQ(b.peak[1].phase_deg, 151.06);
+    if (k == 2) {
+      EXPECT_TRUE(std::isnan(b.peak[1].level_dbuv));  // asterisks
+    } else {
+      EXPECT_DOUBLE_EQ(b.peak[1].level_dbuv, 68.02);
+    }
+  }
+  EXPECT_EQ(results::FormatIsoTime(s.blocks[4].utc_ms, 0), "2008-05-01T15:00:20Z");
+  EXPECT_EQ(results::FormatIsoTime(s.blocks[4].utc_ms, 540), "2008-05-02T00:00:20+09:00");
+}
+
+TEST(ResultReader, AmplitudeFileMillisecondsAndHeader) {
+  ResultFolder dir;
+  const auto s = results::ReadPeakFile(dir.Put("200805012359SGD.qdr", QdrText(86380.0, 5)));
+  EXPECT_EQ(s.kind, results::Kind::kAmplitude);
+  EXPECT_EQ(s.station_name, "Sugadaira");
+  EXPECT_EQ(s.data_length, 1024);
+  ASSERT_EQ(s.blocks.size(), 5u);
+  for (int k = 0; k < 5; ++k) {
+    const results::PeakBlock& b = s.blocks[k];
+    EXPECT_EQ(b.step, -1);
+    EXPECT_EQ(b.utc_ms, kMay1Utc + 86380000 + 10240 * k - results::kJstOffsetMs) << k;
+    EXPECT_DOUBLE_EQ(b.peak[0].freq_hz, 4.0 + 0.5 * k);
+    EXPECT_DOUBLE_EQ(b.peak[1].freq_hz, 7.9102);  // four decimals here
+    EXPECT_TRUE(std::isnan(b.mean[0]) && std::isnan(b.scint[1]) && std::isnan(b.peak[0].phase_deg));
+  }
+  EXPECT_TRUE(std::isnan(s.blocks[2].peak[1].level_dbuv));
+}
+
+TEST(ResultReader, SpectrumEveryValueForEachDataLength) {
+  ResultFolder dir;
+  for (auto [n, bins] : {std::pair{512, 62}, {1024, 123}, {2048, 246}, {4096, 492}}) {
+    const auto s = results::ReadSpectrumFile(dir.Put("200805012359SGD.spc", SpcText(n, 86370.0, 4, bins)));
+    ASSERT_EQ(s.data_length, n);
+    ASSERT_EQ(s.bins(), static_cast<size_t>(bins));
+    ASSERT_EQ(s.blocks(), 4u);
+    EXPECT_EQ(s.dropped_lines, 0);
+    EXPECT_FLOAT_EQ(s.freq_hz[1], static_cast<float>(std::round(100000.0 / n) / 1000));
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(s.step[k], k);
+      EXPECT_EQ(s.utc_ms[k], kMay1Utc + (86370 + static_cast<int64_t>(n * 0.01 * k)) * 1000 -
+                                 results::kJstOffsetMs);
+      for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < bins; ++i) {
+          const size_t at = static_cast<size_t>(k * bins + i);
+          ASSERT_EQ(s.level[c][at], Level(c + 1, k, i)) << n << " " << k << " " << i;
+          ASSERT_EQ(s.phase[c][at], Phase(c + 1, k, i)) << n << " " << k << " " << i;
+        }
+      }
+    }
+  }
+}
+
+// The message names the file and the line.
+void ExpectRefused(const std::string& path, long line, const char* what) {
+  try {
+    if (results::KindOfPath(path) == results::Kind::kSpectrum) {
+      results::ReadSpectrumFile(path);
+    } else {
+      results::ReadPeakFile(path);
+    }
+    ADD_FAILURE() << what << ": read without error";
+  } catch (const ReadError& e) {
+    EXPECT_EQ(e.file(), path) << what;
+    EXPECT_EQ(e.line(), line) << what << ": " << e.what();
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << what;
+  }
+}
+
+TEST(ResultReader, RefusesWhatIsNoResultFile) {
+  ResultFolder dir;
+  ExpectRefused(dir.Put("a.max", ""), 0, "empty file");
+  ExpectRefused(dir.Path("missing.spc"), 0, "missing file");
+  ExpectRefused(dir.Put("a.max", "hello\r\n"), 0, "text");
+  ExpectRefused(dir.Put("b.max", QdrText(0, 2)), 0, ".qdr named .max");
+  ExpectRefused(dir.Put("b.qdr", MaxText(0, 2)), 0, ".max named .qdr");
+  ExpectRefused(dir.Put("b.spc", MaxText(0, 2)), 0, ".max named .spc");
+  ExpectRefused(dir.Put("b.txt", MaxText(0, 2)), 0, "other extension");
+  ExpectRefused(dir.Put("c.spc", SpcText(1024, 0, 1, 123).substr(33)), 0, ".spc without block line");
+}
+
+TEST(ResultReader, RefusesGarbageInTheMiddle) {
+  ResultFolder dir;
+  std::string max = MaxText(0, 4);
+  max.replace(max.find("60.25"), 5, "6x.25");  // block 0 is line 2
+  ExpectRefused(dir.Put("a.max", max), 2, "letter in a .max field");
+  std::string qdr = QdrText(0, 4);
+  qdr.insert(qdr.find("\r\n", qdr.find("ss.mmm")) + 2, "\r\n");
+  ExpectRefused(dir.Put("a.qdr", qdr), 5, "empty line in a .qdr");
+  std::string spc = SpcText(1024, 0, 3, 123);
+  const size_t line130 = 124 + 5;  // block 1's 5th bin line (0-based line 129)
+  size_t at = 0;
+  for (size_t i = 0; i < line130; ++i) at = spc.find('\n', at) + 1;
+  spc[at + 20] = '#';
+  ExpectRefused(dir.Put("a.spc", spc), 130, "garbage bin line");
+  std::string shortblock = SpcText(1024, 0, 1, 60) + SpcText(1024, 20, 2, 123);
+  ExpectRefused(dir.Put("b.spc", shortblock), 62, "block with too few bins");
+  std::string mixed = SpcText(1024, 0, 1, 123) + SpcText(512, 20, 1, 62);
+  ExpectRefused(dir.Put("c.spc", mixed), 127, "second block of another data length");
+}
+
+TEST(ResultReader, LeavesOutAnIncompleteEnd) {
+  ResultFolder dir;
+  const std::string max = MaxText(0, 4);
+  auto s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - 30)));
+  EXPECT_EQ(s.blocks.size(), 3u);
+  EXPECT_EQ(s.dropped_lines, 1);
+  // Cut right before the CR LF: the text is whole, its end is not.
+  s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - 2)));
+  EXPECT_EQ(s.blocks.size(), 3u);
+  const std::string qdr = QdrText(0, 3);
+  s = results::ReadPeakFile(dir.Put("a.qdr", qdr.substr(0, qdr.size() - 7)));
+  EXPECT_EQ(s.blocks.size(), 2u);
+  EXPECT_EQ(s.dropped_lines, 1);
+  // Header only (the first block's read failed): no blocks, nothing dropped.
+  s = results::ReadPeakFile(dir.Put("b.qdr", QdrText(0, 0)));
+  EXPECT_EQ(s.blocks.size(), 0u);
+  EXPECT_EQ(s.dropped_lines, 0);
+
+  // .spc: the last block cut inside its bins, or a block line alone at the end.
+  const std::string spc = SpcText(512, 0, 3, 62);
+  auto p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, spc.size() - 46 * 10 - 3)));
+  EXPECT_EQ(p.blocks(), 2u);
+  EXPECT_EQ(p.dropped_lines, 1 + 52);
+  EXPECT_EQ(p.level[0].size(), 2u * 62);
+  p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 33)));
+  EXPECT_EQ(p.blocks(), 3u);
+  EXPECT_EQ(p.dropped_lines, 1);
+  p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, 33 + 46 * 5)));
+  EXPECT_EQ(p.blocks(), 0u);
+  EXPECT_EQ(p.dropped_lines, 6);
+}
+
+TEST(ResultReader, JoinOrdersPartsAndRefusesMismatches) {
+  ResultFolder dir;
+  auto late = results::ReadPeakFile(dir.Put("200805011200SGD.max", MaxText(43200, 3)));
+  auto early = results::ReadPeakFile(dir.Put("200805010000SGD.max", MaxText(0, 2)));
+  const auto joined = results::Join({late, early});
+  ASSERT_EQ(joined.blocks.size(), 5u);
+  EXPECT_EQ(joined.path, early.path);
+  for (size_t i = 1; i < joined.blocks.size(); ++i)
+    EXPECT_LT(joined.blocks[i - 1].utc_ms, joined.blocks[i].utc_ms);
+
+  auto cut = joined;
+  results::Cut(cut, early.blocks[1].utc_ms, late.blocks[2].utc_ms);
+  ASSERT_EQ(cut.blocks.size(), 3u);  // [from, to)
+  EXPECT_EQ(cut.blocks.front().utc_ms, early.blocks[1].utc_ms);
+
+  auto qdr = results::ReadPeakFile(dir.Put("200805010000SGD.qdr", QdrText(100, 2)));
+  EXPECT_THROW(results::Join({early, qdr}), ReadError);
+  EXPECT_THROW(results::Join({early, early}), ReadError);  // overlap
+  auto other = results::ReadPeakFile(dir.Put("200805020000KOK.max", MaxText(0, 2)));
+  EXPECT_THROW(results::Join({early, other}), ReadError);
+
+  auto a = results::ReadSpectrumFile(dir.Put("200805010000SGD.spc", SpcText(1024, 0, 3, 123)));
+  auto b = results::ReadSpectrumFile(dir.Put("200805010100SGD.spc", SpcText(512, 3600, 3, 62)));
+  auto c = results::ReadSpectrumFile(dir.Put("200805010200SGD.spc", SpcText(1024, 7200, 2, 123)));
+  try {
+    results::Join({a, b});
+    ADD_FAILURE() << "different data lengths joined";
+  } catch (const ReadError& e) {
+    EXPECT_EQ(e.file(), b.path);
+  }
+  auto s = results::Join({c, a});
+  ASSERT_EQ(s.blocks(), 5u);
+  EXPECT_EQ(s.level[1].size(), 5u * 123);
+  EXPECT_EQ(s.level[1][3 * 123 + 7], Level(2, 0, 7));  // c's block 0 follows a's 3
+  EXPECT_EQ(s.step[3], 0);
+  results::Cut(s, c.utc_ms[0], c.utc_ms[1] + 1);
+  ASSERT_EQ(s.blocks(), 2u);
+  EXPECT_EQ(s.phase[0][123 + 9], Phase(1, 1, 9));
+  EXPECT_EQ(s.level[0].size(), 2u * 123);
+}
+
+TEST(IsoTime, ParsesOffsetsAndRefusesOthers) {
+  int64_t t = 0;
+  EXPECT_TRUE(results::ParseIsoTime("2008-05-01T00:00Z", t));
+  EXPECT_EQ(t, kMay1Utc);
+  EXPECT_TRUE(results::ParseIsoTime("2008-05-01T09:00+09:00", t));
+  EXPECT_EQ(t, kMay1Utc);
+  EXPECT_TRUE(results::ParseIsoTime("2008-04-30T23:30:10.25-00:30", t));
+  EXPECT_EQ(t, kMay1Utc + 10250);
+  EXPECT_TRUE(results::ParseIsoTime("2008-02-29T00:00Z", t));
+  for (const char* bad : {"2008-05-01T00:00", "2008-05-01 00:00Z", "2008-5-01T00:00Z",
+                          "2007-02-29T00:00Z", "2008-05-01T24:00Z", "2008-05-01T00:00:60Z",
+                          "2008-05-01T00:00+9:00", "2008-05-01T00:00Zx", "2008-05-01T00:00:00.Z", ""})
+    EXPECT_FALSE(results::ParseIsoTime(bad, t)) << bad;
+  EXPECT_EQ(results::FormatIsoTime(kMay1Utc - 1, 0), "2008-04-30T23:59:59.999Z");
+  EXPECT_EQ(results::FormatIsoTime(kMay1Utc + 10240, -90), "2008-04-30T22:30:10.240-01:30");
+  char buf[32];
+  EXPECT_EQ(std::string(buf, results::FormatIsoTime(buf, kMay1Utc, 540, true)),
+            "2008-05-01T09:00:00.000+09:00");
+  // Month ends and leap days through the JST stamps of the files: 31 May 24:00.
+  EXPECT_EQ(results::FormatIsoTime(results::UtcMsOfJst(2008, 5, 32, 24, 0, 0), 540),
+            "2008-06-01T00:00:00+09:00");
+  EXPECT_EQ(results::FormatIsoTime(results::UtcMsOfJst(2000, 2, 29, 23, 59, 59999), 0),
+            "2000-02-29T14:59:59.999Z");
+}
+
+}  // namespace
+}  // namespace hfd

@@ -1,0 +1,146 @@
+// hfdoppler-export as a command: the CSV it writes from result files made by
+// the analyser's writers, and what it does with bad input (exit status, a
+// message naming the file and line, no output left half written).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "results/result_writer.hpp"
+
+namespace hfd {
+namespace {
+
+using test::ResultFolder;
+using test::StampAt;
+
+struct Outcome {
+  int status;
+  std::string err;
+};
+
+Outcome Export(const ResultFolder& dir, const std::string& args) {
+  const std::string err = dir.Path("stderr.txt");
+  const int rc = std::system((std::string(HFD_EXPORT_BINARY) + " " + args + " >/dev/null 2>" + err).c_str());
+  std::stringstream s;
+  s << std::ifstream(err).rdbuf();
+  std::filesystem::remove(err);
+  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, s.str()};
+}
+
+std::string Slurp(const std::string& path) {
+  std::stringstream s;
+  s << std::ifstream(path).rdbuf();
+  return s.str();
+}
+
+// A .max of `count` blocks from 23:59:50 JST; block 1's channel-2 level too
+// wide for its field (asterisks).
+std::string MaxText(int count) {
+  auto s = std::make_unique<BlockSpectra>();
+  test::Records con, file;
+  WritePeakHeader(file);
+  for (int k = 0; k < count; ++k) {
+    s->AvAmp[1] = 0.001, s->S4Indx[1] = 1.5, s->DfFrqMx[1] = 8.0078125f, s->DfAmpMx[1] = 75.31f;
+    s->DfPhsMx[1] = -23.47f, s->AvAmp[2] = -0.002, s->S4Indx[2] = 0.987, s->DfFrqMx[2] = 7.91f;
+    s->DfAmpMx[2] = k == 1 ? 1e6f : 68.0f, s->DfPhsMx[2] = 0.0f;
+    const TimeStamp t = StampAt(2008, 5, 1, 86390.0 + 10.24 * k);
+    WritePeakBlock(con, file, k, t, test::SecOfDay(t), *s);
+  }
+  return test::FileText(file);
+}
+
+// Every file in the folder (to see that nothing is left behind).
+std::vector<std::string> Listing(const ResultFolder& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path("")))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ExportCommand, PeakCsvRows) {
+  ResultFolder dir;
+  const std::string max = dir.Put("200805012359SGD.max", MaxText(2));
+  ASSERT_EQ(Export(dir, max + " -o " + dir.Path("out.csv")).status, 0);
+  const std::string csv = Slurp(dir.Path("out.csv"));
+  // Values as the file gives them, a digit before the point, the asterisk
+  // field empty; the second block is after midnight JST (hour 24 in the file).
+  EXPECT_EQ(csv,
+            "time_utc,time_jst,step,mean_5006,scint_5006,freq_5006_hz,level_5006_dbuv,"
+            "phase_5006_deg,mean_8006,scint_8006,freq_8006_hz,level_8006_dbuv,phase_8006_deg\n"
+            "2008-05-01T14:59:50Z,2008-05-01T23:59:50+09:00,0,0.001,1.500,8.01,75.31,-23.47,"
+            "-0.002,0.987,7.91,68.00,0.00\n"
+            "2008-05-01T15:00:00Z,2008-05-02T00:00:00+09:00,1,0.001,1.500,8.01,75.31,-23.47,"
+            "-0.002,0.987,7.91,,0.00\n");
+}
+
+TEST(ExportCommand, AmplitudeCsvHoldsNoStep) {
+  ResultFolder dir;
+  auto s = std::make_unique<BlockSpectra>();
+  test::Records con, file;
+  WriteAmplitudeHeader(file, StationNameFor("SGD"), StampAt(2008, 5, 1, 43200), 0.01, 512);
+  s->DfFrqMx[1] = 8.0078125f, s->DfAmpMx[1] = 75.31f, s->DfFrqMx[2] = -7.91015625f, s->DfAmpMx[2] = 6.5f;
+  WriteAmplitudeBlock(con, file, 3, StampAt(2008, 5, 1, 43215.36), *s);
+  const std::string qdr = dir.Put("200805011200SGD.qdr", test::FileText(file));
+  ASSERT_EQ(Export(dir, qdr + " -o " + dir.Path("q.csv")).status, 0);
+  EXPECT_EQ(Slurp(dir.Path("q.csv")),
+            "time_utc,time_jst,freq_5006_hz,level_5006_dbuv,freq_8006_hz,level_8006_dbuv\n"
+            "2008-05-01T03:00:15.360Z,2008-05-01T12:00:15.360+09:00,8.0078,75.31,-7.9102,6.50\n");
+}
+
+TEST(ExportCommand, BadInputFailsWithoutOutput) {
+  ResultFolder dir;
+  const std::string good = dir.Put("200805012359SGD.max", MaxText(3));
+  std::string text = MaxText(3);
+  text[2 * 111 + 40] = 'x';  // block 1 is line 3
+  const std::string bad = dir.Put("200805020000SGD.max", text);
+  const std::string out = dir.Path("out.csv");
+  dir.Put("out.csv", "keep me\n");
+
+  Outcome r = Export(dir, good + " " + bad + " -o " + out);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(bad + ":3:"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(out), "keep me\n");  // the old file stays whole
+
+  r = Export(dir, good + " " + dir.Put("empty.max", "") + " -o " + dir.Path("x.nc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("empty.max"), std::string::npos) << r.err;
+  r = Export(dir, good + " " + good + " -o " + dir.Path("x.csv"));  // overlapping blocks
+  EXPECT_EQ(r.status, 1);
+  r = Export(dir, good + " -o " + dir.Path("no/such/folder/x.csv"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no/such/folder/x.csv"), std::string::npos) << r.err;
+  EXPECT_EQ(Listing(dir), (std::vector<std::string>{"200805012359SGD.max", "200805020000SGD.max",
+                                                    "empty.max", "out.csv"}));
+
+  // Usage errors: exit status 2.
+  for (const std::string& args :
+       {good, "-o " + out, good + " -o x.txt", good + " --from 2008-05-01 -o " + out,
+        good + " --to 2008-05-01T00:00Z --from 2008-05-02T00:00Z -o " + out,
+        good + " " + dir.Path("a.qdr") + " -o " + out, good + " --bogus -o " + out,
+        good + " -o"}) {
+    EXPECT_EQ(Export(dir, args).status, 2) << args;
+  }
+  EXPECT_EQ(Export(dir, "--help").status, 0);
+  EXPECT_EQ(Export(dir, "--version").status, 0);
+}
+
+TEST(ExportCommand, IncompleteEndNotedAndCut) {
+  ResultFolder dir;
+  const std::string text = MaxText(3);
+  const std::string max = dir.Put("200805012359SGD.max", text.substr(0, text.size() - 20));
+  const Outcome r = Export(dir, max + " --from 2008-05-01T15:00Z -o " + dir.Path("out.nc"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find(max + ": 1 line of an incomplete end left out"), std::string::npos) << r.err;
+  ASSERT_EQ(Export(dir, max + " --to 2008-05-02T00:00:00+09:00 -o " + dir.Path("out.csv")).status, 0);
+  const std::string csv = Slurp(dir.Path("out.csv"));
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // header and block 0 only
+}
+
+}  // namespace
+}  // namespace hfd

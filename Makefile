@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all build test sample bench clean
+.PHONY: all build test sample bench bench-export clean
 
 all: build
 
@@ -21,3 +21,6 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+bench-export: build
+	bash bench/export_day.sh $(BUILD)

@@ -22,6 +22,7 @@ struct RunStorage {
   RecordingState rec;
   BlockSpectra spectra;
   int16_t raw[kMaxSamples];  // one channel's records of a block, as read
+  RunObserver* observer = nullptr;
 };
 
 // Selection prompt until the answer is 500 (all) or a listed number.
@@ -73,6 +74,7 @@ void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
   const auto NcMax = static_cast<int32_t>((rec.WinEnd.Secs - rec.WinStart.Secs) / opt.TBlock);
   const auto kMax = static_cast<int32_t>(86400.0 / opt.TBlock);
   WriteList(io.console, {"NcMax=", NcMax, "  kMax=", kMax, "  Na=", Na});
+  if (st.observer) st.observer->BlocksPlanned(rec, opt, NcMax);
 
   for (int32_t k = 0; k <= kMax; ++k) {
     const double TOffset = opt.TBlock * k;
@@ -102,14 +104,16 @@ void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
     else
       WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, s);
     EndBlock(s);
+    if (st.observer) st.observer->BlockWritten();
     if (io.StopRequested()) io.StopForSignal();
   }
 }
 
 }  // namespace
 
-int RunBatch(IoSystem& io, AnalysisPath path) {
+int RunBatch(IoSystem& io, AnalysisPath path, RunObserver* observer) {
   auto st = std::make_unique<RunStorage>();
+  st->observer = observer;
   RunOptionsDialogue(io, st->opt);
   const SpectrumPlan plan(st->opt.NData, st->opt.dFreq, st->opt.IOutFMT, path);
 
@@ -121,11 +125,13 @@ int RunBatch(IoSystem& io, AnalysisPath path) {
 
   for (int32_t IFile = first; IFile <= last; ++IFile) {
     OpenRecording(io, st->names, IFile, st->opt.IOutFMT, st->rec);
+    if (observer) observer->RecordingOpened(st->rec);
     if (st->rec.IOpenStatus != 1) {
       SettleTimeWindow(io, st->opt.ITimeWindow, st->rec);
       ProcessRecording(io, *st, plan);
     }
     io.CloseUnits();
+    if (observer) observer->RecordingClosed();
     if (io.StopRequested()) io.StopForSignal();
   }
   return io.Finish();

@@ -5,14 +5,35 @@
 //   IoSystem io; return RunBatch(io, ".", AnalysisPath::Fast);
 #pragma once
 
+#include <cstdint>
+
 #include "analysis/spectrum_plan.hpp"
+#include "driver/options.hpp"
+#include "input/recording.hpp"
 #include "textio/io_system.hpp"
 
 namespace hfd {
 
+// Told what a run does to each selected recording, for summaries and progress
+// shown beside the console (it never writes to the console itself).
+class RunObserver {
+ public:
+  // After the opening: rec.IOpenStatus is 1 when neither channel file opened.
+  virtual void RecordingOpened(const RecordingState& rec) = 0;
+  // Before the first block step, with the most blocks the window allows.
+  virtual void BlocksPlanned(const RecordingState& rec, const RunOptions& opt, int32_t NcMax) = 0;
+  // After the records of an analysed block are written.
+  virtual void BlockWritten() = 0;
+  // After the recording's files are closed.
+  virtual void RecordingClosed() = 0;
+
+ protected:
+  ~RunObserver() = default;
+};
+
 // The whole run on the given I/O system, in `directory` (recordings are found
 // and result files written there). Returns the exit status.
-int RunBatch(IoSystem& io, AnalysisPath path);
+int RunBatch(IoSystem& io, AnalysisPath path, RunObserver* observer = nullptr);
 
 // The program: a run on the process's standard streams in the current
 // directory, floating-point traps on.

@@ -27,10 +27,13 @@ void IgnoreSigpipe() {
   (void)done;
 }
 
-[[noreturn]] void ExecInDir(const std::filesystem::path& dir) {
+[[noreturn]] void ExecInDir(const std::filesystem::path& dir, const std::vector<std::string>& args) {
   ::signal(SIGPIPE, SIG_DFL);
   if (::chdir(dir.c_str()) != 0) ::_exit(126);
-  ::execl(HFD_BINARY, HFD_BINARY, static_cast<char*>(nullptr));
+  std::vector<char*> argv{const_cast<char*>(HFD_BINARY)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(HFD_BINARY, argv.data());
   ::_exit(127);
 }
 
@@ -71,7 +74,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 }  // namespace
 
 RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
-                 double timeoutSeconds) {
+                 double timeoutSeconds, const std::vector<std::string>& args) {
   IgnoreSigpipe();
   RunResult r;
   int in[2], out[2], err[2];
@@ -83,7 +86,7 @@ RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
     ::dup2(in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
-    ExecInDir(dir);
+    ExecInDir(dir, args);
   }
   ::close(in[0]);
   ::close(out[1]);
@@ -130,7 +133,7 @@ RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
 }
 
 RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtyStep>& steps,
-                      double timeoutSeconds) {
+                      double timeoutSeconds, const std::vector<std::string>& args) {
   RunResult r;
   int master = -1;
   const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
@@ -143,7 +146,7 @@ RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtySte
       t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
       ::tcsetattr(0, TCSANOW, &t);
     }
-    ExecInDir(dir);
+    ExecInDir(dir, args);
   }
   ::fcntl(master, F_SETFL, O_NONBLOCK);
   const auto deadline =

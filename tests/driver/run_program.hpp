@@ -27,8 +27,9 @@ struct RunResult {
   bool timedOut = false;
 };
 
+// `args` are the program's command-line arguments (none: the dialogue).
 RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
-                 double timeoutSeconds = 60.0);
+                 double timeoutSeconds = 60.0, const std::vector<std::string>& args = {});
 
 // One step of an interactive session: wait until the screen output so far
 // ends with `waitFor`, then type `type`.
@@ -41,6 +42,6 @@ struct PtyStep {
 // mapping), so the program's bytes arrive unchanged; typed characters are
 // still echoed by the terminal in canonical mode.
 RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtyStep>& steps,
-                      double timeoutSeconds = 60.0);
+                      double timeoutSeconds = 60.0, const std::vector<std::string>& args = {});
 
 }  // namespace hfdtest

@@ -1,0 +1,156 @@
+#include "driver/command_line.hpp"
+
+#include <algorithm>
+#include <string_view>
+
+#include "driver/options.hpp"
+#include "input/listing.hpp"
+
+namespace hfd {
+
+const char* const kCommandLineUsage =
+    "usage: hfdoppler\n"
+    "       hfdoppler (--mode 1|2 | --qdr | --spc) --length N (--all | --select NAME...)\n"
+    "                 [--window HHMMSS-HHMMSS] [--quiet] [--] [DIR...]\n"
+    "Without arguments the program asks its questions on the console. With options it\n"
+    "answers them itself and runs in each DIR in turn (default: the current folder).\n"
+    "  --mode 1|2      1: amplitude file (.qdr); 2: spectrum and peak summary (.spc, .max)\n"
+    "  --qdr, --spc    the same as --mode 1, --mode 2\n"
+    "  --length N      samples per analysis block: 512, 1024, 2048 or 4096\n"
+    "  --window S-E    analyse from time of day S to E (hhmmss each; E = 000000: midnight);\n"
+    "                  without it, from the start of each recording to midnight\n"
+    "  --all           every recording listed\n"
+    "  --select NAME   the recording whose channel-0 file is NAME (repeatable)\n"
+    "  --quiet, -q     one line per recording instead of the console transcript\n"
+    "  --help, -h      this text\n"
+    "  --version, -V   the program's version\n"
+    "Exit status: 0 done; 1 a run failed or a recording could not be opened;\n"
+    "2 usage error; 130 or 143 interrupted.\n";
+
+namespace {
+
+bool IsDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "hhmmss": six digits, minutes and seconds below 60 (hours may pass 24 to
+// reach beyond midnight, as a typed answer can).
+bool IsTimeOfDay(std::string_view s) {
+  if (s.size() != 6 || !IsDigits(s)) return false;
+  return s[2] < '6' && s[4] < '6';
+}
+
+std::string Quoted(std::string_view option, std::string_view complaint) {
+  return std::string(option) + ": " + std::string(complaint);
+}
+
+}  // namespace
+
+std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl) {
+  cl = CommandLine{};
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a == "--") break;
+    if (a == "--help" || a == "-h") {
+      cl.action = CommandLine::Action::Help;
+      return {};
+    }
+    if (a == "--version" || a == "-V") cl.action = CommandLine::Action::Version;
+  }
+  if (cl.action == CommandLine::Action::Version) return {};
+
+  bool modeGiven = false, lengthGiven = false;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-') {
+      cl.dirs.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    // "--name=value" or "--name value".
+    std::string_view name = arg, inlineValue;
+    bool hasInline = false;
+    if (size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+      name = arg.substr(0, eq);
+      inlineValue = arg.substr(eq + 1);
+      hasInline = true;
+    }
+    auto flag = [&]() -> std::string {
+      return hasInline ? Quoted(name, "takes no value") : std::string();
+    };
+    std::string_view value;
+    auto needValue = [&]() -> std::string {
+      if (hasInline) {
+        value = inlineValue;
+        return {};
+      }
+      if (i + 1 >= argc) return Quoted(name, "needs a value");
+      value = argv[++i];
+      return {};
+    };
+
+    std::string err;
+    if (name == "--qdr" || name == "--spc") {
+      if (!(err = flag()).empty()) return err;
+      cl.mode = name == "--qdr" ? 1 : 2;
+      modeGiven = true;
+    } else if (name == "--mode") {
+      if (!(err = needValue()).empty()) return err;
+      if (value != "1" && value != "2") return Quoted(name, "must be 1 or 2, not '" + std::string(value) + "'");
+      cl.mode = value == "1" ? 1 : 2;
+      modeGiven = true;
+    } else if (name == "--length") {
+      if (!(err = needValue()).empty()) return err;
+      int32_t n = 0;
+      if (IsDigits(value) && value.size() <= 4) n = std::stoi(std::string(value));
+      if (!IsOfferedDataLength(n))
+        return Quoted(name, "must be 512, 1024, 2048 or 4096, not '" + std::string(value) + "'");
+      cl.length = n;
+      lengthGiven = true;
+    } else if (name == "--window") {
+      if (!(err = needValue()).empty()) return err;
+      if (value.size() != 13 || value[6] != '-' || !IsTimeOfDay(value.substr(0, 6)) ||
+          !IsTimeOfDay(value.substr(7)))
+        return Quoted(name, "must be HHMMSS-HHMMSS, not '" + std::string(value) + "'");
+      cl.window = true;
+      cl.windowStart = value.substr(0, 6);
+      cl.windowEnd = value.substr(7);
+    } else if (name == "--all") {
+      if (!(err = flag()).empty()) return err;
+      cl.all = true;
+    } else if (name == "--select") {
+      if (!(err = needValue()).empty()) return err;
+      if (!MatchesRecordingPattern(value) || value.find('/') != std::string_view::npos)
+        return Quoted(name, "'" + std::string(value) + "' is not a channel-0 file name (*-0.BIN)");
+      if (std::find(cl.select.begin(), cl.select.end(), value) == cl.select.end())
+        cl.select.emplace_back(value);
+    } else if (name == "--quiet" || name == "-q") {
+      if (!(err = flag()).empty()) return err;
+      cl.quiet = true;
+    } else {
+      return Quoted(arg, "unknown option");
+    }
+  }
+  if (!modeGiven) return "--mode (or --qdr, --spc): missing";
+  if (!lengthGiven) return "--length: missing";
+  if (cl.all && !cl.select.empty()) return "--all: cannot be given with --select";
+  if (!cl.all && cl.select.empty()) return "--all or --select: missing";
+  return {};
+}
+
+std::string DialogueAnswers(const CommandLine& cl, int32_t selection) {
+  std::string a = std::to_string(cl.mode) + "\n" + std::to_string(cl.length) + "\n" +
+                  (cl.window ? "1\n" : "0\n") + std::to_string(selection) + "\n";
+  if (cl.window) {
+    const int recordings = selection == 500 ? kMaxRecordings : 1;
+    a.reserve(a.size() + static_cast<size_t>(recordings) * 14);
+    for (int r = 0; r < recordings; ++r) a += cl.windowStart + "\n" + cl.windowEnd + "\n";
+  }
+  return a;
+}
+
+}  // namespace hfd

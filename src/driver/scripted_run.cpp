@@ -1,0 +1,267 @@
+#include "driver/scripted_run.hpp"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/batch.hpp"
+#include "driver/command_line.hpp"
+#include "input/listing.hpp"
+
+#ifndef HFD_VERSION
+#define HFD_VERSION "unknown"
+#endif
+
+namespace hfd {
+namespace {
+
+void WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+class DiscardRecords final : public RecordSink {
+ public:
+  void PutRecord(std::string_view, bool) override {}
+};
+
+// The recordings a folder lists, as the dialogue numbers them (1-based).
+std::vector<std::string> ListedNames(const char* dir) {
+  static DiscardRecords discard;
+  auto names = std::make_unique<NameTable>();
+  ListRecordings(discard, dir, *names);
+  std::vector<std::string> out;
+  for (int i = 0; i < names->NFiles; ++i) out.emplace_back(names->Name(i));
+  return out;
+}
+
+std::string NameOf(const std::array<char, kNameLength>& field) {
+  return std::string(field.data(), strnlen(field.data(), field.size()));
+}
+
+// Per-recording summary lines (--quiet), the progress line on a terminal, and
+// whether every selected recording could be opened.
+class RunReport final : public RunObserver {
+ public:
+  RunReport(const CommandLine& cl, int total)
+      : quiet_(cl.quiet), progress_(cl.quiet && ::isatty(2) == 1), mode_(cl.mode), total_(total) {}
+
+  void SetFolder(const std::string& prefix) { prefix_ = prefix; }
+  bool AnyUnopened() const { return unopened_; }
+
+  void RecordingOpened(const RecordingState& rec) override {
+    ++index_;
+    name_ = NameOf(rec.ChFileName[0]);
+    blocks_ = expected_ = 0;
+    shownPercent_ = -1;
+    opened_ = rec.IOpenStatus != 1;
+    if (!opened_) {
+      unopened_ = true;
+      if (quiet_)
+        WriteAll(2, "hfdoppler: " + prefix_ + name_ + ": neither channel file could be opened\n");
+      return;
+    }
+    files_.clear();
+    missing_.clear();
+    for (const char* ext : mode_ == 1 ? std::vector<const char*>{".qdr"}
+                                      : std::vector<const char*>{".spc", ".max"}) {
+      char out[20];
+      ResultFileName(rec, ext, out);
+      files_ += " " + prefix_ + out;
+    }
+    for (int c = 1; c <= 2; ++c)
+      if (rec.ChOpenErr[static_cast<size_t>(c)] != 0)
+        missing_ += "; channel " + std::to_string(c) + " file missing";
+  }
+
+  void BlocksPlanned(const RecordingState& rec, const RunOptions& opt, int32_t NcMax) override {
+    if (!progress_) return;
+    // Blocks the channel files hold from the first block inside the window.
+    int64_t records = -1;
+    for (int c = 1; c <= 2; ++c) {
+      struct stat st;
+      if (rec.ChOpenErr[static_cast<size_t>(c)] != 0) continue;
+      const std::string file = NameOf(rec.ChFileName[static_cast<size_t>(c - 1)]);
+      const int64_t n = ::stat(file.c_str(), &st) == 0 ? st.st_size / 256 : 0;
+      records = records < 0 ? n : std::min(records, n);
+    }
+    const int64_t available = std::max<int64_t>(records, 0) / (opt.NData / 128);
+    int64_t first = 0;
+    if (rec.WinStart.Secs > rec.RecStart.Secs)
+      first = static_cast<int64_t>(std::ceil((rec.WinStart.Secs - rec.RecStart.Secs) / opt.TBlock));
+    const auto steps = static_cast<int64_t>(86400.0 / opt.TBlock) + 1;
+    expected_ = std::max<int64_t>(0, std::min({static_cast<int64_t>(NcMax), available - first,
+                                               steps - first}));
+    ShowProgress();
+  }
+
+  void BlockWritten() override {
+    ++blocks_;
+    if (progress_) ShowProgress();
+  }
+
+  void RecordingClosed() override {
+    if (!opened_) return;
+    if (progress_) WriteAll(2, "\r\033[K");
+    if (quiet_)
+      WriteAll(1, prefix_ + name_ + ": " + std::to_string(blocks_) +
+                      (blocks_ == 1 ? " block" : " blocks") + " analysed" + missing_ + "; wrote" +
+                      files_ + "\n");
+  }
+
+ private:
+  void ShowProgress() {
+    int percent = expected_ > 0 ? static_cast<int>(std::min<int64_t>(100, blocks_ * 100 / expected_)) : 0;
+    if (percent == shownPercent_) return;
+    shownPercent_ = percent;
+    char line[128];
+    std::snprintf(line, sizeof line, "\rrecording %d of %d: %3d%% ", index_, total_, percent);
+    WriteAll(2, line + name_ + "\033[K");
+  }
+
+  bool quiet_, progress_;
+  int32_t mode_;
+  int total_;
+  int index_ = 0;
+  std::string prefix_, name_, files_, missing_;
+  bool opened_ = false, unopened_ = false;
+  int64_t blocks_ = 0, expected_ = 0;
+  int shownPercent_ = -1;
+};
+
+struct Folder {
+  std::string path;    // as given ("." when none was)
+  std::string prefix;  // shown before names: "" or the path and a slash
+  std::vector<std::string> listed;
+  std::vector<int32_t> selections;  // dialogue answers: numbers, or 500
+};
+
+// One answered dialogue in the current folder; returns its exit status.
+int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path, RunReport& report) {
+  const int in = ::memfd_create("hfdoppler-answers", MFD_CLOEXEC);
+  if (in < 0 || ::write(in, answers.data(), answers.size()) != static_cast<ssize_t>(answers.size()) ||
+      ::lseek(in, 0, SEEK_SET) != 0) {
+    WriteAll(2, std::string("hfdoppler: cannot hold the answers: ") + std::strerror(errno) + "\n");
+    return 1;
+  }
+  auto io = std::make_unique<IoSystem>(in, consoleFd, 2);
+  io->InstallSignalHandlers();
+  const int status = RunBatch(*io, path, &report);
+  if (io->StopRequested()) io->StopForSignal();
+  io.reset();
+  ::close(in);
+  return status;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
+  CommandLine cl;
+  if (std::string err = ParseCommandLine(argc, argv, cl); !err.empty()) {
+    WriteAll(2, "hfdoppler: " + err + " (hfdoppler --help shows the usage)\n");
+    return 2;
+  }
+  if (cl.action == CommandLine::Action::Help) {
+    WriteAll(1, kCommandLineUsage);
+    return 0;
+  }
+  if (cl.action == CommandLine::Action::Version) {
+    WriteAll(1, "hfdoppler " HFD_VERSION "\n");
+    return 0;
+  }
+
+  // Everything is checked before the first run writes anything.
+  std::vector<Folder> folders;
+  for (const std::string& d : cl.dirs) {
+    struct stat st;
+    if (::stat(d.c_str(), &st) != 0) {
+      WriteAll(2, "hfdoppler: " + d + ": " + std::strerror(errno) + "\n");
+      return 2;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      WriteAll(2, "hfdoppler: " + d + ": not a folder\n");
+      return 2;
+    }
+    folders.push_back({d, d.ends_with('/') ? d : d + "/", {}, {}});
+  }
+  if (folders.empty()) folders.push_back({".", "", {}, {}});
+  int total = 0;
+  for (Folder& f : folders) {
+    f.listed = ListedNames(f.path.c_str());
+    if (cl.all) {
+      f.selections.push_back(500);
+      total += static_cast<int>(f.listed.size());
+      continue;
+    }
+    for (size_t i = 0; i < f.listed.size(); ++i) {
+      if (std::find(cl.select.begin(), cl.select.end(), f.listed[i]) != cl.select.end()) {
+        f.selections.push_back(static_cast<int32_t>(i + 1));
+        ++total;
+      }
+    }
+  }
+  for (const std::string& name : cl.select) {
+    bool found = std::any_of(folders.begin(), folders.end(), [&](const Folder& f) {
+      return std::find(f.listed.begin(), f.listed.end(), name) != f.listed.end();
+    });
+    if (!found) {
+      WriteAll(2, "hfdoppler: --select: " + name + " is not listed in " +
+                      (cl.dirs.size() == 1 ? cl.dirs[0] : cl.dirs.empty() ? "." : "any folder given") +
+                      "\n");
+      return 2;
+    }
+  }
+
+  int console = 1;
+  if (cl.quiet) console = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const int origin = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (console < 0 || origin < 0) {
+    WriteAll(2, std::string("hfdoppler: ") + std::strerror(errno) + "\n");
+    return 1;
+  }
+  RunReport report(cl, total);
+  int status = 0;
+  for (const Folder& f : folders) {
+    if (::fchdir(origin) != 0 || ::chdir(f.path.c_str()) != 0) {
+      WriteAll(2, "hfdoppler: " + f.path + ": " + std::strerror(errno) + "\n");
+      status = 1;
+      continue;
+    }
+    report.SetFolder(f.prefix);
+    if (cl.quiet && f.listed.empty()) WriteAll(1, f.path + ": no recordings\n");
+    // The listing may have changed since it was checked: numbers are taken
+    // from a fresh one, and a selected recording that has gone is an error.
+    const std::vector<std::string> listed = ListedNames(".");
+    for (int32_t selection : f.selections) {
+      if (selection != 500) {
+        auto it = std::find(listed.begin(), listed.end(), f.listed[static_cast<size_t>(selection - 1)]);
+        if (it == listed.end()) {
+          WriteAll(2, "hfdoppler: " + f.prefix + f.listed[static_cast<size_t>(selection - 1)] +
+                          ": no longer listed\n");
+          status = 1;
+          continue;
+        }
+        selection = static_cast<int32_t>(it - listed.begin() + 1);
+      }
+      if (AnsweredRun(DialogueAnswers(cl, selection), console, path, report) != 0) status = 1;
+    }
+  }
+  if (report.AnyUnopened()) status = 1;
+  return status;
+}
+
+}  // namespace hfd

@@ -1,0 +1,302 @@
+// Runs driven by command-line options: they must leave the same console and
+// result files as the piped dialogue with the same answers; usage errors stop
+// before anything is written; --quiet summarises.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "driver/command_line.hpp"
+#include "driver/recording_fixture.hpp"
+
+namespace hfdtest {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+
+std::string Parse(const Args& args, hfd::CommandLine& cl) {
+  std::vector<const char*> argv{"hfdoppler"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return hfd::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), cl);
+}
+
+TEST(CommandLineParse, OptionsGiveTheDialogueAnswers) {
+  const std::string win = "101500\n000000\n";
+  const std::vector<std::pair<Args, std::string>> cases = {
+      {{"--qdr", "--length", "512", "--all"}, "1\n512\n0\n500\n"},
+      {{"--mode=2", "--length=4096", "--all"}, "2\n4096\n0\n500\n"},
+      {{"--spc", "--mode", "1", "--length", "1024", "--all"}, "1\n1024\n0\n500\n"},  // last wins
+      {{"--select", "A-0.BIN", "--spc", "--length", "2048", "--window", "101500-000000"},
+       "2\n2048\n1\n7\n" + win},
+  };
+  for (const auto& [args, answers] : cases) {
+    hfd::CommandLine cl;
+    ASSERT_EQ(Parse(args, cl), "") << args[0];
+    EXPECT_EQ(hfd::DialogueAnswers(cl, cl.all ? 500 : 7), answers) << args[0];
+  }
+  // With all recordings, every one that the listing can hold may ask for the window.
+  hfd::CommandLine cl;
+  ASSERT_EQ(Parse({"--qdr", "--length", "512", "--all", "--window", "101500-000000", "x", "--",
+                   "--y"},
+                  cl),
+            "");
+  std::string many = "1\n512\n1\n500\n";
+  for (int i = 0; i < 500; ++i) many += win;
+  EXPECT_EQ(hfd::DialogueAnswers(cl, 500), many);
+  EXPECT_EQ(cl.dirs, (std::vector<std::string>{"x", "--y"}));
+  // Names are kept once, in the order given.
+  ASSERT_EQ(Parse({"--qdr", "--length", "512", "--select", "b-0.bin", "--select", "a-0.BIN",
+                   "--select", "b-0.bin", "-q"},
+                  cl),
+            "");
+  EXPECT_EQ(cl.select, (std::vector<std::string>{"b-0.bin", "a-0.BIN"}));
+  EXPECT_TRUE(cl.quiet);
+  // --help and --version win over errors elsewhere on the line.
+  ASSERT_EQ(Parse({"--bogus", "--version"}, cl), "");
+  EXPECT_EQ(cl.action, hfd::CommandLine::Action::Version);
+  ASSERT_EQ(Parse({"--version", "-h"}, cl), "");
+  EXPECT_EQ(cl.action, hfd::CommandLine::Action::Help);
+}
+
+TEST(CommandLineParse, EveryUsageErrorNamesItsOption) {
+  const Args ok = {"--spc", "--length", "1024", "--all"};
+  auto with = [&](Args extra, bool keepAll = true) {
+    Args a = {"--spc", "--length", "1024"};
+    if (keepAll) a.push_back("--all");
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+  };
+  const std::vector<std::pair<Args, std::string>> cases = {
+      {with({"--frobnicate"}), "--frobnicate: unknown option"},
+      {with({"-x"}), "-x: unknown option"},
+      {with({"--mode"}), "--mode: needs a value"},
+      {with({"--mode", "3"}), "--mode: must be 1 or 2, not '3'"},
+      {with({"--mode="}), "--mode: must be 1 or 2, not ''"},
+      {with({"--length", "1000"}), "--length: must be 512, 1024, 2048 or 4096, not '1000'"},
+      {with({"--length", "01024"}), "--length: must be 512"},
+      {with({"--length", "-512"}), "--length: must be 512"},
+      {with({"--window", "1015-1100"}), "--window: must be HHMMSS-HHMMSS, not '1015-1100'"},
+      {with({"--window", "106000-120000"}), "--window: must be HHMMSS-HHMMSS"},
+      {with({"--window", "100000-12000a"}), "--window: must be HHMMSS-HHMMSS"},
+      {with({"--window", "100000+120000"}), "--window: must be HHMMSS-HHMMSS"},
+      {with({"--window"}), "--window: needs a value"},
+      {with({"--select", "notes.txt"}, false), "--select: 'notes.txt' is not a channel-0 file"},
+      {with({"--select", "d/20080501120000SGD-0.BIN"}, false), "--select: 'd/"},
+      {with({"--select", "A-0.BIN"}), "--all: cannot be given with --select"},
+      {with({"--all=yes"}), "--all: takes no value"},
+      {with({"--quiet=1"}), "--quiet: takes no value"},
+      {{"--length", "512", "--all"}, "--mode (or --qdr, --spc): missing"},
+      {{"--qdr", "--all"}, "--length: missing"},
+      {{"--qdr", "--length", "512", "dir"}, "--all or --select: missing"},
+  };
+  hfd::CommandLine cl;
+  ASSERT_EQ(Parse(ok, cl), "");
+  for (const auto& [args, message] : cases) {
+    const std::string err = Parse(args, cl);
+    EXPECT_EQ(err.substr(0, message.size()), message) << args.back();
+    EXPECT_EQ(err.find('\n'), std::string::npos);
+  }
+}
+
+// A folder tree of recordings, made twice: the piped dialogue runs in one
+// copy, the option run in the other, and both must leave the same bytes.
+class OptionRun : public DriverTest {
+ protected:
+  // A recording of `records` records in folder `sub`: an 8 Hz tone on
+  // channel 1, 7.5 Hz on channel 2, both with a slow level change.
+  void Recording(const std::string& sub, const std::string& channel0, int records,
+                 bool channel2 = true) const {
+    fs::create_directories(Path(sub));
+    auto tone = [](double hz, double level) {
+      return [hz, level](int r, int j) {
+        const double t = ((r - 1) * 128 + j) * 0.01;
+        return static_cast<int16_t>(std::lround(level * (1.0 + 0.3 * std::sin(t / 7.0)) *
+                                                std::sin(2.0 * M_PI * hz * t)));
+      };
+    };
+    WriteChannel(sub + "/" + channel0, records, tone(8.0, 3000.0));
+    std::string ch1 = channel0;
+    ch1[18] = '1';
+    if (channel2) WriteChannel(sub + "/" + ch1, records, tone(7.5, 2000.0));
+  }
+
+  // Three recordings in "a", one in "b" (its channel-2 file missing), none in "c".
+  void Tree() const {
+    Recording("a", "20080501120000SGD-0.BIN", 48);
+    Recording("a", "20080501120100ORI-0.BIN", 40);
+    Recording("a", "20080501235930KUR-0.BIN", 64);
+    Recording("b", "20080502000000SGD-0.BIN", 33, false);
+    fs::create_directories(Path("c"));
+    fs::create_directories(Path("dialogue"));
+    fs::copy(dir() / "a", dir() / "dialogue/a", fs::copy_options::recursive);
+    fs::copy(dir() / "b", dir() / "dialogue/b", fs::copy_options::recursive);
+    fs::copy(dir() / "c", dir() / "dialogue/c", fs::copy_options::recursive);
+  }
+
+  static std::map<std::string, std::string> Contents(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder)) {
+      std::ifstream in(e.path(), std::ios::binary);
+      files[e.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return files;
+  }
+
+  // The piped dialogue in dialogue/<sub>.
+  RunResult Dialogue(const std::string& sub, const std::string& answers) const {
+    return RunHfd(dir() / "dialogue" / sub, answers);
+  }
+  RunResult Options(const Args& args, const std::string& cwd = "") const {
+    return RunHfd(dir() / cwd, "", 60.0, args);
+  }
+
+  void ExpectSameFiles(const std::string& sub) const {
+    const auto got = Contents(dir() / sub), want = Contents(dir() / "dialogue" / sub);
+    EXPECT_GT(got.size(), 0u);
+    EXPECT_EQ(got.size(), want.size()) << sub;
+    for (const auto& [name, bytes] : want) {
+      ASSERT_TRUE(got.count(name)) << sub << "/" << name;
+      EXPECT_TRUE(got.at(name) == bytes) << sub << "/" << name << " differs";
+    }
+  }
+};
+
+TEST_F(OptionRun, EachOptionCombinationEqualsThePipedDialogue) {
+  Tree();
+  struct Case {
+    Args args;
+    std::vector<std::string> answers;  // one piped dialogue run each
+  };
+  const std::vector<Case> cases = {
+      {{"--qdr", "--length", "1024", "--all"}, {"1\n1024\n0\n500\n"}},
+      {{"--mode", "2", "--length", "512", "--all"}, {"2\n512\n0\n500\n"}},
+      {{"--spc", "--length", "2048", "--all", "--window", "120015-000000"},
+       {"2\n2048\n1\n500\n120015\n000000\n120015\n000000\n120015\n000000\n"}},
+      {{"--qdr", "--length", "512", "--window", "000010-240000", "--select",
+        "20080501120100ORI-0.BIN"},
+       {"1\n512\n1\n2\n000010\n240000\n"}},
+      // Several names: in listing order, one dialogue run each.
+      {{"--spc", "--length", "1024", "--select", "20080501235930KUR-0.BIN", "--select",
+        "20080501120000SGD-0.BIN"},
+       {"2\n1024\n0\n1\n", "2\n1024\n0\n3\n"}},
+  };
+  for (const Case& c : cases) {
+    const RunResult got = Options(c.args, "a");
+    std::string want;
+    for (const std::string& answers : c.answers) {
+      const RunResult r = Dialogue("a", answers);
+      ASSERT_EQ(r.status, 0) << r.err;
+      want += r.out;
+    }
+    EXPECT_EQ(got.status, 0) << c.args[0];
+    EXPECT_EQ(got.err, "");
+    EXPECT_TRUE(got.out == want) << c.args[0] << " " << c.args[2] << ": console differs";
+    ExpectSameFiles("a");
+  }
+}
+
+TEST_F(OptionRun, SeveralFoldersRunInTurn) {
+  Tree();
+  const RunResult got = Options({"--spc", "--length", "1024", "--all", "a", "c/", "b"});
+  EXPECT_EQ(got.status, 0) << got.err;
+  const std::string answers = "2\n1024\n0\n500\n";
+  EXPECT_TRUE(got.out == Dialogue("a", answers).out + Dialogue("c", answers).out +
+                             Dialogue("b", answers).out);
+  ExpectSameFiles("a");
+  ExpectSameFiles("b");
+  EXPECT_TRUE(fs::is_empty(dir() / "c"));
+
+  // Quiet: a line per recording, and a word for the folder without any.
+  const RunResult quiet = Options({"--qdr", "--length", "1024", "--all", "-q", "a", "c/", "b"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");  // standard error is no terminal: no progress line
+  EXPECT_EQ(quiet.out,
+            "a/20080501120000SGD-0.BIN: 6 blocks analysed; wrote a/200805011200SGD.qdr\n"
+            "a/20080501120100ORI-0.BIN: 5 blocks analysed; wrote a/200805011201ORI.qdr\n"
+            "a/20080501235930KUR-0.BIN: 2 blocks analysed; wrote a/200805012359KUR.qdr\n"
+            "c/: no recordings\n"
+            "b/20080502000000SGD-0.BIN: 4 blocks analysed; channel 2 file missing; "
+            "wrote b/200805020000SGD.qdr\n");
+  // The files of the quiet run are those of the dialogue as well.
+  const RunResult qdr = Dialogue("a", "1\n1024\n0\n500\n");
+  ASSERT_EQ(qdr.status, 0);
+  ExpectSameFiles("a");
+}
+
+TEST_F(OptionRun, FolderWithoutRecordingsIsNoError) {
+  const RunResult r = Options({"--spc", "--length", "512", "--all"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, RunHfd(dir(), "2\n512\n0\n500\n").out);
+  EXPECT_EQ(Options({"--spc", "--length", "512", "--all", "--quiet"}).out, ".: no recordings\n");
+  EXPECT_TRUE(fs::is_empty(dir()));
+}
+
+TEST_F(OptionRun, RecordingThatCannotBeOpenedFailsTheRun) {
+  // Listed (the name matches) but a folder, and without a channel-2 file.
+  fs::create_directories(Path("20080501100000SGD-0.BIN"));
+  Recording(".", "20080501120000SGD-0.BIN", 16);
+  const RunResult r = Options({"--spc", "--length", "512", "--all", "--quiet"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "hfdoppler: 20080501100000SGD-0.BIN: neither channel file could be opened\n");
+  EXPECT_EQ(r.out, "20080501120000SGD-0.BIN: 4 blocks analysed; wrote 200805011200SGD.spc "
+                   "200805011200SGD.max\n");
+}
+
+TEST_F(OptionRun, UsageErrorsWriteNothing) {
+  Recording("a", "20080501120000SGD-0.BIN", 16);
+  WriteText("file", "x");
+  const Args base = {"--qdr", "--length", "512"};
+  const std::vector<std::pair<Args, std::string>> cases = {
+      {{"--all", "--bogus", "a"}, "hfdoppler: --bogus: unknown option"},
+      {{"--all", "a", "--window"}, "hfdoppler: --window: needs a value"},
+      {{"--all", "--window", "25", "a"}, "hfdoppler: --window: must be"},
+      {{"--all", "a", "missing"}, "hfdoppler: missing: No such file or directory"},
+      {{"--all", "a", "file"}, "hfdoppler: file: not a folder"},
+      {{"--select", "20080501130000SGD-0.BIN", "a"},
+       "hfdoppler: --select: 20080501130000SGD-0.BIN is not listed in a"},
+      {{"--select", "20080501120000SGD-0.BIN", "--all", "a"}, "hfdoppler: --all: cannot"},
+  };
+  const auto before = Contents(dir() / "a");
+  for (const auto& [extra, message] : cases) {
+    Args args = base;
+    args.insert(args.end(), extra.begin(), extra.end());
+    const RunResult r = Options(args);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.substr(0, message.size()), message);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(Contents(dir() / "a") == before) << message;
+  }
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a", "file"}));
+
+  const RunResult help = Options({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: hfdoppler", 0), 0u);
+  const RunResult version = Options({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("hfdoppler ", 0), 0u);
+}
+
+TEST_F(OptionRun, QuietShowsProgressOnATerminalAndClearsIt) {
+  Recording(".", "20080501120000SGD-0.BIN", 96);
+  const RunResult r =
+      RunHfdInPty(dir(), {}, 60.0, {"--spc", "--length", "512", "--all", "--quiet"});
+  EXPECT_EQ(r.status, 0);
+  // 24 blocks: the line is rewritten as the per cent grows, then cleared
+  // before the summary line.
+  const std::string line = "\rrecording 1 of 1: ";
+  EXPECT_NE(r.out.find(line + "  0% 20080501120000SGD-0.BIN\033[K"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(line + " 50% 20080501120000SGD-0.BIN\033[K"), std::string::npos);
+  EXPECT_NE(r.out.find(line + "100% 20080501120000SGD-0.BIN\033[K\r\033[K"
+                              "20080501120000SGD-0.BIN: 24 blocks analysed"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace hfdtest

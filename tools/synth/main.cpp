@@ -33,7 +33,8 @@ const char* const kUsage =
     "  --dir        output folder, created if missing (default: current folder)\n"
     "  --scint      scintillation depth 0..1 (default 0.4)\n"
     "  --excursion  seconds after the start of the frequency excursion (default: middle)\n"
-    "  --tone-only  steady pure tones (8 Hz, 7.5 Hz): no wander, fading, DC or noise\n";
+    "  --tone-only  steady pure tones (8 Hz, 7.5 Hz): no wander, fading, DC or noise\n"
+    "  --help, -h   this text;  --version, -V  the program's version\n";
 
 struct Options {
   std::string start = "20080501000000";
@@ -143,6 +144,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+      std::puts("hfdoppler-synth " HFD_VERSION);
       return 0;
     }
   }

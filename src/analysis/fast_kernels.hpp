@@ -8,6 +8,10 @@
 // lanes are independent values, so a lane computes what the scalar code
 // computes. Only the loop order across independent values, the memory layout
 // (split real and imaginary arrays) and the set of values formed differ.
+// The passes are written once (fast_passes.hpp) for every vector width.
+//
+//   fast::Transform(x, plan, re, im, plan.FormEnd());
+//   const double ss = fast::SumSquaredDeviations(x, plan.N(), mean);
 #pragma once
 
 #include <cstdint>
@@ -16,7 +20,8 @@
 
 namespace hfd::fast {
 
-// Sum over j of ((double)x[j] - mean)^2, accumulated in order from 0.
+// The spread's sum: over j of ((double)x[j] - mean)^2, accumulated in order
+// from 0.
 double SumSquaredDeviations(const float* x, int32_t n, double mean);
 
 // Taper (Hann, from the plan's table) of x[0..N-1], the block copied into the
@@ -27,11 +32,14 @@ double SumSquaredDeviations(const float* x, int32_t n, double mean);
 // Only the butterflies that feed those points are formed (at every stage the
 // first min(half, need) of each group, rounded up to the vector width); the
 // other points are left unspecified. x is not changed.
-// It also returns in sumsq SumSquaredDeviations(x, N, mean) (the same sum,
-// in the same order; the AVX-512 variant interleaves its additions with the
-// transform's work).
-void Transform(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need, double mean,
-               double& sumsq);
+void Transform(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need);
+
+// Transform, returning SumSquaredDeviations(x, plan.N(), mean): the same
+// values as the two calls. The sum's N dependent additions are bound by the
+// adder's latency and, run alone, take about as long as the transform; here
+// they are run a few at a time between the transform's butterflies.
+double TransformWithSpread(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
+                           double mean);
 
 // Linear amplitudes of the block spectrum (a = sqrt(re^2 + im^2) * AmpNorm) for points first .. end-1:
 // out[k] = (float)(sqrt(re^2 + im^2) * AmpNorm), square root and products in

@@ -30,11 +30,7 @@ bool ValidChannel(int c) { return c >= 0 && c < kChannelSlots; }
 void MeanAndSpread(BlockSpectra& s, int32_t n, int c) {
   const double mean = s.AvAmp[c] / static_cast<double>(n);
   s.AvAmp[c] = mean;
-  double ss = 0.0;
-  for (int32_t j = 0; j < n; ++j) {
-    const double d = static_cast<double>(s.x[static_cast<size_t>(j)]) - mean;
-    ss = ss + d * d;
-  }
+  const double ss = fast::SumSquaredDeviations(s.x.data(), n, mean);
   s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
 }
 
@@ -130,8 +126,7 @@ void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   // transform.
   const double mean = s.AvAmp[c] / static_cast<double>(n);
   s.AvAmp[c] = mean;
-  double ss = 0.0;
-  fast::Transform(s.x.data(), plan, re, im, end, mean, ss);
+  const double ss = fast::TransformWithSpread(s.x.data(), plan, re, im, end, mean);
   s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
   s.WinScale = plan.WinScale();
   const float ampnorm = plan.AmpNorm();

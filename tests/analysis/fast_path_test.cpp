@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include <algorithm>
+
 #include <memory>
 #include <random>
 #include <string>
@@ -195,13 +197,15 @@ void SmallAndLarge() {
   }
 }
 
-TEST(FastPath, FullTransformEqualsTaperWindowPlusComplexFFT) {
-  // Asking the fast transform for every output point gives exactly the bits
-  // of the literal taper and transform, on every kernel variant the
-  // processor runs.
+TEST(FastPath, TransformEqualsTaperWindowPlusComplexFFT) {
+  // The fast transform, asked for every output point or for a pruned count
+  // that is no multiple of the vector width, gives exactly the bits of the
+  // literal taper and transform, with or without the spread's sum run beside
+  // it, on every kernel variant the processor runs (lengths below and above
+  // each variant's smallest vector length included).
   const std::string best = fast::KernelVariant();
   std::mt19937_64 rng(5);
-  for (int32_t n : {2, 8, 512, 1024, 2048, 4096}) {
+  for (int32_t n : {2, 8, 16, 32, 64, 512, 1024, 2048, 4096}) {
     SpectrumPlan plan(n, DFreqFor(n), 2);
     auto s = std::make_unique<BlockSpectra>();
     auto x = testing_util::MakeBlock(BlockKind::Gaussian, n, rng);
@@ -215,19 +219,29 @@ TEST(FastPath, FullTransformEqualsTaperWindowPlusComplexFFT) {
     TaperWindow(tapered.data(), n, 2, ws);
     for (int32_t j = 0; j < n; ++j) cdata[2 * j] = cdata[2 * j + 1] = tapered[j];
     ASSERT_TRUE(ComplexFFT(cdata.data(), n, +1));
+    const double sum = fast::SumSquaredDeviations(x.data(), n, 0.0625);
     for (const char* variant : kVariants) {
       if (!fast::SelectKernelVariant(variant)) continue;
-      SCOPED_TRACE(variant);
-      s->FftRe.fill(0.0f);
-      s->FftIm.fill(0.0f);
-      double ss = -1.0;
-      fast::Transform(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), n, 0.0625, ss);
-      ASSERT_EQ(Bits(ss), Bits(fast::SumSquaredDeviations(x.data(), n, 0.0625)));
-      for (int32_t k = 0; k < n; ++k) {
-        ASSERT_EQ(Bits(s->FftRe[k]), Bits(cdata[2 * k])) << n << " " << k;
-        ASSERT_EQ(Bits(s->FftIm[k]), Bits(cdata[2 * k + 1])) << n << " " << k;
+      for (int32_t need : {n, n / 2 + 3}) {
+        for (bool with_spread : {false, true}) {
+          SCOPED_TRACE(std::string(variant) + " N " + std::to_string(n) + " need " + std::to_string(need) +
+                       (with_spread ? " with spread" : ""));
+          s->FftRe.fill(0.0f);
+          s->FftIm.fill(0.0f);
+          if (with_spread) {
+            const double ss = fast::TransformWithSpread(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), need,
+                                                        0.0625);
+            ASSERT_EQ(Bits(ss), Bits(sum));
+          } else {
+            fast::Transform(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), need);
+          }
+          for (int32_t k = 0; k < std::min(need, n); ++k) {
+            ASSERT_EQ(Bits(s->FftRe[k]), Bits(cdata[2 * k])) << k;
+            ASSERT_EQ(Bits(s->FftIm[k]), Bits(cdata[2 * k + 1])) << k;
+          }
+          for (int32_t j = 0; j < n; ++j) ASSERT_EQ(Bits(s->x[j]), Bits(x[j]));  // x not changed
+        }
       }
-      for (int32_t j = 0; j < n; ++j) ASSERT_EQ(Bits(s->x[j]), Bits(x[j]));  // x not changed
     }
     ASSERT_TRUE(fast::SelectKernelVariant(best.c_str()));
   }

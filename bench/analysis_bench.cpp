@@ -113,7 +113,7 @@ void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n, 
       s->AvAmp[c] = sum;
       hfd::AnalyseChannel(*s, plan, c);
     }
-    lines += hfd::BinPass(*s, plan);
+    lines += hfd::BinPass(*s, plan).lines.Count();
     hfd::EndBlock(*s);
     benchmark::DoNotOptimize(s->DfAmpMx.data());
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/block_path.hpp"
 #include "analysis/fast_kernels.hpp"
 #include "analysis/fft.hpp"
 #include "analysis/taper.hpp"
@@ -55,6 +56,14 @@ inline float Phase(float re, float im) {
 
 // ---- straightforward path ----
 
+void ClearSumsStraight(BlockSpectra& s, const SpectrumPlan& plan) {
+  const size_t nclear = static_cast<size_t>(plan.N());
+  for (int c = 0; c < kChannelSlots; ++c) {
+    std::fill_n(s.SpcAmp[c].begin(), nclear, 0.0f);
+    std::fill_n(s.SpcPhs[c].begin(), nclear, 0.0f);
+  }
+}
+
 void AnalyseStraight(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   const int32_t n = plan.N();
   MeanAndSpread(s, n, c);
@@ -76,7 +85,7 @@ void AnalyseStraight(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   }
 }
 
-int BinPassStraight(BlockSpectra& s, const SpectrumPlan& plan) {
+int32_t BinPassStraight(BlockSpectra& s, const SpectrumPlan& plan) {
   const int32_t n = plan.N();
   int lines = 0;
   const bool complete = (s.IAvg == s.NAvg);
@@ -115,6 +124,15 @@ int BinPassStraight(BlockSpectra& s, const SpectrumPlan& plan) {
 }
 
 // ---- fast path ----
+
+void ClearSumsFast(BlockSpectra& s, const SpectrumPlan& plan) {
+  if (plan.OutFmt() != 2) return;  // mode 1 forms no spectrum-file values
+  const size_t nclear = static_cast<size_t>(plan.NumSpectrumBins());
+  for (int c = 1; c <= 2; ++c) {
+    std::fill_n(s.SpcAmp[c].begin(), nclear, 0.0f);
+    std::fill_n(s.SpcPhs[c].begin(), nclear, 0.0f);
+  }
+}
 
 void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   const int32_t n = plan.N();
@@ -163,7 +181,7 @@ void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   }
 }
 
-int BinPassFast(BlockSpectra& s, const SpectrumPlan& plan) {
+int32_t BinPassFast(BlockSpectra& s, const SpectrumPlan& plan) {
   // Peak: the Doppler-band bins in ascending order (same test, same order).
   const int32_t pf = plan.PeakFirst();
   const int32_t pe = plan.PeakEnd();
@@ -212,6 +230,9 @@ int BinPassFast(BlockSpectra& s, const SpectrumPlan& plan) {
 
 }  // namespace
 
+extern const BlockPath kStraightforwardPath = {ClearSumsStraight, AnalyseStraight, BinPassStraight};
+extern const BlockPath kFastPath = {ClearSumsFast, AnalyseFast, BinPassFast};
+
 void BeginBlock(BlockSpectra& s, const SpectrumPlan& plan) {
   if (!plan.valid()) return;
   s.IAvg += 1;
@@ -220,29 +241,12 @@ void BeginBlock(BlockSpectra& s, const SpectrumPlan& plan) {
     s.DfAmpMx[c] = kPeakStart;
     s.DfPhsMx[c] = 0.0f;
   }
-  if (s.IAvg != 1) return;
-  if (plan.Path() == AnalysisPath::Straightforward) {
-    const size_t nclear = static_cast<size_t>(plan.N());
-    for (int c = 0; c < kChannelSlots; ++c) {
-      std::fill_n(s.SpcAmp[c].begin(), nclear, 0.0f);
-      std::fill_n(s.SpcPhs[c].begin(), nclear, 0.0f);
-    }
-  } else if (plan.OutFmt() == 2) {
-    const size_t nclear = static_cast<size_t>(plan.NumSpectrumBins());
-    for (int c = 1; c <= 2; ++c) {
-      std::fill_n(s.SpcAmp[c].begin(), nclear, 0.0f);
-      std::fill_n(s.SpcPhs[c].begin(), nclear, 0.0f);
-    }
-  }
+  if (s.IAvg == 1) plan.Method().clear_sums(s, plan);
 }
 
 void AnalyseChannel(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   if (!plan.valid() || !ValidChannel(c)) return;
-  if (plan.Path() == AnalysisPath::Straightforward) {
-    AnalyseStraight(s, plan, c);
-  } else {
-    AnalyseFast(s, plan, c);
-  }
+  plan.Method().analyse(s, plan, c);
 }
 
 void FloorChannel(BlockSpectra& s, const SpectrumPlan& plan, int c) {
@@ -254,10 +258,22 @@ void FloorChannel(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   s.S4Indx[c] = 0.0;
 }
 
-int BinPass(BlockSpectra& s, const SpectrumPlan& plan) {
-  if (!plan.valid()) return 0;
-  if (plan.Path() == AnalysisPath::Straightforward) return BinPassStraight(s, plan);
-  return BinPassFast(s, plan);
+BlockResult BinPass(BlockSpectra& s, const SpectrumPlan& plan) {
+  BlockResult r;
+  if (!plan.valid()) return r;
+  const auto count = static_cast<size_t>(plan.Method().bin_pass(s, plan));
+  for (int c = 1; c <= 2; ++c) {
+    ChannelFigures& f = r.channel[static_cast<size_t>(c - 1)];
+    f.AvAmp = s.AvAmp[c];
+    f.S4Indx = s.S4Indx[c];
+    f.DfFrqMx = s.DfFrqMx[c];
+    f.DfAmpMx = s.DfAmpMx[c];
+    f.DfPhsMx = plan.FormPhases() ? s.DfPhsMx[c] : 0.0f;
+    r.lines.level[static_cast<size_t>(c - 1)] = std::span<const float>(s.SpcAmp[c].data(), count);
+    r.lines.phase[static_cast<size_t>(c - 1)] = std::span<const float>(s.SpcPhs[c].data(), count);
+  }
+  r.lines.freq = std::span<const float>(s.SpcFrq.data(), count);
+  return r;
 }
 
 void EndBlock(BlockSpectra& s) {

@@ -3,19 +3,21 @@
 // For every analysed block the driver fills the block sample array `x` of one
 // channel (and the running sum of its samples in AvAmp[c]), then calls
 // AnalyseChannel; a channel whose file did not open gets FloorChannel instead.
-// After both channels, BinPass finds the 4..12 Hz peak of each channel and
-// completes the 0..12 Hz spectrum-file values.
+// After both channels, BinPass finds the 4..12 Hz peak of each channel,
+// completes the 0..12 Hz spectrum-file values and hands back the block's
+// result (block_result.hpp): all that the output writers see.
 //
 //   BlockSpectra& s = ...;  SpectrumPlan plan(1024, dFreq, 2);
 //   ResetRecording(s);              // at every recording
 //   BeginBlock(s, plan); /* read ch1 into s.x, sum into s.AvAmp[1] */
 //   AnalyseChannel(s, plan, 1); FloorChannel(s, plan, 2);
-//   int lines = BinPass(s, plan);   // spectrum-file lines 1..lines are ready
+//   const BlockResult r = BinPass(s, plan);
 //   EndBlock(s);
 //
-// What each path leaves in the storage (SpectrumPlan, spectrum_plan.hpp):
+// The storage is the working space of the plan's path (SpectrumPlan,
+// spectrum_plan.hpp):
 //  - Straightforward: every step written plainly, every bin formed.
-//  - Fast: bit for bit the same values wherever an output can see them:
+//  - Fast: bit for bit the same values wherever the result can see them:
 //    AvAmp, S4Indx, DfFrqMx, DfAmpMx for both modes; in mode 2 also DfPhsMx,
 //    and DfFrq, DfAmp, DfPhs, SpcFrq, SpcAmp, SpcPhs of channels 1 and 2 for
 //    the spectrum-file bins (0 .. 12 Hz, plan.NumSpectrumBins()); in mode 1
@@ -34,6 +36,7 @@
 #include <array>
 #include <cstdint>
 
+#include "analysis/block_result.hpp"
 #include "analysis/spectrum_plan.hpp"
 
 namespace hfd {
@@ -70,7 +73,7 @@ struct BlockSpectra {
 };
 
 // The per-block operations. c is the channel (1 or 2). With an
-// invalid plan they do nothing (BinPass returns 0).
+// invalid plan they do nothing.
 
 // Steps 1 and 2: IAvg += 1; peak values of channels 1 and 2 reset to
 // 0.0, -180.0, 0.0; spectrum-file sums cleared when IAvg == 1.
@@ -89,14 +92,14 @@ void AnalyseChannel(BlockSpectra& s, const SpectrumPlan& plan, int c);
 void FloorChannel(BlockSpectra& s, const SpectrumPlan& plan, int c);
 
 // Step 4 over all bins in ascending order: the 4 .. 12 Hz peak of channels 1
-// and 2, and the spectrum-file values. Returns the number of spectrum-file
-// lines now complete: in mode 2 the count of bins with 0 <= DfFrq <= 12 when
-// IAvg == NAvg (else 0); in mode 1 always 0 (mode 1 has no spectrum file and
-// the fast path does not form those values). The caller then writes SpcFrq[i],
-// SpcAmp[1][i], SpcPhs[1][i], SpcAmp[2][i], SpcPhs[2][i] for i = 0 ..
-// count-1; they are the values the pass had when it completed bin i.
+// and 2, and the spectrum-file values. Returns the block's result: the
+// figures of both channels, and the spectrum-file lines now complete (in mode
+// 2 the bins with 0 <= DfFrq <= 12 when IAvg == NAvg, else none; in mode 1
+// none), each with the values the pass had when it completed that bin. The
+// lines view the storage: valid until the next BeginBlock. With an invalid
+// plan the result is all zeros and has no lines.
 // Precondition: at least one channel was analysed with this plan (DfFrq set).
-int BinPass(BlockSpectra& s, const SpectrumPlan& plan);
+BlockResult BinPass(BlockSpectra& s, const SpectrumPlan& plan);
 
 // Step 5: if IAvg == NAvg then IAvg = 0.
 void EndBlock(BlockSpectra& s);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/block_path.hpp"
 #include "analysis/fft.hpp"
 #include "analysis/taper.hpp"
 
@@ -16,7 +17,10 @@ bool SpectrumPlan::IsSupportedLength(int32_t n) {
 }
 
 SpectrumPlan::SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPath path)
-    : n_(n), dfreq_(dFreq), outfmt_(iOutFmt), path_(path) {
+    : n_(n),
+      dfreq_(dFreq),
+      outfmt_(iOutFmt),
+      method_(path == AnalysisPath::Fast ? &kFastPath : &kStraightforwardPath) {
   valid_ = IsSupportedLength(n) && std::isfinite(dFreq) && dFreq > 0.0 &&
            (iOutFmt == 1 || iOutFmt == 2);
   if (!valid_) return;

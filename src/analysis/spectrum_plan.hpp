@@ -11,6 +11,8 @@
 //    output can show, with the per-call values taken from tables built here
 //    once (they hold exactly what the per-call formulas give), and nothing
 //    formed that no output can observe. See spectra.hpp for what is observable.
+// The plan picks its path once, when it is made; the block operations run the
+// path their plan holds (Method()), so no caller chooses between them.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +20,8 @@
 #include <vector>
 
 namespace hfd {
+
+struct BlockPath;
 
 enum class AnalysisPath { Fast, Straightforward };
 
@@ -30,7 +34,7 @@ class SpectrumPlan {
   // n: data length N; dFreq: 1/(2*N*dt) of the run options (as the driver computed
   // it); iOutFmt: output mode 1 or 2. The plan is valid only for a supported
   // length (IsSupportedLength), a finite positive dFreq and a mode of 1 or 2;
-  // an invalid plan makes every block operation a no-op (BinPass returns 0).
+  // an invalid plan makes every block operation a no-op (BinPass returns no lines).
   SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPath path = AnalysisPath::Fast);
 
   // A power of two from 2 to kMaxLength.
@@ -40,7 +44,8 @@ class SpectrumPlan {
   int32_t N() const { return n_; }
   double DFreq() const { return dfreq_; }
   int32_t OutFmt() const { return outfmt_; }
-  AnalysisPath Path() const { return path_; }
+  // The block operations of the plan's path (block_path.hpp).
+  const BlockPath& Method() const { return *method_; }
 
   // Bins are 0-based here: bin index i is bin i+1 in 1-based counting.
   int32_t NumBins() const { return n_ / 2 + 1; }
@@ -82,7 +87,7 @@ class SpectrumPlan {
   int32_t n_ = 0;
   double dfreq_ = 0.0;
   int32_t outfmt_ = 0;
-  AnalysisPath path_ = AnalysisPath::Fast;
+  const BlockPath* method_ = nullptr;
   int32_t nspec_ = 0;
   int32_t peak_first_ = 0;
   int32_t peak_end_ = 0;

@@ -96,13 +96,13 @@ void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
     BeginBlock(s, plan);
     if (!ChannelWork(io, st, plan, 1, IRecBase, Na)) return;
     if (!ChannelWork(io, st, plan, 2, IRecBase, Na)) return;
-    const int32_t lines = BinPass(s, plan);
-    if (opt.IOutFMT == 2) WriteSpectrumLines(io.unit3, s, lines);
+    const BlockResult result = BinPass(s, plan);
+    if (opt.IOutFMT == 2) WriteSpectrumLines(io.unit3, result.lines);
 
     if (opt.IOutFMT == 1)
-      WriteAmplitudeBlock(io.console, io.unit3, k, rec.BlockTime, s);
+      WriteAmplitudeBlock(io.console, io.unit3, k, rec.BlockTime, result);
     else
-      WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, s);
+      WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, result);
     EndBlock(s);
     if (st.observer) st.observer->BlockWritten();
     if (io.StopRequested()) io.StopForSignal();

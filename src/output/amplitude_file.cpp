@@ -23,16 +23,16 @@ void WriteAmplitudeHeader(RecordSink& file, const std::array<char, 10>& StationN
 }
 
 void WriteAmplitudeBlock(RecordSink& console, RecordSink& file, int32_t k,
-                         const TimeStamp& BlockTime, const BlockSpectra& s) {
+                         const TimeStamp& BlockTime, const BlockResult& r) {
   static constexpr RecordFormat<"(2i5,a1,5(i2,a1),2(2f6.3,f7.3,f6.1))"> kProgress;
   static const FormatPlan kBlock("(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))");
   kProgress.Write(console, {k, BlockTime.kYear, "/", BlockTime.kMonth, "/", BlockTime.kDay, " ",
-                            BlockTime.kH, ":", BlockTime.kM, ":", BlockTime.kS, " ", s.AvAmp[1],
-                            s.S4Indx[1], s.DfFrqMx[1], s.DfAmpMx[1], s.AvAmp[2], s.S4Indx[2],
-                            s.DfFrqMx[2], s.DfAmpMx[2]});
+                            BlockTime.kH, ":", BlockTime.kM, ":", BlockTime.kS, " ", r.Ch(1).AvAmp,
+                            r.Ch(1).S4Indx, r.Ch(1).DfFrqMx, r.Ch(1).DfAmpMx, r.Ch(2).AvAmp, r.Ch(2).S4Indx,
+                            r.Ch(2).DfFrqMx, r.Ch(2).DfAmpMx});
   const double seconds = std::fmod(BlockTime.Secs, 1.0) + BlockTime.kS;
-  kBlock.Write(file, {BlockTime.kH, "\t", BlockTime.kM, "\t", seconds, "\t", s.DfFrqMx[1], "\t",
-                      s.DfAmpMx[1], "\t", s.DfFrqMx[2], "\t", s.DfAmpMx[2]});
+  kBlock.Write(file, {BlockTime.kH, "\t", BlockTime.kM, "\t", seconds, "\t", r.Ch(1).DfFrqMx, "\t",
+                      r.Ch(1).DfAmpMx, "\t", r.Ch(2).DfFrqMx, "\t", r.Ch(2).DfAmpMx});
 }
 
 }  // namespace hfd

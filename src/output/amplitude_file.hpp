@@ -4,13 +4,13 @@
 // time, and the Doppler peak frequency and level of both channels.
 //
 //   WriteAmplitudeHeader(io.unit3, rec.StationName, rec.BlockTime, dt, NData);
-//   WriteAmplitudeBlock(io.console, io.unit3, k, rec.BlockTime, spectra);
+//   WriteAmplitudeBlock(io.console, io.unit3, k, rec.BlockTime, BinPass(spectra, plan));
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "analysis/spectra.hpp"
+#include "analysis/block_result.hpp"
 #include "input/recording.hpp"
 #include "textio/format.hpp"
 
@@ -21,6 +21,6 @@ void WriteAmplitudeHeader(RecordSink& file, const std::array<char, 10>& StationN
 
 // The console progress line first, then the block line of the file.
 void WriteAmplitudeBlock(RecordSink& console, RecordSink& file, int32_t k,
-                         const TimeStamp& BlockTime, const BlockSpectra& s);
+                         const TimeStamp& BlockTime, const BlockResult& r);
 
 }  // namespace hfd

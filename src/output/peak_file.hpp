@@ -3,12 +3,12 @@
 // channels.
 //
 //   WritePeakHeader(io.unit4);                       // at the first analysed block
-//   WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, spectra);
+//   WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, BinPass(spectra, plan));
 #pragma once
 
 #include <cstdint>
 
-#include "analysis/spectra.hpp"
+#include "analysis/block_result.hpp"
 #include "input/recording.hpp"
 #include "textio/format.hpp"
 
@@ -18,6 +18,6 @@ void WritePeakHeader(RecordSink& file);
 
 // The four console records first, then the block line of the file.
 void WritePeakBlock(RecordSink& console, RecordSink& file, int32_t k, const TimeStamp& BlockTime,
-                    int32_t ISecOfDay, const BlockSpectra& s);
+                    int32_t ISecOfDay, const BlockResult& r);
 
 }  // namespace hfd

@@ -11,12 +11,11 @@ void WriteSpectrumBlockLine(RecordSink& file, int32_t k, const TimeStamp& BlockT
                       BlockTime.kH, "\t", BlockTime.kM, "\t", BlockTime.kS, "\t", ISecOfDay});
 }
 
-void WriteSpectrumLines(RecordSink& file, const BlockSpectra& s, int32_t count) {
+void WriteSpectrumLines(RecordSink& file, const SpectrumLines& lines) {
   static constexpr RecordFormat<"(f6.3,2(a1,f10.3,a1,f7.1))"> kLine;
-  for (int32_t i = 0; i < count; ++i) {
-    const auto b = static_cast<size_t>(i);
-    kLine.Write(file, {s.SpcFrq[b], "\t", s.SpcAmp[1][b], "\t", s.SpcPhs[1][b], "\t",
-                       s.SpcAmp[2][b], "\t", s.SpcPhs[2][b]});
+  for (size_t b = 0; b < lines.freq.size(); ++b) {
+    kLine.Write(file, {lines.freq[b], "\t", lines.level[0][b], "\t", lines.phase[0][b], "\t",
+                       lines.level[1][b], "\t", lines.phase[1][b]});
   }
 }
 

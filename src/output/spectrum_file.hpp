@@ -3,12 +3,12 @@
 // phase of both channels.
 //
 //   WriteSpectrumBlockLine(io.unit3, k, rec.BlockTime, rec.ISecOfDay);
-//   WriteSpectrumLines(io.unit3, spectra, BinPass(spectra, plan));
+//   WriteSpectrumLines(io.unit3, BinPass(spectra, plan).lines);
 #pragma once
 
 #include <cstdint>
 
-#include "analysis/spectra.hpp"
+#include "analysis/block_result.hpp"
 #include "input/recording.hpp"
 #include "textio/format.hpp"
 
@@ -16,7 +16,7 @@ namespace hfd {
 
 void WriteSpectrumBlockLine(RecordSink& file, int32_t k, const TimeStamp& BlockTime,
                             int32_t ISecOfDay);
-// Lines for bins 1 .. count (stored at 0 .. count-1).
-void WriteSpectrumLines(RecordSink& file, const BlockSpectra& s, int32_t count);
+// One line per bin of `lines` (none when it is empty).
+void WriteSpectrumLines(RecordSink& file, const SpectrumLines& lines);
 
 }  // namespace hfd

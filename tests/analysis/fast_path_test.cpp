@@ -55,7 +55,7 @@ void RunBoth(Pair& p, const std::vector<float>& ch1, const std::vector<float>& c
         AnalyseChannel(*st[k], *pl[k], c);
       }
     }
-    lines[k] = BinPass(*st[k], *pl[k]);
+    lines[k] = BinPass(*st[k], *pl[k]).lines.Count();
   }
   la = lines[0];
   lb = lines[1];

@@ -15,6 +15,7 @@
 namespace hfd {
 namespace {
 
+using testing_util::BlockKind;
 using testing_util::Bits;
 using testing_util::DFreqFor;
 using testing_util::LoadChannel;
@@ -30,8 +31,8 @@ std::string Fixed3(double v) {
 }
 
 // One block as the driver runs it; a channel with an empty block has no file.
-int RunBlock(BlockSpectra& s, const SpectrumPlan& plan, const std::vector<float>& ch1,
-             const std::vector<float>& ch2) {
+BlockResult RunBlock(BlockSpectra& s, const SpectrumPlan& plan, const std::vector<float>& ch1,
+                     const std::vector<float>& ch2) {
   BeginBlock(s, plan);
   const std::vector<float>* ch[3] = {nullptr, &ch1, &ch2};
   for (int c = 1; c <= 2; ++c) {
@@ -42,9 +43,9 @@ int RunBlock(BlockSpectra& s, const SpectrumPlan& plan, const std::vector<float>
       AnalyseChannel(s, plan, c);
     }
   }
-  const int lines = BinPass(s, plan);
+  const BlockResult r = BinPass(s, plan);
   EndBlock(s);
-  return lines;
+  return r;
 }
 
 struct Expected {
@@ -134,22 +135,48 @@ TEST(SpectrumPlan, RejectsWhatTheStorageCannotHold) {
   BeginBlock(*s, bad);
   AnalyseChannel(*s, bad, 1);
   FloorChannel(*s, bad, 1);
-  EXPECT_EQ(BinPass(*s, bad), 0);
+  EXPECT_EQ(BinPass(*s, bad).lines.Count(), 0);
   EXPECT_EQ(s->IAvg, 0);
   EXPECT_EQ(s->DfAmp[1][0], 0.0f);
 }
 
-TEST(BlockSpectra, BinPassReturnsTheSpectrumLineCount) {
+TEST(BlockSpectra, BinPassHandsBackTheFiguresAndSpectrumLines) {
+  std::mt19937_64 rng(3);
   for (const Expected& e : kTable) {
     for (AnalysisPath path : kPaths) {
+      SCOPED_TRACE(std::to_string(e.n) + Name(path));
       auto s = std::make_unique<BlockSpectra>();
-      std::vector<float> b(static_cast<size_t>(e.n), 0.01f);
+      const auto b1 = testing_util::MakeBlock(BlockKind::Tones, e.n, rng);
+      const auto b2 = testing_util::MakeBlock(BlockKind::Int16Noise, e.n, rng);
       SpectrumPlan p2(e.n, DFreqFor(e.n), 2, path);
       ResetRecording(*s);
-      EXPECT_EQ(RunBlock(*s, p2, b, b), e.spectrum_bins) << e.n << Name(path);
-      for (int32_t i = 0; i < e.spectrum_bins; ++i) EXPECT_EQ(s->SpcFrq[i], p2.BinFrequency(i));
+      const BlockResult r2 = RunBlock(*s, p2, b1, b2);
+      ASSERT_EQ(r2.lines.Count(), e.spectrum_bins);
+      for (int c = 1; c <= 2; ++c) {
+        const ChannelFigures& f = r2.Ch(c);
+        EXPECT_EQ(Bits(f.AvAmp), Bits(s->AvAmp[c]));
+        EXPECT_EQ(Bits(f.S4Indx), Bits(s->S4Indx[c]));
+        EXPECT_EQ(Bits(f.DfFrqMx), Bits(s->DfFrqMx[c]));
+        EXPECT_EQ(Bits(f.DfAmpMx), Bits(s->DfAmpMx[c]));
+        EXPECT_EQ(Bits(f.DfPhsMx), Bits(s->DfPhsMx[c]));
+        EXPECT_NE(f.DfPhsMx, 0.0f);  // a tone or noise has a phase
+        ASSERT_EQ(r2.lines.level[c - 1].size(), r2.lines.freq.size());
+        ASSERT_EQ(r2.lines.phase[c - 1].size(), r2.lines.freq.size());
+        for (int32_t i = 0; i < e.spectrum_bins; ++i) {
+          EXPECT_EQ(Bits(r2.lines.level[c - 1][i]), Bits(s->SpcAmp[c][i]));
+          EXPECT_EQ(Bits(r2.lines.phase[c - 1][i]), Bits(s->SpcPhs[c][i]));
+        }
+      }
+      for (int32_t i = 0; i < e.spectrum_bins; ++i) EXPECT_EQ(r2.lines.freq[i], p2.BinFrequency(i));
+      // Mode 1: no spectrum file and no phase, whichever path formed them.
       SpectrumPlan p1(e.n, DFreqFor(e.n), 1, path);
-      EXPECT_EQ(RunBlock(*s, p1, b, b), 0) << "mode 1 has no spectrum file";
+      const BlockResult r1 = RunBlock(*s, p1, b1, b2);
+      EXPECT_EQ(r1.lines.Count(), 0);
+      for (int c = 1; c <= 2; ++c) {
+        EXPECT_EQ(r1.Ch(c).DfPhsMx, 0.0f);
+        EXPECT_EQ(Bits(r1.Ch(c).DfAmpMx), Bits(r2.Ch(c).DfAmpMx));
+        EXPECT_EQ(Bits(r1.Ch(c).S4Indx), Bits(r2.Ch(c).S4Indx));
+      }
     }
   }
 }
@@ -263,7 +290,7 @@ TEST(BlockSpectra, ChannelWithoutFile) {
         ASSERT_NE(s->AvAmp[2], 0.0);
         ASSERT_NE(s->S4Indx[2], 0.0);
         ResetRecording(*s);
-        const int lines = RunBlock(*s, plan, b, {});
+        const int lines = RunBlock(*s, plan, b, {}).lines.Count();
         EXPECT_EQ(lines, fmt == 2 ? e.spectrum_bins : 0);
         EXPECT_EQ(s->AvAmp[2], 0.0);  // never another recording's figures
         EXPECT_EQ(s->S4Indx[2], 0.0);
@@ -370,8 +397,8 @@ TEST(BlockSpectra, LargerAveragingGroupAgreesBetweenPaths) {
   for (int blk = 0; blk < 6; ++blk) {
     auto x1 = testing_util::MakeBlock(testing_util::BlockKind::Tones, 512, rng);
     auto x2 = testing_util::MakeBlock(testing_util::BlockKind::Int16Noise, 512, rng);
-    const int la = RunBlock(*a, pa, x1, x2);
-    const int lb = RunBlock(*b, pb, x1, x2);
+    const int la = RunBlock(*a, pa, x1, x2).lines.Count();
+    const int lb = RunBlock(*b, pb, x1, x2).lines.Count();
     EXPECT_EQ(la, lb);
     EXPECT_EQ(la, (blk % 3 == 2) ? 62 : 0);
     for (int c = 1; c <= 2; ++c) {

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "output/time_stamp.hpp"
@@ -55,15 +54,15 @@ TEST(AmplitudeFile, HeaderOfFourLines) {
 }
 
 TEST(AmplitudeFile, BlockLinesAndConsoleLine) {
-  auto s = std::make_unique<BlockSpectra>();
-  s->AvAmp[1] = 0.001, s->S4Indx[1] = 1.234;
-  s->DfFrqMx[1] = 8.0078125f, s->DfAmpMx[1] = 75.31f;  // 75.30999755... as single
-  s->AvAmp[2] = -0.002, s->S4Indx[2] = 0.987;
-  s->DfFrqMx[2] = 7.91015625f, s->DfAmpMx[2] = 68.02f;  // 68.0199966... as single
-  s->DfPhsMx[1] = 12.0f, s->DfPhsMx[2] = -99.0f;        // not written to this file
+  BlockResult r;
+  r.channel[0].AvAmp = 0.001, r.channel[0].S4Indx = 1.234;
+  r.channel[0].DfFrqMx = 8.0078125f, r.channel[0].DfAmpMx = 75.31f;  // 75.30999755... as single
+  r.channel[1].AvAmp = -0.002, r.channel[1].S4Indx = 0.987;
+  r.channel[1].DfFrqMx = 7.91015625f, r.channel[1].DfAmpMx = 68.02f;  // 68.0199966... as single
+  r.channel[0].DfPhsMx = 12.0f, r.channel[1].DfPhsMx = -99.0f;        // not written to this file
 
   Records console, file;
-  WriteAmplitudeBlock(console, file, 0, Stamp(2008, 5, 1, 12, 0, 0, 43200.0), *s);
+  WriteAmplitudeBlock(console, file, 0, Stamp(2008, 5, 1, 12, 0, 0, 43200.0), r);
   ASSERT_EQ(file.lines.size(), 1u);
   // I2 hour, I2 minute, F8.3 seconds (.000 without a leading zero), then per
   // channel F8.4 frequency (8.0078125 -> 8.0078, 7.91015625 -> 7.9102 by
@@ -81,26 +80,26 @@ TEST(AmplitudeFile, BlockLinesAndConsoleLine) {
 
   // One block step (10.24 s) later: the seconds field is kS plus the
   // fraction of Secs, 10 + .24.
-  s->DfFrqMx[1] = 8.10546875f, s->DfAmpMx[1] = 74.87f;
-  s->DfAmpMx[2] = 67.55f;
+  r.channel[0].DfFrqMx = 8.10546875f, r.channel[0].DfAmpMx = 74.87f;
+  r.channel[1].DfAmpMx = 67.55f;
   Records console1, file1;
-  WriteAmplitudeBlock(console1, file1, 1, Stamp(2008, 5, 1, 12, 0, 10, 43200.0 + 10.24), *s);
+  WriteAmplitudeBlock(console1, file1, 1, Stamp(2008, 5, 1, 12, 0, 10, 43200.0 + 10.24), r);
   ASSERT_EQ(file1.lines.size(), 1u);
   EXPECT_EQ(file1.lines[0], "12\t 0\t  10.240\t  8.1055\t   74.87\t  7.9102\t   67.55");
 }
 
 TEST(AmplitudeFile, SecondsFieldFloorValuesAndOverflow) {
-  auto s = std::make_unique<BlockSpectra>();
+  BlockResult r;
   // A channel without a file: the first Doppler-band bin at the -60 dBuV floor.
-  s->DfFrqMx[1] = 4.1015625f, s->DfAmpMx[1] = -60.0f;
+  r.channel[0].DfFrqMx = 4.1015625f, r.channel[0].DfAmpMx = -60.0f;
   // Values too wide for F8.4 / F8.2 become eight asterisks.
-  s->DfFrqMx[2] = 1234.5f, s->DfAmpMx[2] = -123456.0f;
-  s->AvAmp[1] = 0.0, s->S4Indx[1] = 0.0;
-  s->AvAmp[2] = 0.5, s->S4Indx[2] = 12.5;  // 12.500 needs 6 columns, fits F6.3
+  r.channel[1].DfFrqMx = 1234.5f, r.channel[1].DfAmpMx = -123456.0f;
+  r.channel[0].AvAmp = 0.0, r.channel[0].S4Indx = 0.0;
+  r.channel[1].AvAmp = 0.5, r.channel[1].S4Indx = 12.5;  // 12.500 needs 6 columns, fits F6.3
 
   Records console, file;
   // 23:59:50.88 (day seconds 86390.88): 50 + .88.
-  WriteAmplitudeBlock(console, file, 16874, Stamp(2008, 5, 1, 23, 59, 50, 86390.88), *s);
+  WriteAmplitudeBlock(console, file, 16874, Stamp(2008, 5, 1, 23, 59, 50, 86390.88), r);
   ASSERT_EQ(file.lines.size(), 1u);
   EXPECT_EQ(file.lines[0], "23\t59\t  50.880\t  4.1016\t  -60.00\t********\t********");
   ASSERT_EQ(console.lines.size(), 1u);

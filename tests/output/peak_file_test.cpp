@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "output/time_stamp.hpp"
@@ -40,14 +39,14 @@ TEST(PeakFile, HeaderLine) {
 }
 
 TEST(PeakFile, BlockLineAndConsoleRecords) {
-  auto s = std::make_unique<BlockSpectra>();
-  s->AvAmp[1] = 0.001, s->S4Indx[1] = 1.234;
-  s->DfFrqMx[1] = 8.0078125f, s->DfAmpMx[1] = 75.31f, s->DfPhsMx[1] = -23.47f;
-  s->AvAmp[2] = -0.002, s->S4Indx[2] = 0.987;
-  s->DfFrqMx[2] = 7.91015625f, s->DfAmpMx[2] = 68.02f, s->DfPhsMx[2] = 151.06f;
+  BlockResult r;
+  r.channel[0].AvAmp = 0.001, r.channel[0].S4Indx = 1.234;
+  r.channel[0].DfFrqMx = 8.0078125f, r.channel[0].DfAmpMx = 75.31f, r.channel[0].DfPhsMx = -23.47f;
+  r.channel[1].AvAmp = -0.002, r.channel[1].S4Indx = 0.987;
+  r.channel[1].DfFrqMx = 7.91015625f, r.channel[1].DfAmpMx = 68.02f, r.channel[1].DfPhsMx = 151.06f;
 
   Records console, file;
-  WritePeakBlock(console, file, 0, Stamp(2008, 5, 1, 12, 0, 0), 43200, *s);
+  WritePeakBlock(console, file, 0, Stamp(2008, 5, 1, 12, 0, 0), 43200, r);
   ASSERT_EQ(file.lines.size(), 1u);
   // I5 step, I5 year, five I2, I5 seconds of day; per channel F6.3 mean ",",
   // F6.3 spread ",", then F7.2 frequency, level and phase each with a TAB.
@@ -79,17 +78,17 @@ TEST(PeakFile, BlockLineAndConsoleRecords) {
 }
 
 TEST(PeakFile, FloorChannelLateStepsAndOverflow) {
-  auto s = std::make_unique<BlockSpectra>();
+  BlockResult r;
   // Channel 1: an all-zero block (floor level, phase 270). Channel 2 without
   // a file: first Doppler-band bin, -60 dBuV, phase 0 printed as .00, and a
   // mean and spread of 0.
-  s->AvAmp[1] = 0.0, s->S4Indx[1] = 0.0;
-  s->DfFrqMx[1] = 4.1015625f, s->DfAmpMx[1] = -60.0f, s->DfPhsMx[1] = 270.0f;
-  s->AvAmp[2] = 0.0, s->S4Indx[2] = 0.0;
-  s->DfFrqMx[2] = 4.1015625f, s->DfAmpMx[2] = -60.0f, s->DfPhsMx[2] = 0.0f;
+  r.channel[0].AvAmp = 0.0, r.channel[0].S4Indx = 0.0;
+  r.channel[0].DfFrqMx = 4.1015625f, r.channel[0].DfAmpMx = -60.0f, r.channel[0].DfPhsMx = 270.0f;
+  r.channel[1].AvAmp = 0.0, r.channel[1].S4Indx = 0.0;
+  r.channel[1].DfFrqMx = 4.1015625f, r.channel[1].DfAmpMx = -60.0f, r.channel[1].DfPhsMx = 0.0f;
 
   Records console, file;
-  WritePeakBlock(console, file, 10000, Stamp(2008, 5, 1, 14, 13, 20), 51200, *s);
+  WritePeakBlock(console, file, 10000, Stamp(2008, 5, 1, 14, 13, 20), 51200, r);
   ASSERT_EQ(file.lines.size(), 1u);
   EXPECT_EQ(file.lines[0],
             "10000\t 2008\t 5\t 1\t14\t13\t20\t51200\t  .000,  .000,   4.10\t -60.00\t 270.00\t"
@@ -103,9 +102,9 @@ TEST(PeakFile, FloorChannelLateStepsAndOverflow) {
 
   // Too wide: a mean of 123.4 in F6.3, a level of -1234.5 in F7.2 and in
   // F10.3 (fits there), a step of 100000 in I5, seconds 123456 in I5 / I6.
-  s->AvAmp[1] = 123.4, s->DfAmpMx[1] = -1234.5f;
+  r.channel[0].AvAmp = 123.4, r.channel[0].DfAmpMx = -1234.5f;
   Records console2, file2;
-  WritePeakBlock(console2, file2, 100000, Stamp(2008, 5, 2, 34, 17, 36), 123456, *s);
+  WritePeakBlock(console2, file2, 100000, Stamp(2008, 5, 2, 34, 17, 36), 123456, r);
   EXPECT_EQ(file2.lines[0],
             "*****\t 2008\t 5\t 2\t34\t17\t36\t*****\t******,  .000,   4.10\t*******\t 270.00\t"
             "  .000,  .000,   4.10\t -60.00\t    .00\t");

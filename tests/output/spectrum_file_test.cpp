@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 
 #include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
@@ -20,11 +19,24 @@ using test::Records;
 
 using test::Stamp;
 
-void SetBin(BlockSpectra& s, size_t i, float f, float a1, float p1, float a2, float p2) {
-  s.SpcFrq[i] = f;
-  s.SpcAmp[1][i] = a1, s.SpcPhs[1][i] = p1;
-  s.SpcAmp[2][i] = a2, s.SpcPhs[2][i] = p2;
-}
+// Four bins of spectrum-file values, handed to the writer as a view.
+struct Bins {
+  float freq[4] = {}, level[2][4] = {}, phase[2][4] = {};
+  void Set(size_t i, float f, float a1, float p1, float a2, float p2) {
+    freq[i] = f;
+    level[0][i] = a1, phase[0][i] = p1;
+    level[1][i] = a2, phase[1][i] = p2;
+  }
+  SpectrumLines Lines(size_t count) const {
+    SpectrumLines v;
+    v.freq = {freq, count};
+    for (size_t c = 0; c < 2; ++c) {
+      v.level[c] = {level[c], count};
+      v.phase[c] = {phase[c], count};
+    }
+    return v;
+  }
+};
 
 TEST(SpectrumFile, BlockLine) {
   Records file;
@@ -48,17 +60,17 @@ TEST(SpectrumFile, BlockLine) {
 }
 
 TEST(SpectrumFile, SpectrumLines) {
-  auto s = std::make_unique<BlockSpectra>();
+  Bins s;
   // N = 1024: bins 1, 2 and 123 of the 0 .. 12 Hz band (0, 0.09765625 and
   // 11.9140625 Hz).
-  SetBin(*s, 0, 0.0f, 52.317f, 45.0f, 49.882f, -135.0f);
-  SetBin(*s, 1, 0.09765625f, 46.105f, -12.3f, 43.871f, 118.6f);
-  SetBin(*s, 2, 11.9140625f, 21.774f, 97.2f, 19.538f, 270.0f);
+  s.Set(0, 0.0f, 52.317f, 45.0f, 49.882f, -135.0f);
+  s.Set(1, 0.09765625f, 46.105f, -12.3f, 43.871f, 118.6f);
+  s.Set(2, 11.9140625f, 21.774f, 97.2f, 19.538f, 270.0f);
   // A bin past the count must not be written.
-  SetBin(*s, 3, 99.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+  s.Set(3, 99.0f, 1.0f, 1.0f, 1.0f, 1.0f);
 
   Records file;
-  WriteSpectrumLines(file, *s, 3);
+  WriteSpectrumLines(file, s.Lines(3));
   ASSERT_EQ(file.lines.size(), 3u);
   // F6.3 frequency (.000 and .098 without a leading zero; .09765625 rounds
   // up), then per channel F10.3 level and F7.1 phase.
@@ -70,25 +82,25 @@ TEST(SpectrumFile, SpectrumLines) {
 }
 
 TEST(SpectrumFile, FloorChannelLastBinsAndOverflow) {
-  auto s = std::make_unique<BlockSpectra>();
+  Bins s;
   // Channel 2 without a file: -60 dBuV and phase 0, which prints as .0.
   // Last bins for N = 2048 (11.962890625 rounds up to 11.963) and N = 4096
   // (11.9873046875 -> 11.987); an all-zero block's floor phase 270.0; a
   // negative level that rounds to zero prints without a sign.
-  SetBin(*s, 0, 11.962890625f, -60.0f, 270.0f, -60.0f, 0.0f);
-  SetBin(*s, 1, 11.9873046875f, -0.0004f, -179.96f, -60.0f, 0.0f);
+  s.Set(0, 11.962890625f, -60.0f, 270.0f, -60.0f, 0.0f);
+  s.Set(1, 11.9873046875f, -0.0004f, -179.96f, -60.0f, 0.0f);
   // Overflow: F10.3 takes at most 999999.999, F7.1 at most 99999.9, F6.3 99.999.
-  SetBin(*s, 2, 100.0f, 1.0e6f, -1.0e5f, -99999.5f, 99999.9f);
+  s.Set(2, 100.0f, 1.0e6f, -1.0e5f, -99999.5f, 99999.9f);
 
   Records file;
-  WriteSpectrumLines(file, *s, 3);
+  WriteSpectrumLines(file, s.Lines(3));
   ASSERT_EQ(file.lines.size(), 3u);
   EXPECT_EQ(file.lines[0], "11.963\t   -60.000\t  270.0\t   -60.000\t     .0");
   EXPECT_EQ(file.lines[1], "11.987\t      .000\t -180.0\t   -60.000\t     .0");
   EXPECT_EQ(file.lines[2], "******\t**********\t*******\t-99999.500\t99999.9");
 
   Records none;
-  WriteSpectrumLines(none, *s, 0);
+  WriteSpectrumLines(none, s.Lines(0));
   EXPECT_TRUE(none.lines.empty());
 }
 

@@ -18,24 +18,7 @@
 #include "analysis/fast_passes.hpp"
 
 namespace hfd::fast {
-namespace {
 
-void TransformAvx2(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need) {
-  NoSide none;
-  TransformOn<Lanes4>(x, plan, re, im, need, none);
-}
-
-double TransformWithSpreadAvx2(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
-                               double mean) {
-  return TransformWithSpreadOn<Lanes4, Lanes4>(x, plan, re, im, need, mean);
-}
-
-void AmplitudesAvx2(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out) {
-  AmplitudesOn<Lanes4>(re, im, first, end, ampnorm, out);
-}
-
-}  // namespace
-
-extern const Kernels kAvx2Kernels = {TransformAvx2, TransformWithSpreadAvx2, AmplitudesAvx2};
+extern const Kernels kAvx2Kernels = KernelsOn<Lanes4, Lanes4>();
 
 }  // namespace hfd::fast

@@ -62,22 +62,8 @@ struct Lanes8 {
   }
 };
 
-void TransformAvx512(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need) {
-  NoSide none;
-  TransformOn<Lanes8>(x, plan, re, im, need, none);
-}
-
-double TransformWithSpreadAvx512(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
-                                 double mean) {
-  return TransformWithSpreadOn<Lanes8, Lanes4>(x, plan, re, im, need, mean);
-}
-
-void AmplitudesAvx512(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out) {
-  AmplitudesOn<Lanes8>(re, im, first, end, ampnorm, out);
-}
-
 }  // namespace
 
-extern const Kernels kAvx512Kernels = {TransformAvx512, TransformWithSpreadAvx512, AmplitudesAvx512};
+extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>();
 
 }  // namespace hfd::fast

@@ -14,23 +14,6 @@
 namespace hfd::fast {
 namespace {
 
-void TransformGeneric(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need) {
-  NoSide none;
-  TransformOn<Scalar>(x, plan, re, im, need, none);
-}
-
-// One value at a time the transform has no idle cycles to lend: the sum first.
-double TransformWithSpreadGeneric(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
-                                  double mean) {
-  const double sum = SumSquaredDeviations(x, plan.N(), mean);
-  TransformGeneric(x, plan, re, im, need);
-  return sum;
-}
-
-void AmplitudesGeneric(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out) {
-  AmplitudesOn<Scalar>(re, im, first, end, ampnorm, out);
-}
-
 struct Variant {
   const char* name;
   const Kernels* kernels;
@@ -67,7 +50,7 @@ const Variant*& Current() {
 
 }  // namespace
 
-extern const Kernels kGenericKernels = {TransformGeneric, TransformWithSpreadGeneric, AmplitudesGeneric};
+extern const Kernels kGenericKernels = KernelsOn<Scalar, Scalar>();
 
 double SumSquaredDeviations(const float* x, int32_t n, double mean) { return SpreadSteps<Scalar>{x, n, mean}.Finish(); }
 

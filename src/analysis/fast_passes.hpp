@@ -19,14 +19,13 @@
 // pass for that instruction set; everything here has internal linkage, so no
 // instance made for one instruction set is shared with another.
 //
-//   NoSide none;
-//   TransformOn<Lanes8>(x, plan, re, im, need, none);
-//   const double ss = TransformWithSpreadOn<Lanes8, Lanes4>(x, plan, re, im, need, mean);
+//   extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>();
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
+#include "analysis/fast_variants.hpp"
 #include "analysis/spectrum_plan.hpp"
 
 namespace hfd::fast {
@@ -245,12 +244,20 @@ inline void TransformOn(const float* x, const SpectrumPlan& plan, float* re, flo
   Stages<V>(re, im, plan, need, 4, side);
 }
 
+template <class V>
+void TransformPlainOn(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need) {
+  NoSide none;
+  TransformOn<V>(x, plan, re, im, need, none);
+}
+
 // The transform and the spread's sum SumSquaredDeviations(x, N, mean) (see
 // fast_kernels.hpp), the sum stepped four samples at a time on the traits S.
+// One value at a time the transform has no idle cycles to lend: the sum first.
 template <class V, class S>
-inline double TransformWithSpreadOn(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
-                                  double mean) {
+double TransformWithSpreadOn(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
+                             double mean) {
   SpreadSteps<S> spread{x, plan.N(), mean};
+  if constexpr (V::kLanes == 1) spread.Finish();
   TransformOn<V>(x, plan, re, im, need, spread);
   return spread.Finish();
 }
@@ -267,6 +274,12 @@ inline void AmplitudesOn(const float* re, const float* im, int32_t first, int32_
     V::StoreF(out + k, V::Narrow(V::Sqrt(r * r + i * i) * norm));
   }
   if constexpr (V::kLanes > 1) AmplitudesOn<Scalar>(re, im, k, end, ampnorm, out);
+}
+
+// The kernel set of traits V (the spread's sum stepped on traits S).
+template <class V, class S>
+constexpr Kernels KernelsOn() {
+  return {TransformPlainOn<V>, TransformWithSpreadOn<V, S>, AmplitudesOn<V>};
 }
 
 }  // namespace

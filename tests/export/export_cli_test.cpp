@@ -41,13 +41,13 @@ std::string Slurp(const std::string& path) {
 // A .max of `count` blocks from 23:59:50 JST; block 1's channel-2 level too
 // wide for its field (asterisks).
 std::string MaxText(int count) {
-  auto s = std::make_unique<BlockSpectra>();
+  auto s = std::make_unique<BlockResult>();
   test::Records con, file;
   WritePeakHeader(file);
   for (int k = 0; k < count; ++k) {
-    s->AvAmp[1] = 0.001, s->S4Indx[1] = 1.5, s->DfFrqMx[1] = 8.0078125f, s->DfAmpMx[1] = 75.31f;
-    s->DfPhsMx[1] = -23.47f, s->AvAmp[2] = -0.002, s->S4Indx[2] = 0.987, s->DfFrqMx[2] = 7.91f;
-    s->DfAmpMx[2] = k == 1 ? 1e6f : 68.0f, s->DfPhsMx[2] = 0.0f;
+    s->channel[0].AvAmp = 0.001, s->channel[0].S4Indx = 1.5, s->channel[0].DfFrqMx = 8.0078125f, s->channel[0].DfAmpMx = 75.31f;
+    s->channel[0].DfPhsMx = -23.47f, s->channel[1].AvAmp = -0.002, s->channel[1].S4Indx = 0.987, s->channel[1].DfFrqMx = 7.91f;
+    s->channel[1].DfAmpMx = k == 1 ? 1e6f : 68.0f, s->channel[1].DfPhsMx = 0.0f;
     const TimeStamp t = StampAt(2008, 5, 1, 86390.0 + 10.24 * k);
     WritePeakBlock(con, file, k, t, test::SecOfDay(t), *s);
   }
@@ -81,10 +81,10 @@ TEST(ExportCommand, PeakCsvRows) {
 
 TEST(ExportCommand, AmplitudeCsvHoldsNoStep) {
   ResultFolder dir;
-  auto s = std::make_unique<BlockSpectra>();
+  auto s = std::make_unique<BlockResult>();
   test::Records con, file;
   WriteAmplitudeHeader(file, StationNameFor("SGD"), StampAt(2008, 5, 1, 43200), 0.01, 512);
-  s->DfFrqMx[1] = 8.0078125f, s->DfAmpMx[1] = 75.31f, s->DfFrqMx[2] = -7.91015625f, s->DfAmpMx[2] = 6.5f;
+  s->channel[0].DfFrqMx = 8.0078125f, s->channel[0].DfAmpMx = 75.31f, s->channel[1].DfFrqMx = -7.91015625f, s->channel[1].DfAmpMx = 6.5f;
   WriteAmplitudeBlock(con, file, 3, StampAt(2008, 5, 1, 43215.36), *s);
   const std::string qdr = dir.Put("200805011200SGD.qdr", test::FileText(file));
   ASSERT_EQ(Export(dir, qdr + " -o " + dir.Path("q.csv")).status, 0);

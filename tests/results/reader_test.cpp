@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "results/result_files.hpp"
 #include "results/result_writer.hpp"
@@ -19,17 +20,17 @@ using test::StampAt;
 constexpr int64_t kMay1Utc = 1209600000000;  // 2008-05-01T00:00:00Z
 
 // Peak values of block k; channel 2 of block 2 too wide for its fields.
-void FillPeaks(BlockSpectra& s, int k) {
-  s.AvAmp[1] = 0.001 * k, s.S4Indx[1] = 1.25 + k;
-  s.DfFrqMx[1] = 4.0f + 0.5f * static_cast<float>(k), s.DfAmpMx[1] = 60.25f;
-  s.DfPhsMx[1] = -170.5f + static_cast<float>(k);
-  s.AvAmp[2] = -0.002, s.S4Indx[2] = 0.5;
-  s.DfFrqMx[2] = 7.9101562f, s.DfAmpMx[2] = k == 2 ? 123456.0f : 68.02f, s.DfPhsMx[2] = 151.06f;
+void FillPeaks(BlockResult& s, int k) {
+  s.channel[0].AvAmp = 0.001 * k, s.channel[0].S4Indx = 1.25 + k;
+  s.channel[0].DfFrqMx = 4.0f + 0.5f * static_cast<float>(k), s.channel[0].DfAmpMx = 60.25f;
+  s.channel[0].DfPhsMx = -170.5f + static_cast<float>(k);
+  s.channel[1].AvAmp = -0.002, s.channel[1].S4Indx = 0.5;
+  s.channel[1].DfFrqMx = 7.9101562f, s.channel[1].DfAmpMx = k == 2 ? 123456.0f : 68.02f, s.channel[1].DfPhsMx = 151.06f;
 }
 
 // A .max of blocks k = 0..count-1 every 10.24 s from `start` seconds of day.
 std::string MaxText(double start, int count) {
-  auto s = std::make_unique<BlockSpectra>();
+  auto s = std::make_unique<BlockResult>();
   test::Records con, file;
   WritePeakHeader(file);
   for (int k = 0; k < count; ++k) {
@@ -41,7 +42,7 @@ std::string MaxText(double start, int count) {
 }
 
 std::string QdrText(double start, int count) {
-  auto s = std::make_unique<BlockSpectra>();
+  auto s = std::make_unique<BlockResult>();
   test::Records con, file;
   WriteAmplitudeHeader(file, StationNameFor("SGD"), StampAt(2008, 5, 1, start), 0.01, 1024);
   for (int k = 0; k < count; ++k) {
@@ -56,16 +57,23 @@ float Phase(int c, int k, int i) { return static_cast<float>((c * 31 + k * 13 + 
 
 // A .spc of N = n, blocks k = 0..count-1 from `start` seconds of day.
 std::string SpcText(int n, double start, int count, int bins) {
-  auto s = std::make_unique<BlockSpectra>();
+  const auto b = static_cast<size_t>(bins);
+  std::vector<float> freq(b), level[2] = {freq, freq}, phase[2] = {freq, freq};
   test::Records file;
   for (int k = 0; k < count; ++k) {
     const TimeStamp t = StampAt(2008, 5, 1, start + n * 0.01 * k);
     WriteSpectrumBlockLine(file, k, t, test::SecOfDay(t));
-    for (int i = 0; i < bins; ++i) {
-      s->SpcFrq[i] = static_cast<float>(i / (n * 0.01));
-      for (int c = 1; c <= 2; ++c) s->SpcAmp[c][i] = Level(c, k, i), s->SpcPhs[c][i] = Phase(c, k, i);
+    SpectrumLines lines;
+    lines.freq = freq;
+    for (int c = 1; c <= 2; ++c) lines.level[c - 1] = level[c - 1], lines.phase[c - 1] = phase[c - 1];
+    for (size_t i = 0; i < b; ++i) {
+      freq[i] = static_cast<float>(static_cast<int>(i) / (n * 0.01));
+      for (int c = 1; c <= 2; ++c) {
+        level[c - 1][i] = Level(c, k, static_cast<int>(i));
+        phase[c - 1][i] = Phase(c, k, static_cast<int>(i));
+      }
     }
-    WriteSpectrumLines(file, *s, bins);
+    WriteSpectrumLines(file, lines);
   }
   return test::FileText(file);
 }

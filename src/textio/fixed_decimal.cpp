@@ -57,19 +57,25 @@ void Decompose(double v, uint64_t& m, int& q) {
 }
 
 // A fixed-size unsigned big integer, enough for any double's integer part or
-// its fraction scaled by 2^1074, times 10.
+// its fraction scaled by 2^1074, times 10. Limbs from `top` up are zero, so
+// the loops cover only the limbs in use.
 struct Big {
   static constexpr int kLimbs = 40;
   uint32_t limb[kLimbs] = {};
+  int top = 0;
 
   bool IsZero() const {
-    for (uint32_t l : limb)
-      if (l) return false;
+    for (int i = 0; i < top; ++i)
+      if (limb[i]) return false;
     return true;
   }
+  void Trim() {
+    while (top > 0 && limb[top - 1] == 0) --top;
+  }
   void ShiftLeft(int bits) {
-    int words = bits / 32, rest = bits % 32;
-    for (int i = kLimbs - 1; i >= 0; --i) {
+    const int words = bits / 32, rest = bits % 32;
+    top = top + words + 1 < kLimbs ? top + words + 1 : kLimbs;
+    for (int i = top - 1; i >= 0; --i) {
       uint64_t v = 0;
       int src = i - words;
       if (src >= 0) v = static_cast<uint64_t>(limb[src]) << rest;
@@ -79,19 +85,21 @@ struct Big {
   }
   void MulSmall(uint32_t f) {
     uint64_t carry = 0;
-    for (uint32_t& l : limb) {
-      uint64_t v = static_cast<uint64_t>(l) * f + carry;
-      l = static_cast<uint32_t>(v);
+    for (int i = 0; i < top; ++i) {
+      uint64_t v = static_cast<uint64_t>(limb[i]) * f + carry;
+      limb[i] = static_cast<uint32_t>(v);
       carry = v >> 32;
     }
+    if (carry && top < kLimbs) limb[top++] = static_cast<uint32_t>(carry);
   }
   uint32_t DivSmall(uint32_t div) {
     uint64_t rem = 0;
-    for (int i = kLimbs - 1; i >= 0; --i) {
+    for (int i = top - 1; i >= 0; --i) {
       uint64_t v = (rem << 32) | limb[i];
       limb[i] = static_cast<uint32_t>(v / div);
       rem = v % div;
     }
+    Trim();
     return static_cast<uint32_t>(rem);
   }
   // Bits at and above position k (the integer part of this / 2^k), which must be < 10.
@@ -101,7 +109,8 @@ struct Big {
     if (word + 1 < kLimbs && bit) v |= static_cast<uint64_t>(limb[word + 1]) << (32 - bit);
     // Clear everything from bit k upward.
     limb[word] &= bit ? ((1U << bit) - 1) : 0U;
-    for (int i = word + 1; i < kLimbs; ++i) limb[i] = 0;
+    for (int i = word + 1; i < top; ++i) limb[i] = 0;
+    if (top > word + 1) top = word + 1;
     return static_cast<uint32_t>(v & 0xF);
   }
 };
@@ -200,6 +209,7 @@ Digits18 ExactDigits18(double value) {
   Big b;
   b.limb[0] = static_cast<uint32_t>(m);
   b.limb[1] = static_cast<uint32_t>(m >> 32);
+  b.top = 2;
   int k = q < 0 ? -q : 0;
   if (q > 0) b.ShiftLeft(q);
   // Integer part: the bits above position k.
@@ -212,6 +222,8 @@ Digits18 ExactDigits18(double value) {
         v |= static_cast<uint64_t>(ip.limb[src + 1]) << (32 - k % 32);
       ip.limb[i] = static_cast<uint32_t>(v);
     }
+    ip.top = Big::kLimbs;
+    ip.Trim();
   }
   char rev[400];
   int nrev = 0;

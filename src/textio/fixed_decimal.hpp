@@ -10,8 +10,8 @@
 //
 // FormatFixedField is inline so that a field of constant width and decimals
 // costs no layout branches. Values of ordinary size with at most 9 decimals
-// are scaled exactly by integer arithmetic; the rest (huge, tiny, many
-// decimals, not finite) go through the full decimal expansion.
+// are scaled exactly by integer arithmetic; the rest (huge, many decimals,
+// not finite) go through the full decimal expansion.
 #pragma once
 
 #include <bit>
@@ -128,17 +128,15 @@ __attribute__((always_inline)) inline void FormatFixedField(char* out, T value, 
   const int biased = static_cast<int>(bits >> kMantissa) & (2 * kBias + 1);
   const int k = kBias + kMantissa - biased;  // |value| = m / 2^k
   const U m = (bits & ((Bits{1} << kMantissa) - 1)) | (Bits{1} << kMantissa);
-  const bool plain = w >= 1 && d >= 0 && d <= 9;
+  // Zeros, subnormals and values too small to reach the d-th decimal (k
+  // beyond the bits of U) round to zero. Values beyond the mantissa's
+  // integers or with more digits than the item keeps, many decimals,
+  // infinities and NaNs take the full expansion.
   uint64_t n = 0;
-  if (!plain || biased == 0 || k < 1 || k >= static_cast<int>(8 * sizeof(U)) ||
-      !ScaleExact<U>(m, k, d, kSingle ? 7 : 16, n)) {
-    // Zeros, subnormals, integers beyond the mantissa, tiny values, many
-    // decimals, infinities and NaNs: only a zero is laid out here.
-    if (!plain || value != 0) {
-      FormatExpanded(out, value, kSingle, w, d);
-      return;
-    }
-    n = 0;
+  if (w < 1 || d < 0 || d > 9 || k < 1 ||
+      (k < static_cast<int>(8 * sizeof(U)) && !ScaleExact<U>(m, k, d, kSingle ? 7 : 16, n))) {
+    FormatExpanded(out, value, kSingle, w, d);
+    return;
   }
   const bool minus = n != 0 && (bits >> (8 * sizeof(Bits) - 1)) != 0;
   const bool zeroBeforePoint = d == 0 && n == 0;

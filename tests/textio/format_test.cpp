@@ -90,6 +90,7 @@ TEST(FixedField, ExpansionDigitsAreExact) {
   EXPECT_EQ(ExactDigits18(std::ldexp(1.0, -20)).digits, 953674316406250000ULL);
   EXPECT_EQ(ExactDigits18(std::ldexp(1.0, -20)).exponent, -6);
   EXPECT_EQ(ExactDigits18(1e300).exponent, 301);
+  EXPECT_EQ(ExactDigits18(1e300).digits, 100000000000000005ULL);
   EXPECT_EQ(ExactDigits18(4.9e-324).exponent, -323);
   EXPECT_EQ(ExactDigits18(4.9e-324).digits, 494065645841246544ULL);
 }

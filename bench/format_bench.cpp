@@ -62,8 +62,8 @@ void BM_SpectrumLineCompiled(benchmark::State& state) {
 }
 BENCHMARK(BM_SpectrumLineCompiled);
 
-// One F10.3 field of a single-precision level: the general routine, the
-// inline shortcut, and the full decimal expansion the other two are held to.
+// One F10.3 field of a level: as a float item, as a double item, and through
+// the full decimal expansion the scaled shortcut is held to.
 template <class Format>
 void FixedFields(benchmark::State& state, Format format) {
   const auto lines = SampleLines();
@@ -75,20 +75,17 @@ void FixedFields(benchmark::State& state, Format format) {
   }
 }
 void BM_FixedField(benchmark::State& state) {
-  FixedFields(state, [](char* out, float v) { hfd::FormatFixedField(out, v, true, 10, 3); });
+  FixedFields(state, [](char* out, float v) { hfd::FormatFixedField(out, v, 10, 3); });
 }
 BENCHMARK(BM_FixedField);
-void BM_FixedFieldInlineSingle(benchmark::State& state) {
-  FixedFields(state, [](char* out, float v) {
-    bool ok = hfd::FormatSingleFixedFast(out, v, 10, 3);
-    benchmark::DoNotOptimize(ok);
-  });
+void BM_FixedFieldDouble(benchmark::State& state) {
+  FixedFields(state, [](char* out, float v) { hfd::FormatFixedField(out, v / 3.0, 10, 3); });
 }
-BENCHMARK(BM_FixedFieldInlineSingle);
-void BM_FixedFieldReference(benchmark::State& state) {
-  FixedFields(state, [](char* out, float v) { hfd::FormatFixedFieldReference(out, v, true, 10, 3); });
+BENCHMARK(BM_FixedFieldDouble);
+void BM_FixedFieldExpanded(benchmark::State& state) {
+  FixedFields(state, [](char* out, float v) { hfd::fixed_detail::FormatExpanded(out, v, true, 10, 3); });
 }
-BENCHMARK(BM_FixedFieldReference);
+BENCHMARK(BM_FixedFieldExpanded);
 
 }  // namespace
 

@@ -57,19 +57,25 @@ void Decompose(double v, uint64_t& m, int& q) {
 }
 
 // A fixed-size unsigned big integer, enough for any double's integer part or
-// its fraction scaled by 2^1074, times 10.
+// its fraction scaled by 2^1074, times 10. Limbs from `top` up are zero, so
+// the loops cover only the limbs in use.
 struct Big {
   static constexpr int kLimbs = 40;
   uint32_t limb[kLimbs] = {};
+  int top = 0;
 
   bool IsZero() const {
-    for (uint32_t l : limb)
-      if (l) return false;
+    for (int i = 0; i < top; ++i)
+      if (limb[i]) return false;
     return true;
   }
+  void Trim() {
+    while (top > 0 && limb[top - 1] == 0) --top;
+  }
   void ShiftLeft(int bits) {
-    int words = bits / 32, rest = bits % 32;
-    for (int i = kLimbs - 1; i >= 0; --i) {
+    const int words = bits / 32, rest = bits % 32;
+    top = top + words + 1 < kLimbs ? top + words + 1 : kLimbs;
+    for (int i = top - 1; i >= 0; --i) {
       uint64_t v = 0;
       int src = i - words;
       if (src >= 0) v = static_cast<uint64_t>(limb[src]) << rest;
@@ -79,19 +85,21 @@ struct Big {
   }
   void MulSmall(uint32_t f) {
     uint64_t carry = 0;
-    for (uint32_t& l : limb) {
-      uint64_t v = static_cast<uint64_t>(l) * f + carry;
-      l = static_cast<uint32_t>(v);
+    for (int i = 0; i < top; ++i) {
+      uint64_t v = static_cast<uint64_t>(limb[i]) * f + carry;
+      limb[i] = static_cast<uint32_t>(v);
       carry = v >> 32;
     }
+    if (carry && top < kLimbs) limb[top++] = static_cast<uint32_t>(carry);
   }
   uint32_t DivSmall(uint32_t div) {
     uint64_t rem = 0;
-    for (int i = kLimbs - 1; i >= 0; --i) {
+    for (int i = top - 1; i >= 0; --i) {
       uint64_t v = (rem << 32) | limb[i];
       limb[i] = static_cast<uint32_t>(v / div);
       rem = v % div;
     }
+    Trim();
     return static_cast<uint32_t>(rem);
   }
   // Bits at and above position k (the integer part of this / 2^k), which must be < 10.
@@ -101,95 +109,13 @@ struct Big {
     if (word + 1 < kLimbs && bit) v |= static_cast<uint64_t>(limb[word + 1]) << (32 - bit);
     // Clear everything from bit k upward.
     limb[word] &= bit ? ((1U << bit) - 1) : 0U;
-    for (int i = word + 1; i < kLimbs; ++i) limb[i] = 0;
+    for (int i = word + 1; i < top; ++i) limb[i] = 0;
+    if (top > word + 1) top = word + 1;
     return static_cast<uint32_t>(v & 0xF);
   }
 };
 
 }  // namespace
-
-Digits18 ExactDigits18Reference(double value) {
-  uint64_t m;
-  int q;
-  Decompose(std::fabs(value), m, q);
-  char digits[400];
-  int n = 0;
-  int exponent = 0;
-  Big b;
-  b.limb[0] = static_cast<uint32_t>(m);
-  b.limb[1] = static_cast<uint32_t>(m >> 32);
-  int k = q < 0 ? -q : 0;
-  if (q > 0) b.ShiftLeft(q);
-  // Integer part: the bits above position k.
-  Big ip = b;
-  if (k > 0) {
-    for (int i = 0; i < Big::kLimbs; ++i) {
-      int src = i + k / 32;
-      uint64_t v = src < Big::kLimbs ? ip.limb[src] >> (k % 32) : 0;
-      if (k % 32 && src + 1 < Big::kLimbs)
-        v |= static_cast<uint64_t>(ip.limb[src + 1]) << (32 - k % 32);
-      ip.limb[i] = static_cast<uint32_t>(v);
-    }
-  }
-  char rev[400];
-  int nrev = 0;
-  while (!ip.IsZero()) rev[nrev++] = static_cast<char>('0' + ip.DivSmall(10));
-  for (int i = nrev - 1; i >= 0 && n < 18; --i) digits[n++] = rev[i];
-  exponent = nrev;
-  if (k > 0) {
-    Big frac = b;
-    frac.TakeAbove(k);  // keep the fraction bits only
-    bool leading = (nrev == 0);
-    while (n < 18 && !frac.IsZero()) {
-      frac.MulSmall(10);
-      uint32_t dgt = frac.TakeAbove(k);
-      if (leading && dgt == 0) {
-        --exponent;
-        continue;
-      }
-      leading = false;
-      digits[n++] = static_cast<char>('0' + dgt);
-    }
-  }
-  uint64_t d = 0;
-  for (int i = 0; i < 18; ++i) d = d * 10 + (i < n ? static_cast<uint64_t>(digits[i] - '0') : 0);
-  return {d, exponent};
-}
-
-Digits18 ExactDigits18(double value) {
-  double v = std::fabs(value);
-  // Fast exact path: |v| = m / 2^k with m * 10^s below 2^128, where s = 18 - e.
-  if (v >= 1e-5 && v < 1e17) {
-    uint64_t m;
-    int q;
-    Decompose(v, m, q);
-    int e = static_cast<int>(std::floor(std::log10(v))) + 1;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      int s = 18 - e;
-      if (s < 0 || s > 22) break;
-      unsigned __int128 p10 = 1;
-      for (int i = 0; i < s; ++i) p10 *= 10;
-      unsigned __int128 prod;
-      if (q >= 0) {
-        prod = (static_cast<unsigned __int128>(m) << q) * p10;
-      } else {
-        int k = -q;
-        if (k >= 128) break;
-        prod = (static_cast<unsigned __int128>(m) * p10) >> k;
-      }
-      if (prod >= static_cast<unsigned __int128>(kPow10[18])) {
-        ++e;
-        continue;
-      }
-      if (prod < static_cast<unsigned __int128>(kPow10[17])) {
-        --e;
-        continue;
-      }
-      return {static_cast<uint64_t>(prod), e};
-    }
-  }
-  return ExactDigits18Reference(value);
-}
 
 void FormatIntField(char* out, int64_t value, int w) {
   char buf[24];
@@ -209,7 +135,7 @@ void FormatIntField(char* out, int64_t value, int w) {
   for (int i = 0; i < n; ++i) out[pad + i] = buf[n - 1 - i];
 }
 
-void FormatFixedFieldReference(char* out, double value, bool single, int w, int d) {
+void fixed_detail::FormatExpanded(char* out, double value, bool single, int w, int d) {
   if (!std::isfinite(value) || w <= 0 || d < 0) {
     if (w > 0) Stars(out, w);
     return;
@@ -219,7 +145,7 @@ void FormatFixedFieldReference(char* out, double value, bool single, int w, int 
   uint64_t kept = 0;   // the kept significant digits, rounded
   int zerosAfter = 0;  // positions beyond the kept digits, down to the d-th decimal
   if (value != 0.0) {
-    Digits18 x = ExactDigits18(value);
+    fixed_detail::Digits18 x = fixed_detail::ExactDigits18(value);
     int e = x.exponent;
     uint64_t r17 = x.digits / 10 + (x.digits % 10 >= 5 ? 1 : 0);
     if (r17 == kPow10[17]) {
@@ -271,89 +197,65 @@ void FormatFixedFieldReference(char* out, double value, bool single, int w, int 
   for (int i = intDigits; i < nd; ++i) out[pos++] = digs[i];
 }
 
-namespace {
-
-// The scaled value N of a double item (the value times 10^d, rounded as the field rounds it)
-// without a general decimal expansion: |value| = m / 2^k, so value * 10^d
-// splits exactly into an integer part I and a remainder r / 2^k. Rounding the
-// exact value half up at 17 significant digits and then half up at the d-th
-// decimal raises I by one exactly when r / 2^k >= 1/2 - 1/(2P), P being
-// 10^(17-K) with K the kept digits. False where the shortcut does not apply
-// (huge or tiny magnitudes, more decimals than it handles, more significant
-// digits than the item keeps): the general expansion is used there.
-bool ScaledFast(double magnitude, int d, uint64_t& n) {
-  if (d > 9) return false;
-  uint64_t m;
-  int q;
-  Decompose(magnitude, m, q);
-  if (q >= 0 || q < -127) return false;
-  const int k = -q;
-  const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * kPow10[d];
-  const unsigned __int128 ip = scaled >> k;
-  if (ip >= kPow10[17]) return false;
-  const unsigned __int128 r = scaled & ((static_cast<unsigned __int128>(1) << k) - 1);
-  const auto i = static_cast<uint64_t>(ip);
-  const int kept = i ? DigitCount(i) : 0;
-  if (kept > 16) return false;  // a double item keeps 16 significant digits
-  const uint64_t p = kPow10[17 - kept];
-  const unsigned __int128 half = static_cast<unsigned __int128>(1) << (k - 1);
-  // Up when r >= half - half / p, that is when (half - r) * p <= half; the
-  // product is formed only when half - r is small enough for it to matter.
-  bool up = r >= half;
-  if (!up) {
-    const unsigned __int128 deficit = half - r;
-    if (deficit <= half / 8) {  // p >= 10: a larger deficit can never qualify
-      unsigned __int128 product;
-      up = !__builtin_mul_overflow(deficit, static_cast<unsigned __int128>(p), &product) &&
-           product <= half;
-    }
-  }
-  n = i + (up ? 1 : 0);
-  return true;
-}
-
-}  // namespace
-
-void FormatFixedField(char* out, double value, bool single, int w, int d) {
-  uint64_t n;
-  bool fast;
-  // The layout below has room for the at most 9 decimals of the shortcuts.
-  if (w <= 0 || d < 0 || d > 9 || !std::isfinite(value))
-    fast = false;
-  else if (value == 0.0)
-    fast = (n = 0, true);
-  else if (single)
-    fast = ScaleSingle(std::bit_cast<uint32_t>(std::fabs(static_cast<float>(value))), d, n);
-  else
-    fast = ScaledFast(std::fabs(value), d, n);
-  if (!fast) {
-    FormatFixedFieldReference(out, value, single, w, d);
-    return;
-  }
-  // Layout of N = value * 10^d, built from the right: d decimals, the point,
-  // the integer digits (none when zero, a lone 0 when there are no decimals
-  // either), the sign; then right-justified in w columns.
-  const bool minus = n != 0 && std::signbit(value);
-  char tmp[48];
-  char* const end = tmp + sizeof tmp;
-  const char* const p = fixed_detail::ScaledText(end, n, d, d == 0 && n == 0, minus);
-  const long len = end - p;
-  if (len > w) {
-    Stars(out, w);
-    return;
-  }
-  // Short fields: plain loops beat calls into the C library here.
-  const long pad = w - len;
-  for (long i = 0; i < pad; ++i) out[i] = ' ';
-  for (long i = 0; i < len; ++i) out[pad + i] = p[i];
-}
-
 namespace fixed_detail {
 
-bool TieRoundsUp(uint64_t integerPart, uint64_t half, uint64_t remainder) {
-  // Up when (half - r) * 10^(17 - K) <= half, K the digits of the integer part.
-  const uint64_t p = kPow10[17 - (integerPart ? DigitCount(integerPart) : 0)];
-  return static_cast<unsigned __int128>(half - remainder) * p <= half;
+Digits18 ExactDigits18(double value) {
+  uint64_t m;
+  int q;
+  Decompose(std::fabs(value), m, q);
+  char digits[400];
+  int n = 0;
+  int exponent = 0;
+  Big b;
+  b.limb[0] = static_cast<uint32_t>(m);
+  b.limb[1] = static_cast<uint32_t>(m >> 32);
+  b.top = 2;
+  int k = q < 0 ? -q : 0;
+  if (q > 0) b.ShiftLeft(q);
+  // Integer part: the bits above position k.
+  Big ip = b;
+  if (k > 0) {
+    for (int i = 0; i < Big::kLimbs; ++i) {
+      int src = i + k / 32;
+      uint64_t v = src < Big::kLimbs ? ip.limb[src] >> (k % 32) : 0;
+      if (k % 32 && src + 1 < Big::kLimbs)
+        v |= static_cast<uint64_t>(ip.limb[src + 1]) << (32 - k % 32);
+      ip.limb[i] = static_cast<uint32_t>(v);
+    }
+    ip.top = Big::kLimbs;
+    ip.Trim();
+  }
+  char rev[400];
+  int nrev = 0;
+  while (!ip.IsZero()) rev[nrev++] = static_cast<char>('0' + ip.DivSmall(10));
+  for (int i = nrev - 1; i >= 0 && n < 18; --i) digits[n++] = rev[i];
+  exponent = nrev;
+  if (k > 0) {
+    Big frac = b;
+    frac.TakeAbove(k);  // keep the fraction bits only
+    bool leading = (nrev == 0);
+    while (n < 18 && !frac.IsZero()) {
+      frac.MulSmall(10);
+      uint32_t dgt = frac.TakeAbove(k);
+      if (leading && dgt == 0) {
+        --exponent;
+        continue;
+      }
+      leading = false;
+      digits[n++] = static_cast<char>('0' + dgt);
+    }
+  }
+  uint64_t d = 0;
+  for (int i = 0; i < 18; ++i) d = d * 10 + (i < n ? static_cast<uint64_t>(digits[i] - '0') : 0);
+  return {d, exponent};
+}
+
+
+bool TieRoundsUp(uint64_t i, unsigned __int128 half, unsigned __int128 r) {
+  const uint64_t p = kPow10[17 - (i ? DigitCount(i) : 0)];
+  unsigned __int128 product;
+  return !__builtin_mul_overflow(half - r, static_cast<unsigned __int128>(p), &product) &&
+         product <= half;
 }
 
 }  // namespace fixed_detail

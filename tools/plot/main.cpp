@@ -1,0 +1,220 @@
+// hfdoppler-plot: quick-look pictures of the analyser's result files.
+#include <getopt.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "figure.hpp"
+#include "output_file.hpp"
+#include "results/result_files.hpp"
+
+#ifndef HFD_VERSION
+#define HFD_VERSION "1.0"
+#endif
+
+namespace {
+
+using namespace hfd;
+
+const char kUsage[] =
+    "usage: hfdoppler-plot [options] -o OUT.png|OUT.svg|OUT.pdf FILE...\n"
+    "Draws .spc, .max or .qdr result files (several of one kind on one time axis).\n"
+    "  -o, --output FILE   the picture; PNG, SVG or PDF by the extension\n"
+    "  --from TIME         start of the span shown, ISO-8601 with offset (2008-05-01T00:00Z)\n"
+    "  --to TIME           end of the span shown\n"
+    "  --fmin HZ, --fmax HZ    frequency range (default 0-12 Hz; 4-12 Hz for peak frequency)\n"
+    "  --vmin DBUV, --vmax DBUV  colour range (default: 5th and 99.5th percentile)\n"
+    "  --colormap NAME     viridis (default) or doppler\n"
+    "  --width PX, --height PX  size (default 1600 x 900)\n"
+    "  --title TEXT        title (default: station, date, N and carriers)\n"
+    "  --mark TIME[=LABEL] a vertical line at TIME (repeatable)\n"
+    "  --no-trace          no peak-frequency trace over the spectrograms\n"
+    "  --help, --version\n";
+
+constexpr const char* kProg = "hfdoppler-plot";
+
+[[noreturn]] void Usage(const std::string& msg) {
+  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProg, msg.c_str(), kProg);
+  std::exit(2);
+}
+
+[[noreturn]] void Fail(const std::string& msg) {
+  std::fprintf(stderr, "%s: %s\n", kProg, msg.c_str());
+  std::exit(1);
+}
+
+std::string Where(const results::ReadError& e) {
+  std::string w = e.file();
+  if (e.line() > 0) w += ":" + std::to_string(e.line());
+  std::string what = e.what();
+  // The reader's message may already say where.
+  if (what.rfind(w + ":", 0) == 0 || what.rfind(e.file() + ":", 0) == 0) return what;
+  return w + ": " + what;
+}
+
+double Number(const char* opt, const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || errno != 0 || !std::isfinite(v)) {
+    Usage(std::string("--") + opt + ": not a number: '" + text + "'");
+  }
+  return v;
+}
+
+int Pixels(const char* opt, const char* text) {
+  double v = Number(opt, text);
+  if (v != std::floor(v) || v < 200 || v > 10000) {
+    Usage(std::string("--") + opt + ": a whole number of pixels from 200 to 10000, not '" + text + "'");
+  }
+  return static_cast<int>(v);
+}
+
+int64_t Time(const char* opt, const std::string& text) {
+  int64_t t;
+  if (!results::ParseIsoTime(text, t)) {
+    Usage(std::string("--") + opt + ": not an ISO-8601 time with offset (like 2008-05-01T00:00Z): '" + text + "'");
+  }
+  return t;
+}
+
+void Warn(const std::string& file, long dropped) {
+  if (dropped > 0) {
+    std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
+                 file.c_str(), dropped, dropped == 1 ? "" : "s");
+  }
+}
+
+std::string WithExtension(const std::string& path, const char* ext) {
+  return path.substr(0, path.size() - 4) + ext;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  enum { kFrom = 256, kTo, kFmin, kFmax, kVmin, kVmax, kColormap, kWidth, kHeight, kTitle, kMark,
+         kNoTrace, kHelp, kVersion };
+  static const option kLong[] = {
+      {"output", required_argument, nullptr, 'o'}, {"from", required_argument, nullptr, kFrom},
+      {"to", required_argument, nullptr, kTo},     {"fmin", required_argument, nullptr, kFmin},
+      {"fmax", required_argument, nullptr, kFmax}, {"vmin", required_argument, nullptr, kVmin},
+      {"vmax", required_argument, nullptr, kVmax}, {"colormap", required_argument, nullptr, kColormap},
+      {"width", required_argument, nullptr, kWidth}, {"height", required_argument, nullptr, kHeight},
+      {"title", required_argument, nullptr, kTitle}, {"mark", required_argument, nullptr, kMark},
+      {"no-trace", no_argument, nullptr, kNoTrace}, {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
+
+  plot::PlotOptions opt;
+  std::string out;
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, ":o:", kLong, nullptr)) != -1) {
+    switch (c) {
+      case 'o': out = optarg; break;
+      case kFrom: opt.from_ms = Time("from", optarg); break;
+      case kTo: opt.to_ms = Time("to", optarg); break;
+      case kFmin: opt.fmin = Number("fmin", optarg); break;
+      case kFmax: opt.fmax = Number("fmax", optarg); break;
+      case kVmin: opt.vmin = Number("vmin", optarg); break;
+      case kVmax: opt.vmax = Number("vmax", optarg); break;
+      case kColormap:
+        if (!plot::ParseColormap(optarg, opt.colormap)) Usage(std::string("--colormap: viridis or doppler, not '") + optarg + "'");
+        break;
+      case kWidth: opt.width = Pixels("width", optarg); break;
+      case kHeight: opt.height = Pixels("height", optarg); break;
+      case kTitle: opt.title = optarg; break;
+      case kMark: {
+        std::string m = optarg;
+        size_t eq = m.find('=');
+        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : m.substr(eq + 1)});
+        break;
+      }
+      case kNoTrace: opt.trace = false; break;
+      case kHelp: std::fputs(kUsage, stdout); return 0;
+      case kVersion: std::printf("%s %s\n", kProg, HFD_VERSION); return 0;
+      case ':': Usage(std::string("option ") + argv[optind - 1] + " needs a value");
+      default: Usage(std::string("unknown option ") + argv[optind - 1]);
+    }
+  }
+  std::vector<std::string> files(argv + optind, argv + argc);
+  if (files.empty()) Usage("no result file given");
+  if (out.empty()) Usage("no output file given (-o NAME.png, .svg or .pdf)");
+  plot::Format fmt;
+  if (!plot::FormatOfPath(out, fmt)) Usage("the output name must end in .png, .svg or .pdf: '" + out + "'");
+  if (opt.from_ms && opt.to_ms && *opt.to_ms <= *opt.from_ms) Usage("--to must be after --from");
+  if (opt.fmin && opt.fmax && *opt.fmax <= *opt.fmin) Usage("--fmax must be above --fmin");
+  if (opt.vmin && opt.vmax && *opt.vmax <= *opt.vmin) Usage("--vmax must be above --vmin");
+
+  try {
+    std::vector<std::string> spc, peak;
+    bool qdr = false, max = false;
+    for (const std::string& f : files) {
+      results::Kind k = results::KindOfPath(f);
+      if (k == results::Kind::kSpectrum) {
+        spc.push_back(f);
+      } else {
+        peak.push_back(f);
+        (k == results::Kind::kAmplitude ? qdr : max) = true;
+      }
+    }
+    if (qdr && (max || !spc.empty())) Usage(".qdr files cannot be drawn together with .spc or .max files");
+    // A .spc file's peak summary file beside it gives the traces and S4Indx.
+    if (!spc.empty() && peak.empty()) {
+      for (const std::string& f : spc) {
+        std::string m = WithExtension(f, ".max");
+        if (access(m.c_str(), R_OK) == 0) peak.push_back(m);
+      }
+    }
+
+    int64_t newest = 0;
+    for (const std::string& f : spc) {
+      struct stat st;
+      if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+    }
+    for (const std::string& f : peak) {
+      struct stat st;
+      if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+    }
+
+    std::vector<results::SpectrumSeries> spc_parts;
+    for (const std::string& f : spc) {
+      spc_parts.push_back(results::ReadSpectrumFile(f));
+      Warn(f, spc_parts.back().dropped_lines);
+    }
+    std::vector<results::PeakSeries> peak_parts;
+    for (const std::string& f : peak) {
+      peak_parts.push_back(results::ReadPeakFile(f));
+      Warn(f, peak_parts.back().dropped_lines);
+    }
+    results::SpectrumSeries spectrum;
+    results::PeakSeries peaks;
+    plot::FigureData data;
+    if (!spc_parts.empty()) {
+      spectrum = results::Join(std::move(spc_parts));
+      data.spectrum = &spectrum;
+    }
+    if (!peak_parts.empty()) {
+      peaks = results::Join(std::move(peak_parts));
+      data.peaks = &peaks;
+    }
+
+    plot::Figure fig = plot::Plan(data, opt);
+    plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
+                          [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
+  } catch (const results::ReadError& e) {
+    Fail(Where(e));
+  } catch (const plot::PlotError& e) {
+    Fail(e.what());
+  } catch (const plot::WriteError& e) {
+    Fail(e.what());
+  } catch (const std::bad_alloc&) {
+    Fail("out of memory");
+  }
+  return 0;
+}

@@ -54,13 +54,21 @@ MappedFile::MappedFile(const std::string& path) {
     ::close(fd);
     throw ReadError(path, 0, "empty file");
   }
-  void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
   const int e = errno;
   ::close(fd);
   if (p == MAP_FAILED) throw ReadError(path, 0, std::strerror(e));
   ::madvise(p, size_, MADV_SEQUENTIAL);
   data_ = static_cast<const char*>(p);
   mapped_ = true;
+}
+
+void MappedFile::Release() {
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  const size_t end = (pos_ - pos_ % page) - page;  // keep the page of the line before
+  if (end <= released_) return;
+  ::madvise(const_cast<char*>(data_) + released_, end - released_, MADV_DONTNEED);
+  released_ = end;
 }
 
 MappedFile::~MappedFile() {

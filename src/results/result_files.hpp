@@ -11,7 +11,9 @@
 // that is not a result file of the expected kind, or a malformed line in the
 // middle, throws ReadError naming the file and the line. An incomplete end (the
 // last line cut short, or a last .spc block without all its bin lines, as an
-// interrupted run leaves it) is left out and counted in `dropped_lines`.
+// interrupted run leaves it) is left out and counted in `dropped_lines`. A
+// whole block line alone at the end of a .spc file is the normal end of a
+// recording that ran out of data, and is not counted.
 #pragma once
 
 #include <cstdint>

@@ -133,8 +133,10 @@ SpectrumSeries ReadSpectrumFile(const std::string& path) {
     }
     pending = false;
   }
-  // A block line with fewer bin lines at the end: a block cut short.
-  if (pending) s.dropped_lines = l.number - block_line + 1;
+  // A block line with fewer bin lines at the end: a block cut short. A whole
+  // block line alone at the end is how every recording that runs out of data
+  // ends (its block's read failed): nothing of it is missing.
+  if (pending && (filled > 0 || !l.ended)) s.dropped_lines = l.number - block_line + 1;
   if (s.step.empty()) s.data_length = 0;
   return s;
 }

@@ -34,6 +34,7 @@ class MappedFile {
 
   bool Next(Line& l) {
     if (pos_ == size_) return false;
+    if (pos_ - released_ >= kReleaseBytes) Release();
     const char* p = data_ + pos_;
     const size_t left = size_ - pos_;
     const auto* nl = static_cast<const char*>(std::memchr(p, '\n', left));
@@ -53,9 +54,15 @@ class MappedFile {
   }
 
  private:
+  // Pages already read are given back every so often, so a large file never
+  // occupies more than a few megabytes (they read in again if touched).
+  static constexpr size_t kReleaseBytes = size_t{4} << 20;
+  void Release();
+
   const char* data_ = nullptr;
   size_t size_ = 0;
   size_t pos_ = 0;
+  size_t released_ = 0;  // pages before this offset are given back
   long line_ = 0;
   bool mapped_ = false;
 };

@@ -226,6 +226,9 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   EXPECT_EQ(p.level[0].size(), 2u * 62);
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 33)));
   EXPECT_EQ(p.blocks(), 3u);
+  EXPECT_EQ(p.dropped_lines, 0);  // the normal end of a recording that ran out of data
+  p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 20)));
+  EXPECT_EQ(p.blocks(), 3u);
   EXPECT_EQ(p.dropped_lines, 1);
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, 33 + 46 * 5)));
   EXPECT_EQ(p.blocks(), 0u);

@@ -46,7 +46,7 @@ std::vector<double> NiceTicks(double lo, double hi, int max_ticks) {
   if (!(hi > lo)) return ticks;
   double raw = (hi - lo) / std::max(1, max_ticks - 1), mag = std::pow(10.0, std::floor(std::log10(raw)));
   double step = mag * 10;
-  for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
     if (m * mag >= raw) { step = m * mag; break; }
   }
   for (double v = std::ceil(lo / step - 1e-9) * step; v <= hi + step * 1e-9; v += step) {
@@ -57,8 +57,8 @@ std::vector<double> NiceTicks(double lo, double hi, int max_ticks) {
 
 std::string Number(double v, double step) {
   char buf[32];
-  int decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-  if (step < 1 && std::fabs(std::fmod(step * std::pow(10, decimals), 1.0)) > 1e-6) ++decimals;
+  int decimals = 0;  // enough for the step (1, 2 or 5 times a power of ten)
+  while (decimals < 6 && std::fabs(step * std::pow(10, decimals) - std::round(step * std::pow(10, decimals))) > 1e-6) ++decimals;
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;
 }
@@ -206,7 +206,9 @@ void DrawSpectrogramPanel(cairo_t* cr, const Figure& f, const Panel& p, const Fi
   cairo_surface_destroy(img);
 
   if (d.peaks && opt.trace) {
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
+    // Red over viridis; white over the doppler map, whose top end is red.
+    if (opt.colormap == Colormap::kDoppler) cairo_set_source_rgba(cr, 1, 1, 1, 0.9);
+    else cairo_set_source_rgba(cr, 1, 0.1, 0.1, 0.9);
     DrawSeries(cr, f, p, *d.peaks, p.channel, PeakFreq, 1.0 * f.scale);
   }
 }
@@ -323,8 +325,9 @@ void DrawTimeAxes(cairo_t* cr, TextPen& pen, const Figure& f, const std::vector<
     pen.Show(t.utc, fs, x, top.y - 2 - 1.4 * tick, 0.5, 1);
     pen.Show(t.jst, fs, x, bottom.y + bottom.h + 2 + 1.4 * tick, 0.5, 0);
   }
-  pen.Show("UTC (h)", fs, top.x - 8 * s, top.y - 2 - 1.4 * tick, 1, 1);
-  pen.Show("JST (h)", fs, bottom.x - 8 * s, bottom.y + bottom.h + 2 + 1.4 * tick, 1, 0);
+  // At the far left, clear of a tick label at the left edge.
+  pen.Show("UTC (h)", fs, 6 * s, top.y - 2 - 1.4 * tick, 0, 1);
+  pen.Show("JST (h)", fs, 6 * s, bottom.y + bottom.h + 2 + 1.4 * tick, 0, 0);
 }
 
 void DrawMarks(cairo_t* cr, TextPen& pen, const Figure& f, const PlotOptions& opt) {
@@ -416,8 +419,7 @@ Figure Plan(const FigureData& d, const PlotOptions& opt) {
   // Margins, scaled with the picture.
   double s = std::clamp(std::min(opt.width / 1600.0, opt.height / 900.0), 0.6, 3.0);
   f.scale = s;
-  f.date_labels = TimeTicks(f.axis.t0_ms, f.axis.t1_ms, 2).size() > 0 &&
-                  (JstDate(f.axis.t0_ms) != JstDate(f.axis.t1_ms - 1));
+  f.date_labels = SpanNeedsDates(f.axis.t0_ms, f.axis.t1_ms);
   double label_h = (f.date_labels ? 32 : 17) * s;
   double top = std::round((12 + 22 + 8) * s + label_h + 8 * s);
   double bottom = std::round(8 * s + label_h + 10 * s);
@@ -473,7 +475,7 @@ void Draw(cairo_t* cr, const Figure& f, const FigureData& d, const PlotOptions& 
   cairo_paint(cr);
 
   std::vector<TimeTick> ticks =
-      TimeTicks(f.axis.t0_ms, f.axis.t1_ms, std::max(2, static_cast<int>(f.axis.width / (70 * s))));
+      TimeTicks(f.axis.t0_ms, f.axis.t1_ms, std::max(2, static_cast<int>(f.axis.width / (70 * s))), f.date_labels);
   for (const Panel& p : f.panels) {
     if (p.kind == PanelKind::kSpectrogram) {
       DrawSpectrogramPanel(cr, f, p, d, opt);

@@ -49,15 +49,6 @@ constexpr const char* kProg = "hfdoppler-plot";
   std::exit(1);
 }
 
-std::string Where(const results::ReadError& e) {
-  std::string w = e.file();
-  if (e.line() > 0) w += ":" + std::to_string(e.line());
-  std::string what = e.what();
-  // The reader's message may already say where.
-  if (what.rfind(w + ":", 0) == 0 || what.rfind(e.file() + ":", 0) == 0) return what;
-  return w + ": " + what;
-}
-
 double Number(const char* opt, const char* text) {
   char* end = nullptr;
   errno = 0;
@@ -208,7 +199,7 @@ int main(int argc, char** argv) {
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
                           [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
   } catch (const results::ReadError& e) {
-    Fail(Where(e));
+    Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {
     Fail(e.what());
   } catch (const plot::WriteError& e) {

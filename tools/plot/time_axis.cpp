@@ -43,7 +43,11 @@ std::string Label(int64_t local_ms, int64_t step_ms, bool show_date) {
 
 }  // namespace
 
-std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks) {
+bool SpanNeedsDates(int64_t t0_ms, int64_t t1_ms) {
+  return t1_ms - t0_ms > kDayMs / 2 || FloorDiv(t0_ms + kJstMs - 1, kDayMs) != FloorDiv(t1_ms + kJstMs, kDayMs);
+}
+
+std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks, bool dates) {
   static const int64_t kSteps[] = {60, 120, 300, 600, 900, 1800, 3600, 7200, 10800,
                                    21600, 43200, 86400, 2 * 86400, 7 * 86400, 14 * 86400};
   if (max_ticks < 2) max_ticks = 2;
@@ -52,7 +56,6 @@ std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks) {
     if ((t1_ms - t0_ms) / (s * 1000) + 1 <= max_ticks) { step = s * 1000; break; }
   }
   // Multiples of the step in JST, so day ticks fall on JST midnight.
-  bool dates = t1_ms - t0_ms > kDayMs / 2 || FloorDiv(t0_ms + kJstMs, kDayMs) != FloorDiv(t1_ms + kJstMs, kDayMs);
   std::vector<TimeTick> ticks;
   for (int64_t t = -FloorDiv(-(t0_ms + kJstMs), step) * step - kJstMs; t <= t1_ms; t += step) {
     ticks.push_back({t, Label(t + kJstMs, step, dates), Label(t, step, dates)});

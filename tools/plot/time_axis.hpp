@@ -28,8 +28,13 @@ struct TimeTick {
 };
 
 // Ticks on whole minutes or hours (JST and UTC hours coincide), at most
-// about max_ticks of them over [t0_ms, t1_ms].
-std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks);
+// about max_ticks of them over [t0_ms, t1_ms]; with `dates`, the ticks at
+// midnight say the date on a second line.
+std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks, bool dates);
+
+// Whether the ticks of a span say dates: it is longer than half a day or
+// holds a JST midnight.
+bool SpanNeedsDates(int64_t t0_ms, int64_t t1_ms);
 
 // The span of block b: from its start to the next block's start when that one
 // follows on without a gap (starts in the files are cut to whole seconds, so up

@@ -102,7 +102,9 @@ SpectrumSeries ReadSpectrumFile(const std::string& path) {
     float* v = &stage[4 * filled];
     if (l.size != kBinLine || !ParseBinLine(l.text, v))
       throw ReadError(path, l.number, "not a spectrum bin line");
-    if (s.step.empty()) {  // the first block
+    if (s.step.empty()) {  // the first block: its frequencies are the ones every block must repeat
+      float freq;
+      if (!ParseF(l.text, 6, 3, freq)) throw ReadError(path, l.number, "not a spectrum bin line");
       if (filled == 1) {
         s.data_length = DataLengthOf(std::string_view(l.text, 6));
         if (s.data_length == 0) throw ReadError(path, l.number, "bin spacing of no data length");

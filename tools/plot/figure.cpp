@@ -258,9 +258,9 @@ void DrawLinePanel(cairo_t* cr, const Figure& f, const Panel& p, const PeakSerie
   }
 }
 
-const char* AxisTitle(const Panel& p) {
+std::string AxisTitle(const Panel& p) {
   switch (p.kind) {
-    case PanelKind::kSpectrogram: return "Doppler (Hz)";
+    case PanelKind::kSpectrogram: return std::string(kCarrier[p.channel]) + ":  Doppler (Hz)";
     case PanelKind::kPeakFrequency: return "peak freq. (Hz)";
     case PanelKind::kPeakLevel: return "peak level (dBuV)";
     case PanelKind::kScintillation: return "S4Indx";
@@ -486,15 +486,6 @@ void Draw(cairo_t* cr, const Figure& f, const FigureData& d, const PlotOptions& 
     }
     if (p.kind == PanelKind::kSpectrogram) DrawYAxis(cr, pen, f, p);
     Frame(cr, p.r, s);
-    if (p.kind == PanelKind::kSpectrogram) {
-      int tw, th;
-      pen.Size(kCarrier[p.channel], 12 * s, tw, th);
-      cairo_set_source_rgba(cr, 1, 1, 1, 0.8);
-      cairo_rectangle(cr, p.r.x + 6 * s, p.r.y + 6 * s, tw + 8 * s, th + 4 * s);
-      cairo_fill(cr);
-      cairo_set_source_rgb(cr, 0, 0, 0);
-      pen.Show(kCarrier[p.channel], 12 * s, p.r.x + 10 * s, p.r.y + 8 * s, 0, 0);
-    }
   }
   if (f.colorbar.w > 0) DrawColourBar(cr, pen, f, opt);
   DrawTimeAxes(cr, pen, f, ticks);

@@ -25,6 +25,8 @@ void DrawSpectrogram(const results::SpectrumSeries& s, int channel, const Spectr
                      const ColourTable& lut, uint32_t blank, uint32_t* pixels, int stride_words,
                      int w, int h) {
   // The bin of every row (by the frequency at the row's middle), -1 for none.
+  // Rows less than a bin beyond the first or last bin take that bin, so the
+  // 0-12 Hz panel has no blank edge for the half bin above 11.9 Hz.
   const double df = BinSpacing(s);
   const long nb = static_cast<long>(s.bins());
   std::vector<long> row_bin(h);
@@ -32,6 +34,7 @@ void DrawSpectrogram(const results::SpectrumSeries& s, int channel, const Spectr
   for (int y = 0; y < h; ++y) {
     double f = v.fmax - (y + 0.5) * (v.fmax - v.fmin) / h;
     long i = std::lround(f / df);
+    if (i == -1 || i == nb) i = std::clamp(i, 0L, nb - 1);
     row_bin[y] = (i >= 0 && i < nb) ? i : -1;
     if (row_bin[y] >= 0) lo = std::min(lo, i), hi = std::max(hi, i);
   }

@@ -1,0 +1,213 @@
+// The pictures as data: steady tones analysed by hfdoppler and drawn by
+// hfdoppler-plot, read back pixel by pixel; the same bytes twice; bad input.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+
+#include "plot_run.hpp"
+#include "results/result_files.hpp"
+
+namespace hfd::plot_test {
+namespace {
+
+constexpr double kBin = 0.09765625;  // N = 1024
+const double kTone[2] = {8.0, 7.5};
+
+// Two steady-tone recordings with ten minutes between them, analysed with N = 1024.
+class Tones : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new e2e::ScratchDir;
+    e2e::Synth(*dir_, "--tone-only --start 20080501120000 --seconds 1800");
+    e2e::Synth(*dir_, "--tone-only --start 20080501124000 --seconds 600");
+    ASSERT_EQ(e2e::RunFast(*dir_, e2e::DayAnswers(2, 1024)).status, 0);
+  }
+  static void TearDownTestSuite() { delete dir_; }
+
+  static results::SpectrumSeries Spectrum() {
+    return results::Join({results::ReadSpectrumFile(Rec("200805011200SGD.spc")),
+                          results::ReadSpectrumFile(Rec("200805011240SGD.spc"))});
+  }
+  static std::string Rec(const std::string& name) { return (dir_->rec() / name).string(); }
+  static e2e::ScratchDir* dir_;
+};
+e2e::ScratchDir* Tones::dir_ = nullptr;
+
+TEST_F(Tones, EveryColumnPeaksAtTheToneAndTheGapStaysBlank) {
+  ASSERT_EQ(RunPlot(*dir_, "--no-trace -o tones.png 200805011200SGD.spc 200805011240SGD.spc").status, 0);
+  Png png(dir_->rec() / "tones.png");
+  ASSERT_TRUE(png.ok());
+  const results::SpectrumSeries s = Spectrum();
+  const results::PeakSeries max = results::Join({results::ReadPeakFile(Rec("200805011200SGD.max")),
+                                                 results::ReadPeakFile(Rec("200805011240SGD.max"))});
+  plot::FigureData data{&s, &max};  // the .max files beside add the S4Indx panel
+  const plot::Figure fig = plot::Plan(data, {});
+  ASSERT_EQ(png.width(), fig.width);
+  ASSERT_EQ(png.height(), fig.height);
+  // The gap: after the first recording's last block, before the second's first.
+  size_t first_of_second = 0;
+  while (s.utc_ms[first_of_second] < s.utc_ms[0] + 1800 * 1000) ++first_of_second;
+  const double gap0 = s.utc_ms[first_of_second - 1] + fig.block_ms + 1000.0, gap1 = s.utc_ms[first_of_second];
+  ASSERT_GT(gap1 - gap0, 500e3);
+
+  const ColourIndexOf index(plot::Colormap::kViridis);
+  int gap_columns = 0, data_columns = 0;
+  ASSERT_EQ(fig.panels.size(), 3u);
+  for (const plot::Panel& p : fig.panels) {
+    if (p.kind != plot::PanelKind::kSpectrogram) continue;
+    for (int x = static_cast<int>(p.r.x); x < p.r.x + p.r.w; ++x) {
+      const double ta = fig.axis.t0_ms + (x - p.r.x) * fig.axis.MsPerPixel(), tb = ta + fig.axis.MsPerPixel();
+      if (ta >= gap0 && tb <= gap1) {
+        ++gap_columns;
+        for (int y = static_cast<int>(p.r.y); y < p.r.y + p.r.h; ++y) {
+          ASSERT_EQ(png.at(x, y), plot::kBlank) << "a gap column is not blank at x=" << x << " y=" << y;
+        }
+        continue;
+      }
+      if (tb > gap0 && ta < gap1) continue;  // a column on the edge of the gap
+      int best = -1, best_y = -1;
+      for (int y = static_cast<int>(p.r.y); y < p.r.y + p.r.h; ++y) {
+        const int i = index(png.at(x, y));
+        ASSERT_GE(i, 0) << "a data pixel not of the colour map at x=" << x << " y=" << y;
+        if (i > best) best = i, best_y = y;
+      }
+      const double f = p.ymax - (best_y - p.r.y + 0.5) * (p.ymax - p.ymin) / p.r.h;
+      ASSERT_LE(std::fabs(f - kTone[p.channel]), kBin) << "channel " << p.channel << " column x=" << x;
+      ++data_columns;
+    }
+  }
+  EXPECT_GT(gap_columns, 2 * 200);
+  EXPECT_GT(data_columns, 2 * 1000);
+}
+
+TEST_F(Tones, ColourBarEndsMatchTheRangeAndTheData) {
+  ASSERT_EQ(RunPlot(*dir_, "--vmin 60 --vmax 110 --no-trace -o bar.png 200805011200SGD.spc").status, 0);
+  Png png(dir_->rec() / "bar.png");
+  ASSERT_TRUE(png.ok());
+  const results::SpectrumSeries s = results::ReadSpectrumFile(Rec("200805011200SGD.spc"));
+  const results::PeakSeries max = results::ReadPeakFile(Rec("200805011200SGD.max"));
+  plot::PlotOptions opt;
+  opt.vmin = 60, opt.vmax = 110;
+  const plot::Figure fig = plot::Plan({&s, &max}, opt);
+  const plot::Rect& bar = fig.colorbar;
+  const plot::ColourTable& lut = plot::ColormapTable(plot::Colormap::kViridis);
+  for (int x = static_cast<int>(bar.x); x < bar.x + bar.w; ++x) {
+    EXPECT_EQ(png.at(x, static_cast<int>(bar.y)), lut[255]);
+    EXPECT_EQ(png.at(x, static_cast<int>(bar.y + bar.h - 1)), lut[0]);
+  }
+  // The tone's level read off the bar is the level in the file.
+  const double level = max.blocks[10].peak[0].level_dbuv;
+  const plot::Panel& p = fig.panels[0];
+  const int x = static_cast<int>(p.r.x + p.r.w / 2);
+  const int y = static_cast<int>(p.r.y + (p.ymax - 8.0) / (p.ymax - p.ymin) * p.r.h);
+  const uint32_t tone = png.at(x, y);
+  int bar_y = -1;
+  for (int by = static_cast<int>(bar.y); by < bar.y + bar.h && bar_y < 0; ++by) {
+    if (png.at(static_cast<int>(bar.x + 2), by) == tone) bar_y = by;
+  }
+  ASSERT_GE(bar_y, 0) << "the tone's colour is not on the bar";
+  const double bar_level = fig.vmax - (bar_y - bar.y + 0.5) / bar.h * (fig.vmax - fig.vmin);
+  EXPECT_NEAR(bar_level, level, 50.0 / 256 + 0.2);
+}
+
+TEST_F(Tones, TraceIsDrawnUnlessSwitchedOff) {
+  const results::SpectrumSeries s = results::ReadSpectrumFile(Rec("200805011200SGD.spc"));
+  const results::PeakSeries max = results::ReadPeakFile(Rec("200805011200SGD.max"));
+  const plot::Figure fig = plot::Plan({&s, &max}, {});
+  const ColourIndexOf index(plot::Colormap::kViridis);
+  for (const char* opt : {"", "--no-trace"}) {
+    ASSERT_EQ(RunPlot(*dir_, std::string(opt) + " -o trace.png 200805011200SGD.spc").status, 0);
+    Png png(dir_->rec() / "trace.png");
+    ASSERT_EQ(fig.panels.size(), 3u);  // with the S4Indx panel
+    int foreign = 0;
+    for (int c = 0; c < 2; ++c) {
+      const plot::Panel& p = fig.panels[c];
+      for (int y = static_cast<int>(p.r.y); y < p.r.y + p.r.h; ++y) {
+        foreign += index(png.at(static_cast<int>(p.r.x + p.r.w / 2), y)) < 0;
+      }
+    }
+    if (*opt) EXPECT_EQ(foreign, 0) << "x=" << fig.panels[0].r.x + fig.panels[0].r.w / 2;
+    else EXPECT_GE(foreign, 2);
+  }
+}
+
+TEST_F(Tones, SameInputGivesTheSameBytes) {
+  for (const char* ext : {"png", "svg", "pdf"}) {
+    const std::string a = std::string("same-a.") + ext, b = std::string("same-b.") + ext;
+    const std::string files = " 200805011200SGD.spc 200805011240SGD.spc";
+    ASSERT_EQ(RunPlot(*dir_, "-o " + a + files, "SOURCE_DATE_EPOCH=1209600000").status, 0);
+    ASSERT_EQ(RunPlot(*dir_, "-o " + b + files, "SOURCE_DATE_EPOCH=1209600000").status, 0);
+    const std::string bytes = e2e::Slurp(dir_->rec() / a);
+    EXPECT_GT(bytes.size(), 1000u) << ext;
+    EXPECT_EQ(bytes, e2e::Slurp(dir_->rec() / b)) << ext;
+    if (std::string(ext) == "pdf") {
+      // (cairo 1.16 leaves out the "D:" of the date string; later ones write it)
+      EXPECT_TRUE(std::regex_search(bytes, std::regex("/CreationDate \\((D:)?20080501000000")));
+      ASSERT_EQ(RunPlot(*dir_, "-o " + b + files, "SOURCE_DATE_EPOCH=1209686400").status, 0);
+      EXPECT_TRUE(std::regex_search(e2e::Slurp(dir_->rec() / b), std::regex("/CreationDate \\((D:)?20080502000000")));
+    }
+  }
+}
+
+// Each bad input: its exit status, a message naming the file (and line), and
+// no picture, not even a temporary one.
+TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
+  e2e::ScratchDir bad;
+  const std::string spc = e2e::Slurp(Rec("200805011200SGD.spc"));
+  auto put = [&](const std::string& name, const std::string& text) {
+    std::ofstream(bad.rec() / name, std::ios::binary) << text;
+  };
+  put("notes.txt", "hello\n");
+  put("200805011200SGD.max", "");
+  std::string garbled = spc;
+  size_t at = 0;
+  for (int line = 1; line < 50; ++line) at = garbled.find('\n', at) + 1;
+  garbled.replace(at, 3, "x#?");
+  put("garbled.spc", garbled);
+  // N = 512: blocks of the other data length.
+  e2e::Synth(bad, "--start 20080501130000 --seconds 120");
+  ASSERT_EQ(e2e::RunFast(bad, e2e::DayAnswers(2, 512)).status, 0);
+  put("n1024.spc", spc);
+
+  struct Case {
+    std::string args;
+    int status;
+    std::string message;  // a regular expression
+  } cases[] = {
+      {"-o out.png notes.txt", 1, "notes\\.txt"},
+      {"-o out.png 200805011200SGD.max", 1, "200805011200SGD\\.max: .*empty"},
+      {"-o out.png garbled.spc", 1, "garbled\\.spc:50: "},
+      {"-o out.png n1024.spc 200805011300SGD.spc", 1, "\\.spc"},
+      {"-o no/such/folder/out.png n1024.spc", 1, "cannot write no/such/folder/out\\.png"},
+      {"-o out.png", 2, "no result file"},
+      {"n1024.spc", 2, "no output file"},
+      {"-o out.gif n1024.spc", 2, "\\.png, \\.svg or \\.pdf"},
+      {"--colormap jet -o out.png n1024.spc", 2, "--colormap"},
+      {"--from 2008-05-01 -o out.png n1024.spc", 2, "--from"},
+      {"--width 50 -o out.png n1024.spc", 2, "--width"},
+      {"--bogus -o out.png n1024.spc", 2, "--bogus"},
+      {"--from 2009-01-01T00:00Z -o out.png n1024.spc", 1, "no block"},
+  };
+  const auto before = std::distance(fs::directory_iterator(bad.rec()), fs::directory_iterator());
+  for (const Case& c : cases) {
+    const PlotRun r = RunPlot(bad, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_TRUE(std::regex_search(r.err, std::regex("^hfdoppler-plot: .*" + c.message))) << c.args << "\n" << r.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(bad.rec()), fs::directory_iterator()), before) << c.args;
+  }
+
+  // A last line cut short: the whole blocks are drawn, the rest is counted:
+  // five blocks of 124 lines, then a block line, ten bin lines and part of one.
+  size_t cut = 0;
+  for (int line = 0; line < 5 * 124 + 11; ++line) cut = spc.find('\n', cut) + 1;
+  put("cut.spc", spc.substr(0, cut + 20));
+  const PlotRun r = RunPlot(bad, "-o cut.png cut.spc");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("cut.spc: incomplete end (an interrupted run?): 12 lines left out"), std::string::npos)
+      << r.err;
+  EXPECT_TRUE(fs::exists(bad.rec() / "cut.png"));
+}
+
+}  // namespace
+}  // namespace hfd::plot_test

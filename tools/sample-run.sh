@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes a one-hour sample recording into a fresh folder, runs hfdoppler there
-# with piped answers (mode 2, N = 1024, no time window, all recordings) and
-# shows where the results are and how they begin.
+# with piped answers (mode 2, N = 1024, no time window, all recordings),
+# shows where the results are and how they begin, and ends by drawing them
+# with hfdoppler-plot into sample/<name>.png.
 set -euo pipefail
 build=${1:-build}
 build=$(cd "$build" && pwd)
@@ -23,3 +24,9 @@ done
 echo
 echo "== console (console.txt), first lines"
 head -n 12 console.txt | tr -d '\r'
+
+spc=$(ls *.spc | head -n 1)
+png="$out/${spc%.spc}.png"
+"$build/tools/hfdoppler-plot" -o "$png" "$spc"
+echo
+echo "Picture of $spc and its .max: $png"

@@ -137,7 +137,14 @@ void WriteFigureFile(const std::string& path, Format fmt, int width, int height,
     unlink(tmp.c_str());
     throw WriteError("cannot write " + path + ": " + std::strerror(err));
   }
-  bool ok = Render(out, fmt, width, height, pdf_date, draw);
+  bool ok = false;
+  try {
+    ok = Render(out, fmt, width, height, pdf_date, draw);
+  } catch (...) {
+    std::fclose(out);
+    unlink(tmp.c_str());
+    throw;
+  }
   int err = ok ? 0 : EIO;
   if (std::fflush(out) != 0 && ok) ok = false, err = errno;
   if (std::fclose(out) != 0 && ok) ok = false, err = errno;

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Full-day picture benchmark of hfdoppler-plot.
+#
+# Writes a 24-hour recording with hfdoppler-synth, analyses it with hfdoppler
+# (mode 2, N = 1024: a .spc file of about 1.04 million lines, 48 MB, and its
+# .max), then draws the day to PNG RUNS times. Reports the median wall time,
+# the median CPU time (user + sys: what one core spends, the figure that
+# counts on a machine shared with other work) and the largest peak resident
+# memory, and checks them against the targets: 0.5 s of CPU and 64 MB. With
+# PROFILE=1 and valgrind installed it also prints callgrind's instruction
+# count and top functions (deterministic, for before/after comparisons).
+#
+#   bench/plot_day.sh                  # programs from build/
+#   RUNS=7 PROFILE=1 bench/plot_day.sh build
+#
+# Exit status: 0 when every run succeeded within the targets.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build}
+runs=${RUNS:-5}
+die() { echo "plot_day.sh: $*" >&2; exit 1; }
+[[ -d $build ]] || die "no build folder $build"
+build=$(cd "$build" && pwd)
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive integer"
+command -v /usr/bin/time >/dev/null || die "needs GNU time (apt-get install -y time)"
+find_exe() { find "$build" -type f -name "$1" -perm -u+x -print -quit 2>/dev/null; }
+synth=$(find_exe hfdoppler-synth); fast=$(find_exe hfdoppler); plot=$(find_exe hfdoppler-plot)
+[[ -n $synth && -n $fast && -n $plot ]] || die "hfdoppler-synth, hfdoppler and hfdoppler-plot must be built in $build"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/hfd-plot-day.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$synth" --start 20080501000000 --station SGD --seconds 86400 --seed 1 > /dev/null
+printf '2\n1024\n0\n500\n' | "$fast" > /dev/null
+spc=200805010000SGD.spc
+echo "input: $spc, $(wc -l < "$spc") lines, $(stat -c %s "$spc") bytes, with its .max"
+
+walls=(); cpus=(); peak_kb=0
+for ((i = 0; i < runs; i++)); do
+  /usr/bin/time -f '%e %U %S %M' -o time.txt "$plot" -o day.png "$spc"
+  read -r wall user sys kb < time.txt
+  walls+=("$wall"); cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')")
+  (( kb > peak_kb )) && peak_kb=$kb
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+wall=$(median "${walls[@]}"); cpu=$(median "${cpus[@]}")
+mb=$(awk -v k="$peak_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+echo "hfdoppler-plot, day to PNG ($(stat -c %s day.png) bytes), median of $runs: wall ${wall} s, CPU ${cpu} s, peak memory ${mb} MB"
+echo "  (CPU times of the runs: ${cpus[*]})"
+
+if [[ ${PROFILE:-0} == 1 ]] && command -v valgrind >/dev/null; then
+  valgrind --tool=callgrind --callgrind-out-file=cg.out "$plot" -o cg.png "$spc" 2> cg.log
+  grep -o 'Collected : [0-9]*' cg.log | sed 's/Collected :/instructions:/'
+  callgrind_annotate cg.out 2>/dev/null | grep -E '^ *[0-9,]+ \(' | sed -n 2,9p | cut -c1-150
+fi
+
+ok=1
+awk -v c="$cpu" 'BEGIN { exit !(c <= 0.5) }' || { echo "over the target: CPU ${cpu} s > 0.5 s"; ok=0; }
+(( peak_kb <= 64 * 1024 )) || { echo "over the target: peak memory ${mb} MB > 64 MB"; ok=0; }
+(( ok )) && echo "within the targets (0.5 s CPU, 64 MB)"
+(( ok ))

@@ -270,7 +270,7 @@ std::string AxisTitle(const Panel& p) {
 
 void DrawYAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
   double s = f.scale, fs = 12 * s;
-  std::vector<double> ticks = NiceTicks(p.ymin, p.ymax, std::max(2, static_cast<int>(p.r.h / (28 * s))));
+  std::vector<double> ticks = NiceTicks(p.ymin, p.ymax, std::max(4, static_cast<int>(p.r.h / (28 * s))));
   double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
   cairo_set_line_width(cr, 1.0);
   for (double v : ticks) {

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all build test sample bench bench-export clean
+.PHONY: all build test sample bench bench-export bench-plot clean
 
 all: build
 
@@ -24,3 +24,6 @@ clean:
 
 bench-export: build
 	bash bench/export_day.sh $(BUILD)
+
+bench-plot: build
+	bash bench/plot_day.sh $(BUILD)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 
 #include "plot_run.hpp"
 #include "results/result_files.hpp"
@@ -143,9 +142,13 @@ TEST_F(Tones, SameInputGivesTheSameBytes) {
     EXPECT_EQ(bytes, e2e::Slurp(dir_->rec() / b)) << ext;
     if (std::string(ext) == "pdf") {
       // (cairo 1.16 leaves out the "D:" of the date string; later ones write it)
-      EXPECT_TRUE(std::regex_search(bytes, std::regex("/CreationDate \\((D:)?20080501000000")));
+      auto created = [](const std::string& pdf) {
+        const size_t at = pdf.find("/CreationDate (");
+        return at == std::string::npos ? std::string() : pdf.substr(at + 15, 16);
+      };
+      EXPECT_NE(created(bytes).find("20080501000000"), std::string::npos) << created(bytes);
       ASSERT_EQ(RunPlot(*dir_, "-o " + b + files, "SOURCE_DATE_EPOCH=1209686400").status, 0);
-      EXPECT_TRUE(std::regex_search(e2e::Slurp(dir_->rec() / b), std::regex("/CreationDate \\((D:)?20080502000000")));
+      EXPECT_NE(created(e2e::Slurp(dir_->rec() / b)).find("20080502000000"), std::string::npos);
     }
   }
 }
@@ -173,16 +176,16 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
   struct Case {
     std::string args;
     int status;
-    std::string message;  // a regular expression
+    std::string message;
   } cases[] = {
-      {"-o out.png notes.txt", 1, "notes\\.txt"},
-      {"-o out.png 200805011200SGD.max", 1, "200805011200SGD\\.max: .*empty"},
-      {"-o out.png garbled.spc", 1, "garbled\\.spc:50: "},
-      {"-o out.png n1024.spc 200805011300SGD.spc", 1, "\\.spc"},
-      {"-o no/such/folder/out.png n1024.spc", 1, "cannot write no/such/folder/out\\.png"},
+      {"-o out.png notes.txt", 1, "notes.txt: not a result file"},
+      {"-o out.png 200805011200SGD.max", 1, "200805011200SGD.max: empty"},
+      {"-o out.png garbled.spc", 1, "garbled.spc:50: "},
+      {"-o out.png n1024.spc 200805011300SGD.spc", 1, "200805011300SGD.spc: data length 512 differs"},
+      {"-o no/such/folder/out.png n1024.spc", 1, "cannot write no/such/folder/out.png"},
       {"-o out.png", 2, "no result file"},
       {"n1024.spc", 2, "no output file"},
-      {"-o out.gif n1024.spc", 2, "\\.png, \\.svg or \\.pdf"},
+      {"-o out.gif n1024.spc", 2, ".png, .svg or .pdf"},
       {"--colormap jet -o out.png n1024.spc", 2, "--colormap"},
       {"--from 2008-05-01 -o out.png n1024.spc", 2, "--from"},
       {"--width 50 -o out.png n1024.spc", 2, "--width"},
@@ -193,7 +196,8 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
   for (const Case& c : cases) {
     const PlotRun r = RunPlot(bad, c.args);
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
-    EXPECT_TRUE(std::regex_search(r.err, std::regex("^hfdoppler-plot: .*" + c.message))) << c.args << "\n" << r.err;
+    EXPECT_EQ(r.err.rfind("hfdoppler-plot: ", 0), 0u) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     EXPECT_EQ(std::distance(fs::directory_iterator(bad.rec()), fs::directory_iterator()), before) << c.args;
   }
 

@@ -1,5 +1,6 @@
 #include "figure.hpp"
 
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -495,6 +496,12 @@ void Draw(cairo_t* cr, const Figure& f, const FigureData& d, const PlotOptions& 
   pen.Show(f.title, 15 * s, f.axis.x0, 12 * s, 0, 0);
   bool lines = std::any_of(f.panels.begin(), f.panels.end(), [](const Panel& p) { return p.kind != PanelKind::kSpectrogram; });
   if (lines) DrawLegend(cr, pen, f, 12 * s + 10 * s);
+}
+
+void ReleaseFonts() {
+  pango_cairo_font_map_set_default(nullptr);
+  cairo_debug_reset_static_data();
+  FcFini();
 }
 
 }  // namespace hfd::plot

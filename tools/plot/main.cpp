@@ -198,6 +198,7 @@ int main(int argc, char** argv) {
     plot::Figure fig = plot::Plan(data, opt);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
                           [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
+    plot::ReleaseFonts();
   } catch (const results::ReadError& e) {
     Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {

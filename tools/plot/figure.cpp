@@ -180,12 +180,12 @@ void DrawSeries(cairo_t* cr, const Figure& f, const Panel& p, const PeakSeries& 
   cairo_restore(cr);
 }
 
-void Frame(cairo_t* cr, const Rect& r, double s) {
+// A one-pixel frame just outside a data area, never over its pixels.
+void Frame(cairo_t* cr, const Rect& r) {
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_set_line_width(cr, 1.0);
   cairo_rectangle(cr, r.x - 0.5, r.y - 0.5, r.w + 1, r.h + 1);
   cairo_stroke(cr);
-  (void)s;
 }
 
 void DrawSpectrogramPanel(cairo_t* cr, const Figure& f, const Panel& p, const FigureData& d,
@@ -231,7 +231,7 @@ void DrawColourBar(cairo_t* cr, TextPen& pen, const Figure& f, const PlotOptions
   cairo_rectangle(cr, r.x, r.y, r.w, r.h);
   cairo_fill(cr);
   cairo_surface_destroy(img);
-  Frame(cr, r, f.scale);
+  Frame(cr, r);
 
   double s = f.scale, fs = 12 * s;
   std::vector<double> ticks = NiceTicks(f.vmin, f.vmax, std::max(2, static_cast<int>(r.h / (40 * s))));
@@ -486,7 +486,7 @@ void Draw(cairo_t* cr, const Figure& f, const FigureData& d, const PlotOptions& 
       DrawLinePanel(cr, f, p, *d.peaks);
     }
     if (p.kind == PanelKind::kSpectrogram) DrawYAxis(cr, pen, f, p);
-    Frame(cr, p.r, s);
+    Frame(cr, p.r);
   }
   if (f.colorbar.w > 0) DrawColourBar(cr, pen, f, opt);
   DrawTimeAxes(cr, pen, f, ticks);

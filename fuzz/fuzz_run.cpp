@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   close(in[1]);
   int devnull = open("/dev/null", O_WRONLY);
   {
-    hfd::IoSystem io(in[0], devnull, 2);
+    hfd::RunIo io(in[0], devnull, 2);
     if (hfd::RunBatch(io, hfd::AnalysisPath::Fast) != 0) std::abort();
   }
   close(devnull);

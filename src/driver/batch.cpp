@@ -26,7 +26,7 @@ struct RunStorage {
 };
 
 // Selection prompt until the answer is 500 (all) or a listed number.
-void SelectRecordings(IoSystem& io, int32_t NFiles, int32_t& first, int32_t& last) {
+void SelectRecordings(RunIo& io, int32_t NFiles, int32_t& first, int32_t& last) {
   static const FormatPlan kPrompt("(a,\\)");
   int32_t iNumber = 0;
   for (;;) {
@@ -47,7 +47,7 @@ void SelectRecordings(IoSystem& io, int32_t NFiles, int32_t& first, int32_t& las
 
 // Reads and analyses one channel of the current block; false when its read
 // failed (the recording ends).
-bool ChannelWork(IoSystem& io, RunStorage& st, const SpectrumPlan& plan, int c, int32_t IRecBase,
+bool ChannelWork(RunIo& io, RunStorage& st, const SpectrumPlan& plan, int c, int32_t IRecBase,
                  int32_t Na) {
   BlockSpectra& s = st.spectra;
   if (st.rec.ChOpenErr[static_cast<size_t>(c)] != 0) {
@@ -64,7 +64,7 @@ bool ChannelWork(IoSystem& io, RunStorage& st, const SpectrumPlan& plan, int c, 
 }
 
 // The block-step loop of one opened recording.
-void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
+void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
   const RunOptions& opt = st.opt;
   RecordingState& rec = st.rec;
   BlockSpectra& s = st.spectra;
@@ -111,7 +111,7 @@ void ProcessRecording(IoSystem& io, RunStorage& st, const SpectrumPlan& plan) {
 
 }  // namespace
 
-int RunBatch(IoSystem& io, AnalysisPath path, RunObserver* observer) {
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
   auto st = std::make_unique<RunStorage>();
   st->observer = observer;
   RunOptionsDialogue(io, st->opt);
@@ -124,7 +124,7 @@ int RunBatch(IoSystem& io, AnalysisPath path, RunObserver* observer) {
   SelectRecordings(io, st->names.NFiles, first, last);
 
   for (int32_t IFile = first; IFile <= last; ++IFile) {
-    OpenRecording(io, st->names, IFile, st->opt.IOutFMT, st->rec);
+    OpenRecording(io.console, io.fatal, io, st->names, IFile, st->opt.IOutFMT, st->rec);
     if (observer) observer->RecordingOpened(st->rec);
     if (st->rec.IOpenStatus != 1) {
       SettleTimeWindow(io, st->opt.ITimeWindow, st->rec);
@@ -138,7 +138,7 @@ int RunBatch(IoSystem& io, AnalysisPath path, RunObserver* observer) {
 }
 
 int RunProgram(AnalysisPath path) {
-  auto io = std::make_unique<IoSystem>(0, 1, 2);
+  auto io = std::make_unique<RunIo>(0, 1, 2);
   io->InstallSignalHandlers();
   return RunBatch(*io, path);
 }

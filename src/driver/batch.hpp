@@ -2,15 +2,15 @@
 // recording the opening, time window and block-step loop in which each block
 // is read, analysed and written.
 //
-//   IoSystem io; return RunBatch(io, ".", AnalysisPath::Fast);
+//   RunIo io; return RunBatch(io, AnalysisPath::Fast);
 #pragma once
 
 #include <cstdint>
 
 #include "analysis/spectrum_plan.hpp"
 #include "driver/options.hpp"
+#include "driver/run_io.hpp"
 #include "input/recording.hpp"
-#include "textio/io_system.hpp"
 
 namespace hfd {
 
@@ -31,9 +31,9 @@ class RunObserver {
   ~RunObserver() = default;
 };
 
-// The whole run on the given I/O system, in `directory` (recordings are found
-// and result files written there). Returns the exit status.
-int RunBatch(IoSystem& io, AnalysisPath path, RunObserver* observer = nullptr);
+// The whole run on the given I/O, in the current directory (recordings are
+// found and result files written there). Returns the exit status.
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer = nullptr);
 
 // The program: a run on the process's standard streams in the current
 // directory, floating-point traps on.

@@ -4,7 +4,7 @@ namespace hfd {
 
 bool IsOfferedDataLength(int32_t n) { return n == 512 || n == 1024 || n == 2048 || n == 4096; }
 
-void RunOptionsDialogue(IoSystem& io, RunOptions& opt) {
+void RunOptionsDialogue(RunIo& io, RunOptions& opt) {
   static const FormatPlan kPrompt("(a,\\)");
   kPrompt.Write(io.console, {" *** Output Files (1:qdr only, 2:spc&max): "});
   io.ReadListInt(opt.IOutFMT);

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "textio/io_system.hpp"
+#include "driver/run_io.hpp"
 
 namespace hfd {
 
@@ -31,6 +31,6 @@ struct RunOptions {
 // True for the data lengths the analysis is built for.
 bool IsOfferedDataLength(int32_t n);
 
-void RunOptionsDialogue(IoSystem& io, RunOptions& opt);
+void RunOptionsDialogue(RunIo& io, RunOptions& opt);
 
 }  // namespace hfd

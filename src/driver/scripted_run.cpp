@@ -158,7 +158,7 @@ int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path, Ru
     WriteAll(2, std::string("hfdoppler: cannot hold the answers: ") + std::strerror(errno) + "\n");
     return 1;
   }
-  auto io = std::make_unique<IoSystem>(in, consoleFd, 2);
+  auto io = std::make_unique<RunIo>(in, consoleFd, 2);
   io->InstallSignalHandlers();
   const int status = RunBatch(*io, path, &report);
   if (io->StopRequested()) io->StopForSignal();

@@ -9,7 +9,7 @@ double SecondsOf(const TimeStamp& t) {
 
 }  // namespace
 
-void SettleTimeWindow(IoSystem& io, int32_t ITimeWindow, RecordingState& rec) {
+void SettleTimeWindow(RunIo& io, int32_t ITimeWindow, RecordingState& rec) {
   rec.RecStart.Secs = SecondsOf(rec.RecStart);
   if (ITimeWindow == 0) {
     static const FormatPlan kEcho("(a,i2,a1,i2,a1,i2)");

@@ -7,11 +7,12 @@
 
 #include <cstdint>
 
+#include "driver/run_io.hpp"
+#include "driver/time_stamp.hpp"
 #include "input/recording.hpp"
-#include "textio/io_system.hpp"
 
 namespace hfd {
 
-void SettleTimeWindow(IoSystem& io, int32_t ITimeWindow, RecordingState& rec);
+void SettleTimeWindow(RunIo& io, int32_t ITimeWindow, RecordingState& rec);
 
 }  // namespace hfd

@@ -11,8 +11,8 @@
 
 #include <cstdint>
 
-#include "input/recording.hpp"
-#include "textio/files.hpp"
+#include "driver/time_stamp.hpp"
+#include "input/channel_file.hpp"
 
 namespace hfd {
 

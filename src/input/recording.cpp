@@ -67,12 +67,19 @@ void ResultFileName(const RecordingState& rec, const char* ext, char (&out)[20])
   out[19] = '\0';
 }
 
-void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t IOutFMT,
-                   RecordingState& rec) {
+void RecordingFiles::CloseUnits() {
+  unit1.Close();
+  unit2.Close();
+  unit3.Close();
+  unit4.Close();
+}
+
+void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& files,
+                   const NameTable& names, int32_t IFile, int32_t IOutFMT, RecordingState& rec) {
   const auto& entry = names.entry[static_cast<size_t>(IFile - 1)];
-  WriteList(io.console, {"*** Specified BIN Filename: ", std::string_view(entry.data(), entry.size())});
+  WriteList(console, {"*** Specified BIN Filename: ", std::string_view(entry.data(), entry.size())});
   ReadError e = DeriveRecordingNames(entry, rec);
-  if (e != ReadError::None) io.InputFailure(e, "internal");
+  if (e != ReadError::None) fatal.InputFailure(e, "internal");
 
   char ch0[kNameLength + 1], ch1[kNameLength + 1];
   ToCString(rec.ChFileName[0], ch0);
@@ -80,8 +87,8 @@ void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t 
   // A name that ends before the channel digit's position cannot name two
   // different channel files (both would be the same name): neither opens.
   const bool hasChannelDigit = std::strlen(ch0) >= 19;
-  rec.ChOpenErr[1] = hasChannelDigit && io.unit1.Open(ch0) ? 0 : 1;
-  rec.ChOpenErr[2] = hasChannelDigit && io.unit2.Open(ch1) ? 0 : 1;
+  rec.ChOpenErr[1] = hasChannelDigit && files.unit1.Open(ch0) ? 0 : 1;
+  rec.ChOpenErr[2] = hasChannelDigit && files.unit2.Open(ch1) ? 0 : 1;
   const int failures = rec.ChOpenErr[1] + rec.ChOpenErr[2];
 
   if (failures < 2) {
@@ -91,14 +98,14 @@ void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t 
       unit.Create(std::string_view(out, strnlen(out, 19)));
     };
     if (IOutFMT == 1) {
-      create(io.unit3, ".qdr");
+      create(files.unit3, ".qdr");
     } else {
-      create(io.unit3, ".spc");
-      create(io.unit4, ".max");
+      create(files.unit3, ".spc");
+      create(files.unit4, ".max");
     }
     rec.IOpenStatus = 0;
   } else {
-    WriteList(io.console,
+    WriteList(console,
               {"### Data file open error! FILE=",
                std::string_view(rec.ChFileName[0].data(), kNameLength),
                std::string_view(rec.ChFileName[1].data(), kNameLength)});

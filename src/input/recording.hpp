@@ -4,24 +4,31 @@
 // A recording is named after its channel-0 file, "YYYYMMDDhhmmssSSS-0.BIN":
 // start time (JST), a three-letter station code, the channel digit.
 //
-//   RecordingState rec; OpenRecording(io, names, 1, /*IOutFMT=*/2, rec);
-//   if (rec.IOpenStatus == 0) { /* units 1..4 are open */ }
+//   RecordingFiles files(fatal); RecordingState rec;
+//   OpenRecording(console, fatal, files, names, 1, /*IOutFMT=*/2, rec);
+//   if (rec.IOpenStatus == 0) { /* files.unit1 .. unit4 are open */ }
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
+#include "driver/time_stamp.hpp"
+#include "input/channel_file.hpp"
 #include "input/listing.hpp"
-#include "textio/io_system.hpp"
+#include "textio/fatal_handler.hpp"
+#include "textio/result_file.hpp"
 
 namespace hfd {
 
-// A point in time of a recording: seconds since 00:00:00 of its start day and
-// the calendar fields.
-struct TimeStamp {
-  double Secs = 0.0;
-  int32_t kYear = 0, kMonth = 0, kDay = 0, kH = 0, kM = 0, kS = 0;
+// The files of the recording being processed: its channel files on units 1
+// and 2, the amplitude or spectrum file on unit 3, the peak summary file on 4.
+struct RecordingFiles {
+  explicit RecordingFiles(FatalHandler& fatal) : unit3(fatal), unit4(fatal) {}
+  ChannelFile unit1, unit2;
+  ResultFile unit3, unit4;
+  // Closes units 1 to 4 in order; result-file failures are fatal.
+  void CloseUnits();
 };
 
 // Per-recording values, overwritten by every opening.
@@ -54,7 +61,9 @@ void ResultFileName(const RecordingState& rec, const char* ext, char (&out)[20])
 // units 1 and 2 and, when at least one opened, creates the result files on
 // units 3 (and 4). When neither opened, writes the open error line and sets
 // IOpenStatus to 1.
-void OpenRecording(IoSystem& io, const NameTable& names, int32_t IFile, int32_t IOutFMT,
-                   RecordingState& rec);
+// The choice and the open error line go to `console`; the conversion report
+// and failed result-file opens end the run through `fatal`.
+void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& files,
+                   const NameTable& names, int32_t IFile, int32_t IOutFMT, RecordingState& rec);
 
 }  // namespace hfd

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "analysis/block_result.hpp"
-#include "input/recording.hpp"
+#include "driver/time_stamp.hpp"
 #include "textio/format.hpp"
 
 namespace hfd {

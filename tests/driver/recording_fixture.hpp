@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/run_program.hpp"
+#include "support/run_program.hpp"
 
 namespace hfdtest {
 

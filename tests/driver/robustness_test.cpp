@@ -2,14 +2,10 @@
 // entries. None may crash or hang the run, write outside the name table, or
 // end with status 0 when results were not written.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -19,70 +15,21 @@
 namespace hfdtest {
 namespace {
 
-struct ChildRun {
-  std::string out, err;
-  int rawStatus = 0;
-};
-
 // Runs the program in `dir` with `input`; `fileLimit` > 0 caps the size of
 // every file it writes; `interruptAfter` > 0 sends SIGINT once standard
 // output has carried that many bytes (the child is held back meanwhile, since
 // it cannot write past a full pipe that is not read).
-ChildRun RunChild(const std::filesystem::path& dir, const std::string& input, long fileLimit,
-                  size_t interruptAfter) {
-  int in[2], out[2], err[2];
-  EXPECT_EQ(pipe(in), 0);
-  EXPECT_EQ(pipe(out), 0);
-  EXPECT_EQ(pipe(err), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    if (fileLimit > 0) {
-      rlimit rl{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
-      setrlimit(RLIMIT_FSIZE, &rl);
-    }
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    execl(HFD_BINARY, HFD_BINARY, static_cast<char*>(nullptr));
-    _exit(127);
+RunResult RunChild(const std::filesystem::path& dir, const std::string& input, long fileLimit,
+                   size_t interruptAfter) {
+  Launch how;
+  how.timeoutSeconds = 120;
+  how.fileSizeLimit = fileLimit;
+  if (interruptAfter > 0) {
+    how.signal = SIGINT;
+    how.signalAfterBytes = interruptAfter;
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  close(in[1]);
-  ChildRun r;
-  bool sent = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      ADD_FAILURE() << "the run did not end";
-      break;
-    }
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    poll(fds, 2, 200);
-    char buf[65536];
-    for (int i = 0; i < 2; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n <= 0) {
-        (i == 0 ? outOpen : errOpen) = false;
-        continue;
-      }
-      (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-    }
-    if (interruptAfter > 0 && !sent && r.out.size() >= interruptAfter) {
-      kill(pid, SIGINT);
-      sent = true;
-    }
-  }
-  close(out[0]);
-  close(err[0]);
-  waitpid(pid, &r.rawStatus, 0);
+  RunResult r = RunProgram(dir, input, how);
+  EXPECT_FALSE(r.timedOut) << "the run did not end";
   return r;
 }
 
@@ -97,12 +44,8 @@ class Robustness : public DriverTest {};
 TEST_F(Robustness, InterruptKeepsExactlyTheCompleteBlocks) {
   // A long recording, mode 2, N = 512: many blocks, interrupted early.
   WriteRecording("20080501000000SGD-0.BIN", 4 * 3000, Const(1000), Const(-700));
-  ChildRun r = RunChild(dir(), "2\n512\n0\n500\n", 0, 200000);
-  ASSERT_TRUE(WIFSIGNALED(r.rawStatus) || (WIFEXITED(r.rawStatus) && WEXITSTATUS(r.rawStatus) == 130))
-      << r.rawStatus;
-  if (WIFSIGNALED(r.rawStatus)) {
-    EXPECT_EQ(WTERMSIG(r.rawStatus), SIGINT);
-  }
+  RunResult r = RunChild(dir(), "2\n512\n0\n500\n", 0, 200000);
+  ASSERT_TRUE(r.signal == SIGINT || r.status == 130) << r.status << " " << r.signal;
   EXPECT_EQ(r.err, "");
   const auto spc = Lines(ReadFile("200805010000SGD.spc"));
   const auto max = Lines(ReadFile("200805010000SGD.max"));
@@ -119,43 +62,21 @@ TEST_F(Robustness, InterruptAtAPromptEndsQuietly) {
   WriteRecording("20080501000000SGD-0.BIN", 40, Const(1), Const(2));
   // No answers at all: the run waits at the first prompt; the interrupt
   // ends it without a report.
-  int in[2], out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[1]);
-    close(out[0]);
-    if (chdir(dir().c_str()) != 0) _exit(127);
-    execl(HFD_BINARY, HFD_BINARY, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  std::string shown;
-  char buf[256];
-  while (shown.find("2:spc&max): ") == std::string::npos) {
-    ssize_t n = read(out[0], buf, sizeof buf);
-    ASSERT_GT(n, 0);
-    shown.append(buf, static_cast<size_t>(n));
-  }
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  close(in[1]);
-  close(out[0]);
-  ASSERT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(WTERMSIG(status), SIGTERM);
-  EXPECT_EQ(shown, "*** Output Files (1:qdr only, 2:spc&max): ");
+  const std::string prompt = "*** Output Files (1:qdr only, 2:spc&max): ";
+  Launch how;
+  how.holdInput = true;
+  how.signal = SIGTERM;
+  how.signalAfterBytes = prompt.size();
+  const RunResult r = RunProgram(dir(), "", how);
+  EXPECT_EQ(r.signal, SIGTERM);
+  EXPECT_EQ(r.out, prompt);
+  EXPECT_EQ(r.err, "");
 }
 
 TEST_F(Robustness, WriteFailureIsReportedAndKeepsWholeLines) {
   WriteRecording("20080501000000SGD-0.BIN", 8 * 200, Const(1000), Const(-700));
-  ChildRun r = RunChild(dir(), "2\n1024\n0\n500\n", 50000, 0);
-  ASSERT_TRUE(WIFEXITED(r.rawStatus));
-  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  RunResult r = RunChild(dir(), "2\n1024\n0\n500\n", 50000, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("\r\nrun-time error F6422: WRITE(200805010000SGD.spc)\r\n- ", 0), 0u)
       << r.err;
   const std::string spc = ReadFile("200805010000SGD.spc");
@@ -170,9 +91,8 @@ TEST_F(Robustness, ResultFileThatCannotBeCreatedIsFatalAfterEarlierRecordings) {
   WriteRecording("20080502000000SGD-0.BIN", 16, Const(10), Const(20));
   // The second recording's spectrum file name is taken by a directory.
   std::filesystem::create_directory(Path("200805020000SGD.spc"));
-  ChildRun r = RunChild(dir(), "2\n1024\n0\n500\n", 0, 0);
-  ASSERT_TRUE(WIFEXITED(r.rawStatus));
-  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  RunResult r = RunChild(dir(), "2\n1024\n0\n500\n", 0, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error F"), std::string::npos);
   EXPECT_NE(r.err.find(": OPEN(200805020000SGD.spc)\r\n- "), std::string::npos) << r.err;
   // The first recording's results are complete: 2 blocks, then the block
@@ -198,9 +118,8 @@ TEST_F(Robustness, HostileDirectoryEntries) {
     ASSERT_EQ(ftruncate(fd, 2147483648LL), 0);
     close(fd);
   }
-  ChildRun r = RunChild(dir(), "1\n4096\n0\n500\n", 0, 0);
-  ASSERT_TRUE(WIFEXITED(r.rawStatus)) << r.rawStatus;
-  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 0) << r.err;
+  RunResult r = RunChild(dir(), "1\n4096\n0\n500\n", 0, 0);
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::string& o = r.out;
   // "(2x,i5,2x,a30,i9,a1,a6)": number, name in 30 columns, size in 9, the
@@ -238,9 +157,8 @@ TEST_F(Robustness, NameCutBeforeItsChannelDigitNeverOpensOneFileAsBothChannels) 
   // names would be that same name, and so would the result files.
   WriteText("20080501120000 x-0.BIN", "");
   WriteChannel("20080501120000", 16, Const(500));
-  ChildRun r = RunChild(dir(), "2\n1024\n0\n1\n", 0, 0);
-  ASSERT_TRUE(WIFEXITED(r.rawStatus));
-  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 0) << r.err;
+  RunResult r = RunChild(dir(), "2\n1024\n0\n1\n", 0, 0);
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("### Data file open error! FILE=20080501120000"), std::string::npos) << r.out;
   EXPECT_EQ(Entries().size(), 2u);  // no result file was created
 }
@@ -251,12 +169,11 @@ TEST_F(Robustness, NamesWithFormatCharactersAndNonAsciiBytes) {
   WriteRecording("20080501000000SGD-0.BIN", 8, Const(10), Const(20));
   WriteText("2008050200%s%n(a5,\\)-0.BIN", "");
   WriteText("20080503000000\xce\xa9\xce\xa9-0.BIN", "");
-  ChildRun r = RunChild(dir(), "1\n1024\n0\n500\n", 0, 0);
-  ASSERT_TRUE(WIFEXITED(r.rawStatus));
+  RunResult r = RunChild(dir(), "1\n1024\n0\n500\n", 0, 0);
   EXPECT_NE(r.out.find("2008050200%s%n(a5,\\)-0.BIN"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("20080503000000\xce\xa9\xce\xa9-0.BIN"), std::string::npos);
   EXPECT_EQ(Lines(ReadFile("200805010000SGD.qdr")).size(), 5u);  // header + 1 block
-  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error F6101: READ(internal)"), std::string::npos) << r.err;
 }
 
@@ -266,10 +183,9 @@ TEST_F(Robustness, SixHundredRecordingsListFiveHundred) {
     std::snprintf(name, sizeof name, "2008050100%04dSGD-0.BIN", i);
     WriteText(name, "");
   }
-  ChildRun r = RunChild(dir(), "2\n1024\n0\n0\n", 0, 0);
+  RunResult r = RunChild(dir(), "2\n1024\n0\n0\n", 0, 0);
   // 0 is not a valid choice; the answers then end: the end-of-input report.
-  ASSERT_TRUE(WIFEXITED(r.rawStatus));
-  EXPECT_EQ(WEXITSTATUS(r.rawStatus), 1);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("  500  20080501000499SGD-0.BIN"), std::string::npos);
   EXPECT_EQ(r.out.find("  501  "), std::string::npos);
   EXPECT_EQ(r.out.find("20080501000500SGD-0.BIN"), std::string::npos);

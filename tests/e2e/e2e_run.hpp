@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,8 +13,11 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/run_program.hpp"
 
 namespace hfd::e2e {
 
@@ -55,38 +57,35 @@ inline std::string Slurp(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+using hfdtest::RunResult;
+
+// The words of a command line (no quoting).
+inline std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
 
 // Writes a synthetic recording into the folder; args as for hfdoppler-synth.
 inline void Synth(const ScratchDir& d, const std::string& args) {
-  const std::string cmd = "'" HFD_SYNTH_BINARY "' --dir '" + d.rec().string() + "' " + args +
-                          " > /dev/null 2>&1";
-  ASSERT_EQ(ExitCode(std::system(cmd.c_str())), 0) << cmd;
+  hfdtest::Launch how;
+  how.binary = HFD_SYNTH_BINARY;
+  how.args = Words("--dir " + d.rec().string() + " " + args);
+  const RunResult r = hfdtest::RunProgram(d.root(), "", how);
+  ASSERT_EQ(r.status, 0) << args << ": " << r.err;
 }
-
-struct RunResult {
-  int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
 
 // Runs an analyser binary in the recording folder with the answers piped to
 // its standard input (one answer per line).
 inline RunResult RunAnalyser(const char* binary, const ScratchDir& d,
                              const std::vector<std::string>& answers) {
-  const fs::path in = d.root() / "answers.txt", out = d.root() / "stdout.txt",
-                 err = d.root() / "stderr.txt";
-  {
-    std::ofstream a(in, std::ios::binary);
-    for (const std::string& s : answers) a << s << '\n';
-  }
-  const std::string cmd = "cd '" + d.rec().string() + "' && '" + binary + "' < '" + in.string() +
-                          "' > '" + out.string() + "' 2> '" + err.string() + "'";
-  RunResult r;
-  r.status = ExitCode(std::system(cmd.c_str()));
-  r.out = Slurp(out);
-  r.err = Slurp(err);
-  return r;
+  std::string input;
+  for (const std::string& s : answers) input += s + '\n';
+  hfdtest::Launch how;
+  how.binary = binary;
+  how.timeoutSeconds = 300.0;
+  return hfdtest::RunProgram(d.rec(), input, how);
 }
 
 inline RunResult RunFast(const ScratchDir& d, const std::vector<std::string>& answers) {

@@ -13,9 +13,11 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/run_program.hpp"
 #include "synth/synth_model.hpp"
 
 namespace {
@@ -45,11 +47,15 @@ class TempDir {
   fs::path root_;
 };
 
+// Runs the generator in the work folder; its output goes to the log.
 int RunSynth(const TempDir& d, const std::string& args) {
-  const std::string cmd = "cd '" + d.work().string() + "' && '" HFD_SYNTH_BINARY "' " + args +
-                          " > '" + d.log().string() + "' 2>&1";
-  const int status = std::system(cmd.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  hfdtest::Launch how;
+  how.binary = HFD_SYNTH_BINARY;
+  std::istringstream words(args);
+  for (std::string w; words >> w;) how.args.push_back(w);
+  const hfdtest::RunResult r = hfdtest::RunProgram(d.work(), "", how);
+  std::ofstream(d.log(), std::ios::binary) << r.out << r.err;
+  return r.status;
 }
 
 std::set<std::string> Names(const fs::path& dir) {

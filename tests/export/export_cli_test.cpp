@@ -2,7 +2,6 @@
 // the analyser's writers, and what it does with bad input (exit status, a
 // message naming the file and line, no output left half written).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "results/result_writer.hpp"
+#include "support/run_program.hpp"
 
 namespace hfd {
 namespace {
@@ -23,13 +23,14 @@ struct Outcome {
   std::string err;
 };
 
-Outcome Export(const ResultFolder& dir, const std::string& args) {
-  const std::string err = dir.Path("stderr.txt");
-  const int rc = std::system((std::string(HFD_EXPORT_BINARY) + " " + args + " >/dev/null 2>" + err).c_str());
-  std::stringstream s;
-  s << std::ifstream(err).rdbuf();
-  std::filesystem::remove(err);
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, s.str()};
+// Runs hfdoppler-export with the words of `args` in the test's folder.
+Outcome Export(const std::string& args) {
+  hfdtest::Launch how;
+  how.binary = HFD_EXPORT_BINARY;
+  std::istringstream words(args);
+  for (std::string w; words >> w;) how.args.push_back(w);
+  const hfdtest::RunResult r = hfdtest::RunProgram(std::filesystem::current_path(), "", how);
+  return {r.status, r.err};
 }
 
 std::string Slurp(const std::string& path) {
@@ -66,7 +67,7 @@ std::vector<std::string> Listing(const ResultFolder& dir) {
 TEST(ExportCommand, PeakCsvRows) {
   ResultFolder dir;
   const std::string max = dir.Put("200805012359SGD.max", MaxText(2));
-  ASSERT_EQ(Export(dir, max + " -o " + dir.Path("out.csv")).status, 0);
+  ASSERT_EQ(Export(max + " -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   // Values as the file gives them, a digit before the point, the asterisk
   // field empty; the second block is after midnight JST (hour 24 in the file).
@@ -87,7 +88,7 @@ TEST(ExportCommand, AmplitudeCsvHoldsNoStep) {
   s->channel[0].DfFrqMx = 8.0078125f, s->channel[0].DfAmpMx = 75.31f, s->channel[1].DfFrqMx = -7.91015625f, s->channel[1].DfAmpMx = 6.5f;
   WriteAmplitudeBlock(con, file, 3, StampAt(2008, 5, 1, 43215.36), *s);
   const std::string qdr = dir.Put("200805011200SGD.qdr", test::FileText(file));
-  ASSERT_EQ(Export(dir, qdr + " -o " + dir.Path("q.csv")).status, 0);
+  ASSERT_EQ(Export(qdr + " -o " + dir.Path("q.csv")).status, 0);
   EXPECT_EQ(Slurp(dir.Path("q.csv")),
             "time_utc,time_jst,freq_5006_hz,level_5006_dbuv,freq_8006_hz,level_8006_dbuv\n"
             "2008-05-01T03:00:15.360Z,2008-05-01T12:00:15.360+09:00,8.0078,75.31,-7.9102,6.50\n");
@@ -102,17 +103,17 @@ TEST(ExportCommand, BadInputFailsWithoutOutput) {
   const std::string out = dir.Path("out.csv");
   dir.Put("out.csv", "keep me\n");
 
-  Outcome r = Export(dir, good + " " + bad + " -o " + out);
+  Outcome r = Export(good + " " + bad + " -o " + out);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find(bad + ":3:"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(out), "keep me\n");  // the old file stays whole
 
-  r = Export(dir, good + " " + dir.Put("empty.max", "") + " -o " + dir.Path("x.nc"));
+  r = Export(good + " " + dir.Put("empty.max", "") + " -o " + dir.Path("x.nc"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("empty.max"), std::string::npos) << r.err;
-  r = Export(dir, good + " " + good + " -o " + dir.Path("x.csv"));  // overlapping blocks
+  r = Export(good + " " + good + " -o " + dir.Path("x.csv"));  // overlapping blocks
   EXPECT_EQ(r.status, 1);
-  r = Export(dir, good + " -o " + dir.Path("no/such/folder/x.csv"));
+  r = Export(good + " -o " + dir.Path("no/such/folder/x.csv"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no/such/folder/x.csv"), std::string::npos) << r.err;
   EXPECT_EQ(Listing(dir), (std::vector<std::string>{"200805012359SGD.max", "200805020000SGD.max",
@@ -124,20 +125,20 @@ TEST(ExportCommand, BadInputFailsWithoutOutput) {
         good + " --to 2008-05-01T00:00Z --from 2008-05-02T00:00Z -o " + out,
         good + " " + dir.Path("a.qdr") + " -o " + out, good + " --bogus -o " + out,
         good + " -o"}) {
-    EXPECT_EQ(Export(dir, args).status, 2) << args;
+    EXPECT_EQ(Export(args).status, 2) << args;
   }
-  EXPECT_EQ(Export(dir, "--help").status, 0);
-  EXPECT_EQ(Export(dir, "--version").status, 0);
+  EXPECT_EQ(Export("--help").status, 0);
+  EXPECT_EQ(Export("--version").status, 0);
 }
 
 TEST(ExportCommand, IncompleteEndNotedAndCut) {
   ResultFolder dir;
   const std::string text = MaxText(3);
   const std::string max = dir.Put("200805012359SGD.max", text.substr(0, text.size() - 20));
-  const Outcome r = Export(dir, max + " --from 2008-05-01T15:00Z -o " + dir.Path("out.nc"));
+  const Outcome r = Export(max + " --from 2008-05-01T15:00Z -o " + dir.Path("out.nc"));
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.err.find(max + ": 1 line of an incomplete end left out"), std::string::npos) << r.err;
-  ASSERT_EQ(Export(dir, max + " --to 2008-05-02T00:00:00+09:00 -o " + dir.Path("out.csv")).status, 0);
+  ASSERT_EQ(Export(max + " --to 2008-05-02T00:00:00+09:00 -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // header and block 0 only
 }

@@ -2,7 +2,7 @@
 // the day that the fields give.
 #pragma once
 
-#include "input/recording.hpp"
+#include "driver/time_stamp.hpp"
 
 namespace hfd::test {
 

@@ -1,9 +1,10 @@
-#include "driver/run_program.hpp"
+#include "support/run_program.hpp"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,13 +28,17 @@ void IgnoreSigpipe() {
   (void)done;
 }
 
-[[noreturn]] void ExecInDir(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+[[noreturn]] void ExecInDir(const std::filesystem::path& dir, const Launch& how) {
   ::signal(SIGPIPE, SIG_DFL);
+  if (how.fileSizeLimit > 0) {
+    const rlimit rl{static_cast<rlim_t>(how.fileSizeLimit), static_cast<rlim_t>(how.fileSizeLimit)};
+    ::setrlimit(RLIMIT_FSIZE, &rl);
+  }
   if (::chdir(dir.c_str()) != 0) ::_exit(126);
-  std::vector<char*> argv{const_cast<char*>(HFD_BINARY)};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  std::vector<char*> argv{const_cast<char*>(how.binary)};
+  for (const std::string& a : how.args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  ::execv(HFD_BINARY, argv.data());
+  ::execv(how.binary, argv.data());
   ::_exit(127);
 }
 
@@ -49,6 +54,7 @@ void Reap(pid_t pid, RunResult& r) {
   while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
   }
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.signal = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
 }
 
 // Appends what is available on fd to out; false at end of file (or EIO on a
@@ -75,6 +81,14 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
                  double timeoutSeconds, const std::vector<std::string>& args) {
+  Launch how;
+  how.timeoutSeconds = timeoutSeconds;
+  how.args = args;
+  return RunProgram(dir, input, how);
+}
+
+RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
+                     const Launch& how) {
   IgnoreSigpipe();
   RunResult r;
   int in[2], out[2], err[2];
@@ -86,7 +100,7 @@ RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
     ::dup2(in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
-    ExecInDir(dir, args);
+    ExecInDir(dir, how);
   }
   ::close(in[0]);
   ::close(out[1]);
@@ -95,13 +109,15 @@ RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
   ::fcntl(inFd, F_SETFL, O_NONBLOCK);
   ::fcntl(out[0], F_SETFL, O_NONBLOCK);
   ::fcntl(err[0], F_SETFL, O_NONBLOCK);
+  int heldFd = -1;  // the input kept open, written to no more
   if (input.empty()) {
-    ::close(inFd);
+    if (how.holdInput) heldFd = inFd;
+    else ::close(inFd);
     inFd = -1;
   }
-  bool outOpen = true, errOpen = true;
+  bool outOpen = true, errOpen = true, signalled = how.signal == 0;
   const auto deadline =
-      Clock::now() + std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
+      Clock::now() + std::chrono::milliseconds(static_cast<long>(how.timeoutSeconds * 1000));
   while (outOpen || errOpen) {
     pollfd fds[3];
     int n = 0;
@@ -116,16 +132,22 @@ RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,
     if (::poll(fds, static_cast<nfds_t>(n), left) < 0 && errno != EINTR) break;
     if (outOpen) outOpen = Drain(out[0], r.out);
     if (errOpen) errOpen = Drain(err[0], r.err);
+    if (!signalled && r.out.size() >= how.signalAfterBytes) {
+      ::kill(pid, how.signal);
+      signalled = true;
+    }
     if (inFd >= 0) {
       ssize_t w = ::write(inFd, input.data(), input.size());
       if (w > 0) input.remove_prefix(static_cast<size_t>(w));
       if (input.empty() || (w < 0 && errno != EAGAIN && errno != EINTR)) {
-        ::close(inFd);
+        if (how.holdInput) heldFd = inFd;
+        else ::close(inFd);
         inFd = -1;
       }
     }
   }
   if (inFd >= 0) ::close(inFd);
+  if (heldFd >= 0) ::close(heldFd);
   ::close(out[0]);
   ::close(err[0]);
   Reap(pid, r);
@@ -146,7 +168,9 @@ RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtySte
       t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
       ::tcsetattr(0, TCSANOW, &t);
     }
-    ExecInDir(dir, args);
+    Launch how;
+    how.args = args;
+    ExecInDir(dir, how);
   }
   ::fcntl(master, F_SETFL, O_NONBLOCK);
   const auto deadline =

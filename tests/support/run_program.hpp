@@ -1,8 +1,11 @@
-// Runs the hfdoppler executable as a child process for the driver tests.
+// Runs the programs under test as child processes: the one harness of the
+// driver and end-to-end tests.
 //
-// RunHfd: standard input from a byte string, standard output and standard
-// error captured separately (both redirected, so the console keeps separate
-// line states for input and output).
+// RunProgram: a program (hfdoppler unless told otherwise) started in a folder
+// with its arguments, standard input from a byte string, standard output and
+// standard error captured separately (both redirected, so the console keeps
+// separate line states for input and output); limits and a signal as the
+// Launch says. RunHfd: hfdoppler with the defaults.
 // RunHfdInPty: standard input, output and error all on one pseudo-terminal;
 // the test types each answer only after the expected text has appeared, the
 // way an operator does, and gets back everything the terminal showed.
@@ -11,6 +14,7 @@
 //
 //   RunResult r = RunHfd(dir, "2\n1024\n0\n");
 //   EXPECT_EQ(r.status, 0); EXPECT_EQ(r.out, "...");
+//   Launch l; l.fileSizeLimit = 50000; r = RunProgram(dir, "2\n1024\n0\n500\n", l);
 #pragma once
 
 #include <filesystem>
@@ -24,8 +28,23 @@ struct RunResult {
   std::string out;      // standard output, or everything the terminal showed (pty)
   std::string err;      // standard error (empty for a pty run)
   int status = -1;      // exit status; -1 when the child did not exit normally
+  int signal = 0;       // the signal that ended the child, 0 when it exited
   bool timedOut = false;
 };
+
+struct Launch {
+  const char* binary = HFD_BINARY;
+  std::vector<std::string> args;
+  double timeoutSeconds = 60.0;  // then the child is killed and timedOut set
+  long fileSizeLimit = 0;        // RLIMIT_FSIZE of the child in bytes; 0: none
+  bool holdInput = false;        // standard input stays open after `input`: the child waits
+  // When not 0: sent once standard output has carried signalAfterBytes bytes.
+  int signal = 0;
+  size_t signalAfterBytes = 0;
+};
+
+RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
+                     const Launch& how);
 
 // `args` are the program's command-line arguments (none: the dialogue).
 RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,

@@ -1,0 +1,102 @@
+#include "runtime/fatal_report.hpp"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/signals.hpp"
+
+namespace hfd {
+namespace {
+
+int FileErrorNumber(Statement what, int errnum) {
+  switch (what) {
+    case Statement::Open:
+      if (errnum == ENOENT || errnum == ENOTDIR) return 6414;
+      if (errnum == EACCES || errnum == EPERM || errnum == EROFS) return 6416;
+      if (errnum == ENOSPC || errnum == EDQUOT) return 6422;
+      return 6419;
+    case Statement::Write:
+      if (errnum == EPIPE) return 6423;
+      if (errnum == ENOSPC || errnum == EDQUOT || errnum == EFBIG) return 6422;
+      return 6423;
+    case Statement::Close:
+      return 6424;
+    case Statement::Read:
+      return 6500;
+  }
+  return 6419;
+}
+
+const char* StatementText(Statement s) {
+  switch (s) {
+    case Statement::Read:
+      return ": READ(";
+    case Statement::Write:
+      return ": WRITE(";
+    case Statement::Open:
+      return ": OPEN(";
+    case Statement::Close:
+      return ": CLOSE(";
+  }
+  return ": ";
+}
+
+}  // namespace
+
+FatalReport::~FatalReport() { ForgetTrapTarget(*this); }
+
+bool FatalReport::StopRequested() const { return hfd::StopRequested(); }
+
+void FatalReport::StopForSignal() {
+  int sig = StopSignal() ? StopSignal() : SIGTERM;
+  for (ResultFile* f : keep_)
+    if (f) f->Abandon();
+  console_.Flush();
+  signal(sig, SIG_DFL);
+  raise(sig);
+  _exit(128 + sig);
+}
+
+void FatalReport::FileFailure(Statement what, std::string_view unit, int errnum) {
+  char statement[300];
+  std::snprintf(statement, sizeof statement, "%s%.*s)", StatementText(what),
+                static_cast<int>(unit.size()), unit.data());
+  Report('F', FileErrorNumber(what, errnum), statement, std::strerror(errnum));
+}
+
+void FatalReport::InputFailure(ReadError e, std::string_view unit) {
+  char statement[300];
+  std::snprintf(statement, sizeof statement, ": READ(%.*s)", static_cast<int>(unit.size()),
+                unit.data());
+  Report('F', static_cast<int>(e), statement, Describe(e));
+}
+
+void FatalReport::MathFailure(int number, const char* description) {
+  Report('M', number, ": MATH", description);
+}
+
+void FatalReport::Report(char letter, int number, std::string_view statement,
+                      std::string_view description) {
+  // Keep every record written so far: close the result files first.
+  for (ResultFile* f : keep_)
+    if (f) f->Abandon();
+  console_.Finish();
+  char text[1024];
+  int n = std::snprintf(text, sizeof text, "\r\nrun-time error %c%04d%.*s\r\n- %.*s\r\n", letter,
+                        number, static_cast<int>(statement.size()), statement.data(),
+                        static_cast<int>(description.size()), description.data());
+  if (n > static_cast<int>(sizeof text)) n = sizeof text;
+  for (int done = 0; n > done;) {
+    ssize_t w = ::write(err_, text + done, static_cast<size_t>(n - done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) break;
+    done += static_cast<int>(w);
+  }
+  _exit(1);
+}
+
+}  // namespace hfd

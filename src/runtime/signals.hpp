@@ -1,0 +1,27 @@
+// The signals of a run: floating-point traps and stop requests.
+//
+// The invalid, divide-by-zero and overflow traps are enabled and routed
+// (SIGFPE) to the MATH report; SIGINT and SIGTERM become a stop request that
+// the run honours after the block in progress; SIGPIPE and SIGXFSZ are
+// ignored so that a failed write is reported as such. One run per process
+// has them installed.
+//
+//   FatalReport report(console, 2); InstallSignalHandlers(report);
+//   if (StopRequested()) report.StopForSignal();
+#pragma once
+
+namespace hfd {
+
+class FatalReport;
+
+void InstallSignalHandlers(FatalReport& report);
+// The report a trap goes to is gone.
+void ForgetTrapTarget(const FatalReport& report);
+
+// A stop signal has arrived since the handlers were installed.
+bool StopRequested();
+// The stop signal received (0: none); the flag a console read watches.
+int StopSignal();
+const volatile int* StopFlag();
+
+}  // namespace hfd

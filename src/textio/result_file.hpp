@@ -1,0 +1,52 @@
+// A result file: created (or replaced) for sequential writing, buffering
+// whole records, each ended by CR LF; any failed write or close is reported
+// through the FatalHandler, never ignored.
+//
+//   ResultFile out(fatal); out.Create("200803151230SGD.spc");
+//   FormatPlan("(a)").Write(out, {"a line"}); out.Close();
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "textio/fatal_handler.hpp"
+#include "textio/format.hpp"
+
+namespace hfd {
+
+class ResultFile final : public RecordSink {
+ public:
+  explicit ResultFile(FatalHandler& fatal) : fatal_(fatal) {}
+  ResultFile(const ResultFile&) = delete;
+  ResultFile& operator=(const ResultFile&) = delete;
+  ~ResultFile() { Abandon(); }
+
+  // Creates or truncates the file; failure is fatal (OPEN).
+  void Create(std::string_view name);
+  bool IsOpen() const { return fd_ >= 0; }
+  std::string_view Name() const { return {name_, nameLen_}; }
+
+  void PutRecord(std::string_view record, bool advance) override;
+  // Writes out the buffer; failure is fatal (WRITE).
+  void Flush();
+  // Flushes and closes; failure is fatal (WRITE or CLOSE). No-op when not open.
+  void Close();
+  // Best effort flush and close for the fatal path: never reports, returns
+  // false when something could not be written.
+  bool Abandon();
+
+ private:
+  static constexpr size_t kBufSize = 1 << 18;
+  FatalHandler& fatal_;
+  int fd_ = -1;
+  char name_[256] = {};
+  size_t nameLen_ = 0;
+  size_t used_ = 0;
+  size_t lastEnd_ = 0;        // buffer index just after the last whole record
+  uint64_t fileBytes_ = 0;    // bytes already in the file
+  uint64_t fileLastEnd_ = 0;  // file offset just after its last whole record
+  char buf_[kBufSize];
+  bool WriteOut(int& err);
+};
+
+}  // namespace hfd

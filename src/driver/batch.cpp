@@ -1,6 +1,7 @@
 #include "driver/batch.hpp"
 
 #include <memory>
+#include <new>
 
 #include "analysis/spectra.hpp"
 #include "driver/options.hpp"
@@ -11,6 +12,7 @@
 #include "output/amplitude_file.hpp"
 #include "output/peak_file.hpp"
 #include "output/spectrum_file.hpp"
+#include "runtime/standard_streams.hpp"
 
 namespace hfd {
 namespace {
@@ -138,9 +140,16 @@ int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
 }
 
 int RunProgram(AnalysisPath path) {
-  auto io = std::make_unique<RunIo>(0, 1, 2);
-  io->InstallSignalHandlers();
-  return RunBatch(*io, path);
+  ReserveStandardStreams();
+  std::unique_ptr<RunIo> io;
+  try {
+    io = std::make_unique<RunIo>(0, 1, 2);
+    io->InstallSignalHandlers();
+    return RunBatch(*io, path);
+  } catch (const std::bad_alloc&) {
+    if (io) io->fatal.MemoryFailure();
+    ReportMemoryFailure(2);
+  }
 }
 
 }  // namespace hfd

@@ -1,7 +1,5 @@
 #include "driver/run_io.hpp"
 
-#include <cerrno>
-
 #include "runtime/signals.hpp"
 
 namespace hfd {
@@ -22,7 +20,7 @@ void RunIo::InstallSignalHandlers() {
 
 int RunIo::Finish() {
   CloseUnits();
-  if (!console.Finish()) fatal.FileFailure(Statement::Write, "CON", EIO);
+  if (!console.Finish()) fatal.FileFailure(Statement::Write, "CON", console.WriteError());
   return 0;
 }
 

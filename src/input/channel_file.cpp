@@ -35,7 +35,7 @@ bool ChannelFile::Fill(int64_t first) {
   size_t got = 0;
   while (got < want) {
     ssize_t n = ::pread(fd_, window_ + got, want - got, offset + static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR) continue;  // a regular file: the read ends soon
     if (n <= 0) break;  // end of the file, or an error: the records before it count
     got += static_cast<size_t>(n);
   }

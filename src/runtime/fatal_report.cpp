@@ -45,6 +45,24 @@ const char* StatementText(Statement s) {
   return ": ";
 }
 
+// Writes the report and ends the process with status 1. Nothing here
+// allocates: it also serves when memory ran out.
+[[noreturn]] void WriteReport(int fd, char letter, int number, std::string_view statement,
+                              std::string_view description) {
+  char text[1024];
+  int n = std::snprintf(text, sizeof text, "\r\nrun-time error %c%04d%.*s\r\n- %.*s\r\n", letter,
+                        number, static_cast<int>(statement.size()), statement.data(),
+                        static_cast<int>(description.size()), description.data());
+  if (n > static_cast<int>(sizeof text)) n = sizeof text;
+  for (int done = 0; n > done;) {
+    ssize_t w = ::write(fd, text + done, static_cast<size_t>(n - done));
+    if (w < 0 && errno == EINTR && !StopRequested()) continue;
+    if (w <= 0) break;
+    done += static_cast<int>(w);
+  }
+  _exit(1);
+}
+
 }  // namespace
 
 FatalReport::~FatalReport() { ForgetTrapTarget(*this); }
@@ -52,11 +70,11 @@ FatalReport::~FatalReport() { ForgetTrapTarget(*this); }
 bool FatalReport::StopRequested() const { return hfd::StopRequested(); }
 
 void FatalReport::StopForSignal() {
-  int sig = StopSignal() ? StopSignal() : SIGTERM;
+  const int sig = StopSignal() ? StopSignal() : SIGTERM;
   for (ResultFile* f : keep_)
-    if (f) f->Abandon();
+    if (f) f->Close();  // a failure here is the write report, exit status 1
+  RestoreStopDefaults();
   console_.Flush();
-  signal(sig, SIG_DFL);
   raise(sig);
   _exit(128 + sig);
 }
@@ -66,6 +84,13 @@ void FatalReport::FileFailure(Statement what, std::string_view unit, int errnum)
   std::snprintf(statement, sizeof statement, "%s%.*s)", StatementText(what),
                 static_cast<int>(unit.size()), unit.data());
   Report('F', FileErrorNumber(what, errnum), statement, std::strerror(errnum));
+}
+
+void FatalReport::OpenRefused(std::string_view unit, const char* why) {
+  char statement[300];
+  std::snprintf(statement, sizeof statement, ": OPEN(%.*s)", static_cast<int>(unit.size()),
+                unit.data());
+  Report('F', 6419, statement, why);
 }
 
 void FatalReport::InputFailure(ReadError e, std::string_view unit) {
@@ -79,24 +104,19 @@ void FatalReport::MathFailure(int number, const char* description) {
   Report('M', number, ": MATH", description);
 }
 
+void FatalReport::MemoryFailure() { Report('F', 6700, ": ALLOCATE", std::strerror(ENOMEM)); }
+
 void FatalReport::Report(char letter, int number, std::string_view statement,
-                      std::string_view description) {
+                         std::string_view description) {
   // Keep every record written so far: close the result files first.
   for (ResultFile* f : keep_)
     if (f) f->Abandon();
   console_.Finish();
-  char text[1024];
-  int n = std::snprintf(text, sizeof text, "\r\nrun-time error %c%04d%.*s\r\n- %.*s\r\n", letter,
-                        number, static_cast<int>(statement.size()), statement.data(),
-                        static_cast<int>(description.size()), description.data());
-  if (n > static_cast<int>(sizeof text)) n = sizeof text;
-  for (int done = 0; n > done;) {
-    ssize_t w = ::write(err_, text + done, static_cast<size_t>(n - done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) break;
-    done += static_cast<int>(w);
-  }
-  _exit(1);
+  WriteReport(err_, letter, number, statement, description);
+}
+
+void ReportMemoryFailure(int errFd) {
+  WriteReport(errFd, 'F', 6700, ": ALLOCATE", std::strerror(ENOMEM));
 }
 
 }  // namespace hfd

@@ -5,7 +5,8 @@
 // "- " and a one-line description, CR LF) and exit status 1, after every
 // result file it keeps has been flushed and closed and the console's open
 // line ended. A stop request ends the run by its signal with the same files
-// kept whole.
+// kept whole; a file that cannot be kept whole at a stop is the fatal write
+// report instead. Running out of memory is the ALLOCATE report, F6700.
 //
 //   FatalReport report(console, 2); report.Keep(unit3, unit4);
 //   report.InputFailure(ReadError::BadChar, "CON");  // does not return
@@ -33,13 +34,15 @@ class FatalReport final : public FatalHandler {
   }
 
   [[noreturn]] void FileFailure(Statement what, std::string_view unit, int errnum) override;
+  [[noreturn]] void OpenRefused(std::string_view unit, const char* why) override;
   [[noreturn]] void InputFailure(ReadError e, std::string_view unit) override;
   [[noreturn]] void MathFailure(int number, const char* description);
+  [[noreturn]] void MemoryFailure();
 
   bool StopRequested() const override;
   // Flushes and closes the kept files (whole lines only reach them), writes
-  // nothing more to the console than the records already shown, and ends the
-  // process by the stop signal.
+  // out the records already shown unless a stop cut the console short, and
+  // ends the process by the stop signal (a second one ends it at once).
   [[noreturn]] void StopForSignal() override;
 
  private:
@@ -49,5 +52,8 @@ class FatalReport final : public FatalHandler {
   ResultFile* keep_[2] = {nullptr, nullptr};
   int err_;
 };
+
+// The ALLOCATE report of a run that could not even be set up.
+[[noreturn]] void ReportMemoryFailure(int errFd);
 
 }  // namespace hfd

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "runtime/fatal_report.hpp"
 
@@ -18,6 +19,10 @@ FatalReport* g_trapTarget = nullptr;
 volatile sig_atomic_t g_stopSignal = 0;
 
 void OnStopSignal(int sig) { g_stopSignal = sig; }
+
+// Stop signals; those after the first two are left alone when ignored at start.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM};
+bool g_caught[std::size(kStopSignals)] = {};
 
 void OnFloatingPointTrap(int, siginfo_t* info, void*) {
   int number = 6101;
@@ -66,8 +71,12 @@ void InstallSignalHandlers(FatalReport& report) {
   std::memset(&stop, 0, sizeof stop);
   stop.sa_handler = OnStopSignal;
   sigemptyset(&stop.sa_mask);
-  sigaction(SIGINT, &stop, nullptr);
-  sigaction(SIGTERM, &stop, nullptr);
+  for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+    struct sigaction old;
+    if (i >= 2 && sigaction(kStopSignals[i], nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+      continue;
+    g_caught[i] = sigaction(kStopSignals[i], &stop, nullptr) == 0;
+  }
 
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
@@ -75,6 +84,11 @@ void InstallSignalHandlers(FatalReport& report) {
 
 void ForgetTrapTarget(const FatalReport& report) {
   if (g_trapTarget == &report) g_trapTarget = nullptr;
+}
+
+void RestoreStopDefaults() {
+  for (size_t i = 0; i < std::size(kStopSignals); ++i)
+    if (g_caught[i]) signal(kStopSignals[i], SIG_DFL);
 }
 
 bool StopRequested() { return g_stopSignal != 0; }

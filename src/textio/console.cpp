@@ -1,5 +1,6 @@
 #include "textio/console.hpp"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,19 +54,38 @@ void Console::PutRecord(std::string_view record, bool advance) {
   if (outIsTty_) Flush();
 }
 
+bool Console::WaitWritable() {
+  pollfd p{out_, POLLOUT, 0};
+  while (::poll(&p, 1, -1) < 0) {
+    if (errno != EINTR) return true;  // the write says what is wrong
+    if (Stopping()) return false;
+  }
+  return true;
+}
+
 bool Console::Flush() {
   size_t done = 0;
-  while (done < outUsed_) {
+  while (done < outUsed_ && !ended_) {
     ssize_t n = ::write(out_, outBuf_ + done, outUsed_ - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      writeFailed_ = true;
-      break;
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      // A write cut short by a signal: a stop ends it here.
+      if (done < outUsed_ && Stopping()) ended_ = true;
+      continue;
     }
-    done += static_cast<size_t>(n);
+    if (n < 0 && errno == EINTR) {
+      if (Stopping()) ended_ = true;
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!WaitWritable()) ended_ = true;
+      continue;
+    }
+    if (writeError_ == 0) writeError_ = n < 0 ? errno : EIO;
+    break;
   }
   outUsed_ = 0;
-  return !writeFailed_;
+  return writeError_ == 0;
 }
 
 bool Console::Finish() {
@@ -75,6 +95,8 @@ bool Console::Finish() {
 }
 
 ReadError Console::ReadLine(std::string_view& line) {
+  // A stop takes effect before any answer, even one already typed ahead.
+  if (Stopping()) return ReadError::Interrupted;
   if (shared_) {
     if (linePending_ && !promptOpen_) {
       Raw("\r\n", 2);
@@ -83,6 +105,7 @@ ReadError Console::ReadLine(std::string_view& line) {
     promptOpen_ = false;
   }
   Flush();
+  if (Stopping()) return ReadError::Interrupted;
   size_t len = 0;
   bool got = false;  // any character (or a line end) seen
   for (;;) {

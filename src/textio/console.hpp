@@ -29,7 +29,10 @@ class Console final : public RecordSink {
   // (end of the input, or a line ending in Ctrl-Z) or DeviceFailure.
   ReadError ReadLine(std::string_view& line);
 
-  // Writes the pending output. Returns false when standard output failed.
+  // Writes the pending output, waiting while a non-blocking output is full.
+  // Returns false when standard output failed (WriteError() says why). A
+  // stop request that interrupts a write ends the console: what it could not
+  // write, and everything after, is dropped.
   bool Flush();
   // End of the run: the final line end when a line is pending, then flush.
   bool Finish();
@@ -37,19 +40,23 @@ class Console final : public RecordSink {
   // When set, a read that a signal interrupts (or that starts after the flag
   // became non-zero) returns Interrupted instead of waiting for a line.
   void WatchStopFlag(const volatile int* flag) { stop_ = flag; }
-  bool WriteFailed() const { return writeFailed_; }
+  bool WriteFailed() const { return writeError_ != 0; }
+  int WriteError() const { return writeError_; }  // errno of the first failed write
 
   bool LinePending() const { return linePending_; }
   bool PromptOpen() const { return promptOpen_; }
 
  private:
   void Raw(const char* p, size_t n);
+  bool Stopping() const { return stop_ && *stop_; }
+  bool WaitWritable();
   int in_, out_;
   bool shared_;
   bool outIsTty_;
   bool linePending_ = false;
   bool promptOpen_ = false;
-  bool writeFailed_ = false;
+  int writeError_ = 0;
+  bool ended_ = false;  // a stop interrupted a write: nothing more is written
   const volatile int* stop_ = nullptr;
   static constexpr size_t kOutSize = 1 << 16;
   static constexpr size_t kInSize = 4096;

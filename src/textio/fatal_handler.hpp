@@ -18,6 +18,9 @@ class FatalHandler {
  public:
   // A failed file operation on `unit` (a file name, or "CON").
   [[noreturn]] virtual void FileFailure(Statement what, std::string_view unit, int errnum) = 0;
+  // A result file that is not opened for the reason given: not a regular
+  // file, a symbolic link, in use by another run.
+  [[noreturn]] virtual void OpenRefused(std::string_view unit, const char* why) = 0;
   // An answer or internal record that cannot be read.
   [[noreturn]] virtual void InputFailure(ReadError e, std::string_view unit) = 0;
   // A stop signal has arrived.

@@ -1,6 +1,8 @@
 #include "textio/result_file.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,11 +17,39 @@ void ResultFile::Create(std::string_view name) {
   name_[nameLen_] = '\0';
   used_ = lastEnd_ = 0;
   fileBytes_ = fileLastEnd_ = 0;
+  auto stopIfRequested = [this](int fd) {
+    if (!fatal_.StopRequested()) return;
+    if (fd >= 0) ::close(fd);
+    fatal_.StopForSignal();
+  };
+  stopIfRequested(-1);
+  // O_NONBLOCK: a FIFO at this name must not hold the open; O_NOFOLLOW: nor
+  // may a link lead the results elsewhere.
   int fd;
-  do {
-    fd = ::open(name_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) fatal_.FileFailure(Statement::Open, Name(), errno);
+  while ((fd = ::open(name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666)) < 0 &&
+         errno == EINTR)
+    stopIfRequested(-1);
+  if (fd < 0) {
+    if (errno == ELOOP) fatal_.OpenRefused(Name(), "Symbolic link: results are not written through");
+    if (errno == ENXIO) fatal_.OpenRefused(Name(), "Not a regular file");
+    fatal_.FileFailure(Statement::Open, Name(), errno);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    fatal_.OpenRefused(Name(), "Not a regular file");
+  }
+  // A file system without locks still gets its results.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    fatal_.OpenRefused(Name(), "File in use by another run");
+  }
+  stopIfRequested(fd);
+  if (::ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    ::close(fd);
+    fatal_.FileFailure(Statement::Open, Name(), err);
+  }
   fd_ = fd;
 }
 
@@ -27,6 +57,8 @@ bool ResultFile::WriteOut(int& err) {
   size_t done = 0;
   while (done < used_) {
     ssize_t n = ::write(fd_, buf_ + done, used_ - done);
+    // Only regular files are written: a write never waits on another
+    // process, so it is finished even at a stop (the lines are kept).
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       err = n < 0 ? errno : ENOSPC;

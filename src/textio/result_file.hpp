@@ -2,6 +2,11 @@
 // whole records, each ended by CR LF; any failed write or close is reported
 // through the FatalHandler, never ignored.
 //
+// Only a regular file is written, never through a symbolic link, and only
+// while this run holds its exclusive lock: a second run on the same folder
+// ends with the open report instead of mixing its lines in. The old content
+// is cut only once the lock is held, and never after a stop request.
+//
 //   ResultFile out(fatal); out.Create("200803151230SGD.spc");
 //   FormatPlan("(a)").Write(out, {"a line"}); out.Close();
 #pragma once
@@ -21,7 +26,8 @@ class ResultFile final : public RecordSink {
   ResultFile& operator=(const ResultFile&) = delete;
   ~ResultFile() { Abandon(); }
 
-  // Creates or truncates the file; failure is fatal (OPEN).
+  // Creates or truncates the file; failure is fatal (OPEN). At a stop
+  // request the run ends instead, the file untouched.
   void Create(std::string_view name);
   bool IsOpen() const { return fd_ >= 0; }
   std::string_view Name() const { return {name_, nameLen_}; }

@@ -30,10 +30,12 @@ void IgnoreSigpipe() {
 
 [[noreturn]] void ExecInDir(const std::filesystem::path& dir, const Launch& how) {
   ::signal(SIGPIPE, SIG_DFL);
-  if (how.fileSizeLimit > 0) {
-    const rlimit rl{static_cast<rlim_t>(how.fileSizeLimit), static_cast<rlim_t>(how.fileSizeLimit)};
-    ::setrlimit(RLIMIT_FSIZE, &rl);
-  }
+  auto limit = [](int resource, long bytes) {
+    const rlimit rl{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    if (bytes > 0) ::setrlimit(resource, &rl);
+  };
+  limit(RLIMIT_FSIZE, how.fileSizeLimit);
+  limit(RLIMIT_AS, how.addressSpaceLimit);
   if (::chdir(dir.c_str()) != 0) ::_exit(126);
   std::vector<char*> argv{const_cast<char*>(how.binary)};
   for (const std::string& a : how.args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -95,11 +97,25 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
       ::pipe2(err, O_CLOEXEC) != 0)
     return r;
+  // A stalled output is a pipe of two pages; a write end kept here shows when
+  // it is full (not writable), that is, when the child's next write blocks.
+  int probe = -1;
+  if (how.output == Output::Stalled) {
+    ::fcntl(out[1], F_SETPIPE_SZ, 8192);
+    probe = ::fcntl(out[1], F_DUPFD_CLOEXEC, 3);
+  }
+  if (how.outputNonBlocking) ::fcntl(out[1], F_SETFL, O_NONBLOCK);
+  if (how.output == Output::BrokenPipe) ::close(out[0]);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
+    if (how.output == Output::Full) {
+      const int full = ::open("/dev/full", O_WRONLY);
+      ::dup2(full, 1);
+    }
+    if (how.output == Output::Closed) ::close(1);
     ExecInDir(dir, how);
   }
   ::close(in[0]);
@@ -107,21 +123,25 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
   ::close(err[1]);
   int inFd = in[1];
   ::fcntl(inFd, F_SETFL, O_NONBLOCK);
-  ::fcntl(out[0], F_SETFL, O_NONBLOCK);
   ::fcntl(err[0], F_SETFL, O_NONBLOCK);
+  const bool captured = how.output == Output::Captured || how.output == Output::Stalled;
+  if (captured) ::fcntl(out[0], F_SETFL, O_NONBLOCK);
+  else if (how.output != Output::BrokenPipe) ::close(out[0]);
   int heldFd = -1;  // the input kept open, written to no more
   if (input.empty()) {
     if (how.holdInput) heldFd = inFd;
     else ::close(inFd);
     inFd = -1;
   }
-  bool outOpen = true, errOpen = true, signalled = how.signal == 0;
+  bool outOpen = captured, errOpen = true, signalled = how.signal == 0;
+  bool stalling = how.output == Output::Stalled;
   const auto deadline =
       Clock::now() + std::chrono::milliseconds(static_cast<long>(how.timeoutSeconds * 1000));
   while (outOpen || errOpen) {
     pollfd fds[3];
     int n = 0;
-    if (outOpen) fds[n++] = {out[0], POLLIN, 0};
+    const bool readOut = outOpen && !stalling;
+    if (readOut) fds[n++] = {out[0], POLLIN, 0};
     if (errOpen) fds[n++] = {err[0], POLLIN, 0};
     if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
     const int left = MillisLeft(deadline);
@@ -129,10 +149,22 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
       r.timedOut = true;
       break;
     }
-    if (::poll(fds, static_cast<nfds_t>(n), left) < 0 && errno != EINTR) break;
-    if (outOpen) outOpen = Drain(out[0], r.out);
+    // While stalling, the pipe is looked at every few milliseconds.
+    if (::poll(fds, static_cast<nfds_t>(n), stalling && left > 5 ? 5 : left) < 0 && errno != EINTR)
+      break;
+    if (readOut) outOpen = Drain(out[0], r.out);
     if (errOpen) errOpen = Drain(err[0], r.err);
-    if (!signalled && r.out.size() >= how.signalAfterBytes) {
+    if (stalling) {
+      pollfd full{probe, POLLOUT, 0};
+      if (::poll(&full, 1, 0) == 0 || !errOpen) {  // held, or already gone
+        if (!signalled && errOpen) ::kill(pid, how.signal);
+        signalled = true;
+        stalling = false;
+        ::close(probe);
+        probe = -1;
+        if (!how.readAfterStall) outOpen = false;
+      }
+    } else if (!signalled && r.out.size() >= how.signalAfterBytes) {
       ::kill(pid, how.signal);
       signalled = true;
     }
@@ -148,7 +180,8 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
   }
   if (inFd >= 0) ::close(inFd);
   if (heldFd >= 0) ::close(heldFd);
-  ::close(out[0]);
+  if (captured) ::close(out[0]);
+  if (probe >= 0) ::close(probe);
   ::close(err[0]);
   Reap(pid, r);
   return r;

@@ -32,13 +32,28 @@ struct RunResult {
   bool timedOut = false;
 };
 
+// Where the child's standard output goes.
+enum class Output {
+  Captured,    // a pipe read by the harness
+  Stalled,     // a small pipe not read until it is full, so the child is
+               // held blocked in a console write; then `signal` is sent
+  Full,        // /dev/full
+  BrokenPipe,  // a pipe without a reader
+  Closed,      // no descriptor 1 at all
+};
+
 struct Launch {
   const char* binary = HFD_BINARY;
   std::vector<std::string> args;
   double timeoutSeconds = 60.0;  // then the child is killed and timedOut set
   long fileSizeLimit = 0;        // RLIMIT_FSIZE of the child in bytes; 0: none
+  long addressSpaceLimit = 0;    // RLIMIT_AS of the child in bytes; 0: none
   bool holdInput = false;        // standard input stays open after `input`: the child waits
-  // When not 0: sent once standard output has carried signalAfterBytes bytes.
+  Output output = Output::Captured;
+  bool outputNonBlocking = false;  // O_NONBLOCK on the child's standard output
+  bool readAfterStall = true;      // false: a stalled output is never read again
+  // When not 0: sent once standard output has carried signalAfterBytes bytes
+  // (or, for a stalled output, once the child is held).
   int signal = 0;
   size_t signalAfterBytes = 0;
 };

@@ -12,7 +12,6 @@
 #include "output/amplitude_file.hpp"
 #include "output/peak_file.hpp"
 #include "output/spectrum_file.hpp"
-#include "runtime/standard_streams.hpp"
 
 namespace hfd {
 namespace {
@@ -111,9 +110,8 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
   }
 }
 
-}  // namespace
-
-int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
+// The run; RunBatch adds the report for memory running out.
+int Run(RunIo& io, AnalysisPath path, RunObserver* observer) {
   auto st = std::make_unique<RunStorage>();
   st->observer = observer;
   RunOptionsDialogue(io, st->opt);
@@ -139,17 +137,20 @@ int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
   return io.Finish();
 }
 
-int RunProgram(AnalysisPath path) {
-  ReserveStandardStreams();
-  std::unique_ptr<RunIo> io;
+}  // namespace
+
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
   try {
-    io = std::make_unique<RunIo>(0, 1, 2);
-    io->InstallSignalHandlers();
-    return RunBatch(*io, path);
+    return Run(io, path, observer);
   } catch (const std::bad_alloc&) {
-    if (io) io->fatal.MemoryFailure();
-    ReportMemoryFailure(2);
+    io.fatal.MemoryFailure();
   }
+}
+
+int RunProgram(AnalysisPath path) {
+  auto io = std::make_unique<RunIo>(0, 1, 2);
+  io->InstallSignalHandlers();
+  return RunBatch(*io, path);
 }
 
 }  // namespace hfd

@@ -19,16 +19,15 @@ struct PlotRun {
   std::string err;
 };
 
-// Runs the program with `args` (quoted by the caller where needed) and an
-// optional environment assignment ("SOURCE_DATE_EPOCH=0").
+// Runs the program in the recording folder with the words of `args` and an
+// optional environment setting ("SOURCE_DATE_EPOCH=0").
 inline PlotRun RunPlot(const e2e::ScratchDir& d, const std::string& args, const std::string& env = "") {
-  const fs::path err = d.root() / "plot-stderr.txt";
-  const std::string cmd = "cd '" + d.rec().string() + "' && " + env + " '" HFD_PLOT_BINARY "' " + args +
-                          " > /dev/null 2> '" + err.string() + "'";
-  PlotRun r;
-  r.status = e2e::ExitCode(std::system(cmd.c_str()));
-  r.err = e2e::Slurp(err);
-  return r;
+  hfdtest::Launch how;
+  how.binary = HFD_PLOT_BINARY;
+  how.args = e2e::Words(args);
+  if (!env.empty()) how.env.push_back(env);
+  const hfdtest::RunResult r = hfdtest::RunProgram(d.rec(), "", how);
+  return {r.status, r.err};
 }
 
 // A PNG read back by cairo, pixels as 0xffRRGGBB.

@@ -36,6 +36,7 @@ void IgnoreSigpipe() {
   };
   limit(RLIMIT_FSIZE, how.fileSizeLimit);
   limit(RLIMIT_AS, how.addressSpaceLimit);
+  for (const std::string& e : how.env) ::putenv(const_cast<char*>(e.c_str()));
   if (::chdir(dir.c_str()) != 0) ::_exit(126);
   std::vector<char*> argv{const_cast<char*>(how.binary)};
   for (const std::string& a : how.args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -45,6 +45,7 @@ enum class Output {
 struct Launch {
   const char* binary = HFD_BINARY;
   std::vector<std::string> args;
+  std::vector<std::string> env;  // "NAME=value" settings added to the child's environment
   double timeoutSeconds = 60.0;  // then the child is killed and timedOut set
   long fileSizeLimit = 0;        // RLIMIT_FSIZE of the child in bytes; 0: none
   long addressSpaceLimit = 0;    // RLIMIT_AS of the child in bytes; 0: none

@@ -7,8 +7,8 @@
 // the block in progress; the run then ends by that signal. SIGHUP and the
 // others stay ignored when the run was started with them ignored (nohup);
 // SIGQUIT keeps its default, a core dump that loses buffered lines. SIGPIPE
-// and SIGXFSZ are ignored so that a failed write is reported as such. One
-// run per process has them installed.
+// and SIGXFSZ are ignored so that a failed write is reported as such. The
+// traps go to the report of the run that installed them last.
 //
 //   FatalReport report(console, 2); InstallSignalHandlers(report);
 //   if (StopRequested()) report.StopForSignal();

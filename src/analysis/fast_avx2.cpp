@@ -11,8 +11,14 @@
 #include "analysis/fast_kernels.hpp"
 #include "analysis/fast_variants.hpp"
 
+// clang takes the instruction set as a function attribute over the rest of
+// the file (popped at its end); GCC by its target pragma.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC optimize("fp-contract=off")
 #pragma GCC target("avx2")
+#endif
 
 #include "analysis/fast_avx2_lanes.hpp"
 #include "analysis/fast_passes.hpp"
@@ -22,3 +28,7 @@ namespace hfd::fast {
 extern const Kernels kAvx2Kernels = KernelsOn<Lanes4, Lanes4>();
 
 }  // namespace hfd::fast
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif

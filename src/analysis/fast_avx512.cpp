@@ -17,8 +17,14 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
+// clang takes the instruction set as a function attribute over the rest of
+// the file (popped at its end); GCC by its target pragma.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
 #pragma GCC optimize("fp-contract=off")
 #pragma GCC target("avx512f")
+#endif
 
 #include "analysis/fast_avx2_lanes.hpp"
 #include "analysis/fast_passes.hpp"
@@ -67,3 +73,7 @@ struct Lanes8 {
 extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>();
 
 }  // namespace hfd::fast
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif

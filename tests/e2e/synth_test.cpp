@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stop_signal.hpp"
 #include "support/run_program.hpp"
 #include "synth/synth_model.hpp"
 
@@ -143,6 +144,16 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
     EXPECT_EQ(RunSynth(d, args), 2) << args;
     EXPECT_TRUE(fs::is_empty(d.work())) << args;
   }
+}
+
+// Stopped while it writes: neither channel file is left, complete or not.
+TEST(Synth, StopSignalLeavesNoFile) {
+  TempDir d;
+  const auto r = hfd::test::StopWhileWritingRetried(d.work(), {HFD_SYNTH_BINARY, "--seconds", "1000000"}, SIGHUP,
+                                                     [&] { fs::remove_all(d.work()), fs::create_directory(d.work()); });
+  ASSERT_TRUE(r.hit);
+  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGHUP) << r.status;
+  EXPECT_TRUE(Names(d.work()).empty());
 }
 
 TEST(Synth, SameSeedGivesSameBytesWhateverTheLength) {

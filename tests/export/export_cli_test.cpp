@@ -9,6 +9,8 @@
 #include <memory>
 #include <sstream>
 
+#include "common/stop_signal.hpp"
+#include "e2e/e2e_run.hpp"
 #include "results/result_writer.hpp"
 #include "support/run_program.hpp"
 
@@ -141,6 +143,22 @@ TEST(ExportCommand, IncompleteEndNotedAndCut) {
   ASSERT_EQ(Export(max + " --to 2008-05-02T00:00:00+09:00 -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // header and block 0 only
+}
+
+// Stopped while it writes a full day's spectra: no file left, not even the
+// temporary one, and the program ended by the signal.
+TEST(ExportCommand, StopSignalLeavesNoFile) {
+  e2e::ScratchDir d;
+  e2e::Synth(d, "--seconds 86400");
+  ASSERT_EQ(e2e::RunFast(d, e2e::DayAnswers(2, 512)).status, 0);
+  const std::filesystem::path out = d.rec() / "day.csv";
+  const test::StopResult r = test::StopWhileWritingRetried(
+      d.rec(), {HFD_EXPORT_BINARY, "200805010000SGD.spc", "-o", "day.csv"}, SIGTERM,
+      [&] { std::filesystem::remove(out); });
+  ASSERT_TRUE(r.hit);
+  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGTERM) << r.status;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(test::HasHiddenFile(d.rec()));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "common/stop_signal.hpp"
 #include "plot_run.hpp"
 #include "results/result_files.hpp"
 
@@ -211,6 +212,21 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
   EXPECT_NE(r.err.find("cut.spc: incomplete end (an interrupted run?): 12 lines left out"), std::string::npos)
       << r.err;
   EXPECT_TRUE(fs::exists(bad.rec() / "cut.png"));
+}
+
+// Ctrl-C while a full day is drawn: no picture left, not even the temporary
+// file, and the program ended by the signal.
+TEST(PlotStop, InterruptLeavesNoFile) {
+  e2e::ScratchDir d;
+  e2e::Synth(d, "--seconds 86400");
+  ASSERT_EQ(e2e::RunFast(d, e2e::DayAnswers(2, 512)).status, 0);
+  const fs::path out = d.rec() / "day.png";
+  const auto r = test::StopWhileWritingRetried(d.rec(), {HFD_PLOT_BINARY, "-o", "day.png", "200805010000SGD.spc"},
+                                               SIGINT, [&] { fs::remove(out); });
+  ASSERT_TRUE(r.hit);
+  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGINT) << r.status;
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(test::HasHiddenFile(d.rec()));
 }
 
 }  // namespace

@@ -9,10 +9,12 @@
 //   out.Commit();
 #pragma once
 
-#include "output_file.hpp"
+#include "common/output_file.hpp"
 #include "results/result_files.hpp"
 
 namespace hfd::exporter {
+
+using tools::OutputFile;
 
 void WritePeakCsv(const results::PeakSeries& s, OutputFile& out);
 void WriteSpectrumCsv(const results::SpectrumSeries& s, OutputFile& out);

@@ -11,7 +11,6 @@
 
 #include "csv_export.hpp"
 #include "netcdf_export.hpp"
-#include "output_file.hpp"
 #include "results/result_files.hpp"
 
 namespace {
@@ -115,44 +114,36 @@ void NoteDropped(const std::string& path, long lines) {
                  path.c_str(), lines, lines == 1 ? "" : "s");
 }
 
-void NoteEmpty(size_t blocks) {
-  if (blocks == 0) std::fputs("hfdoppler-export: note: no blocks to write\n", stderr);
+size_t BlockCount(const results::PeakSeries& s) { return s.blocks.size(); }
+size_t BlockCount(const results::SpectrumSeries& s) { return s.blocks(); }
+
+// Reads and joins the files, cuts the span and writes it.
+template <class Series, class Read, class Csv, class Netcdf>
+void Export(const Options& o, Read read, Csv csv, Netcdf netcdf) {
+  std::vector<Series> parts;
+  for (const std::string& f : o.files) {
+    parts.push_back(read(f));
+    NoteDropped(f, parts.back().dropped_lines);
+  }
+  Series s = results::Join(std::move(parts));
+  results::Cut(s, o.from, o.to);
+  if (BlockCount(s) == 0) std::fputs("hfdoppler-export: note: no blocks to write\n", stderr);
+  tools::OutputFile out(o.out);
+  if (EndsWith(o.out, ".csv")) {
+    csv(s, out);
+    out.Commit();
+  } else {
+    netcdf(s, o.files, out);  // commits
+  }
 }
 
 int Run(const Options& o) {
-  const bool csv = EndsWith(o.out, ".csv");
   if (results::KindOfPath(o.files[0]) == results::Kind::kSpectrum) {
-    std::vector<results::SpectrumSeries> parts;
-    for (const std::string& f : o.files) {
-      parts.push_back(results::ReadSpectrumFile(f));
-      NoteDropped(f, parts.back().dropped_lines);
-    }
-    results::SpectrumSeries s = results::Join(std::move(parts));
-    results::Cut(s, o.from, o.to);
-    NoteEmpty(s.blocks());
-    exporter::OutputFile out(o.out);
-    if (csv) {
-      exporter::WriteSpectrumCsv(s, out);
-      out.Commit();
-    } else {
-      exporter::WriteSpectrumNetcdf(s, o.files, out);
-    }
+    Export<results::SpectrumSeries>(o, results::ReadSpectrumFile, exporter::WriteSpectrumCsv,
+                                    exporter::WriteSpectrumNetcdf);
   } else {
-    std::vector<results::PeakSeries> parts;
-    for (const std::string& f : o.files) {
-      parts.push_back(results::ReadPeakFile(f));
-      NoteDropped(f, parts.back().dropped_lines);
-    }
-    results::PeakSeries s = results::Join(std::move(parts));
-    results::Cut(s, o.from, o.to);
-    NoteEmpty(s.blocks.size());
-    exporter::OutputFile out(o.out);
-    if (csv) {
-      exporter::WritePeakCsv(s, out);
-      out.Commit();
-    } else {
-      exporter::WritePeakNetcdf(s, o.files, out);
-    }
+    Export<results::PeakSeries>(o, results::ReadPeakFile, exporter::WritePeakCsv,
+                                exporter::WritePeakNetcdf);
   }
   return 0;
 }
@@ -171,8 +162,8 @@ int main(int argc, char** argv) {
     return Run(o);
   } catch (const results::ReadError& e) {
     std::fprintf(stderr, "hfdoppler-export: %s\n", e.what());
-  } catch (const exporter::WriteError& e) {
-    std::fprintf(stderr, "hfdoppler-export: %s\n", e.what.c_str());
+  } catch (const tools::WriteError& e) {
+    std::fprintf(stderr, "hfdoppler-export: %s\n", e.what());
   } catch (const std::bad_alloc&) {
     std::fputs("hfdoppler-export: out of memory\n", stderr);
   }

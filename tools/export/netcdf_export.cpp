@@ -20,7 +20,7 @@ class Nc {
     if (id_ >= 0) nc_close(id_);
   }
   void Check(int status, const char* what) const {
-    if (status != NC_NOERR) throw WriteError{name_ + ": netCDF " + what + ": " + nc_strerror(status)};
+    if (status != NC_NOERR) throw tools::WriteError("cannot write " + name_ + ": netCDF " + what + ": " + nc_strerror(status));
   }
   int Dim(const char* name, size_t len) {
     int d;

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "output_file.hpp"
+#include "common/output_file.hpp"
 #include "results/result_files.hpp"
 
 namespace hfd::exporter {
+
+using tools::OutputFile;
 
 // Both write the file under out's temporary name and commit it.
 void WriteSpectrumNetcdf(const results::SpectrumSeries& s, const std::vector<std::string>& sources,

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "figure.hpp"
-#include "output_file.hpp"
+#include "common/output_file.hpp"
+#include "picture_file.hpp"
 #include "results/result_files.hpp"
 
 #ifndef HFD_VERSION
@@ -203,7 +204,7 @@ int main(int argc, char** argv) {
     Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {
     Fail(e.what());
-  } catch (const plot::WriteError& e) {
+  } catch (const tools::WriteError& e) {
     Fail(e.what());
   } catch (const std::bad_alloc&) {
     Fail("out of memory");

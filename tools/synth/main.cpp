@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "common/output_file.hpp"
 #include "synth/synth_model.hpp"
 
 namespace {
@@ -114,15 +117,13 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
   return {};
 }
 
-// Writes one channel file in large chunks of whole records.
-bool WriteChannel(const hfd::synth::SynthModel& model, int ch, std::int64_t samples,
-                  const fs::path& path) {
+// Writes one channel file (under its temporary name) in large chunks of whole
+// records.
+void WriteChannel(const hfd::synth::SynthModel& model, int ch, std::int64_t samples,
+                  hfd::tools::OutputFile& out) {
   constexpr std::int64_t kChunk = 8192 * kRecordSamples;  // 2 MiB per write
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
   std::vector<std::int16_t> buf(static_cast<std::size_t>(std::min(kChunk, samples)));
-  bool ok = true;
-  for (std::int64_t first = 0; ok && first < samples; first += kChunk) {
+  for (std::int64_t first = 0; first < samples; first += kChunk) {
     const auto count = static_cast<std::size_t>(std::min(kChunk, samples - first));
     std::span<std::int16_t> part(buf.data(), count);
     model.render(ch, first, part);
@@ -132,9 +133,8 @@ bool WriteChannel(const hfd::synth::SynthModel& model, int ch, std::int64_t samp
         s = static_cast<std::int16_t>(static_cast<std::uint16_t>((u << 8) | (u >> 8)));
       }
     }
-    ok = std::fwrite(part.data(), sizeof(std::int16_t), count, f) == count;
+    out.Append(std::string_view(reinterpret_cast<const char*>(part.data()), count * sizeof(std::int16_t)));
   }
-  return std::fclose(f) == 0 && ok;
 }
 
 }  // namespace
@@ -167,13 +167,21 @@ int main(int argc, char** argv) {
   std::error_code ec;
   fs::create_directories(o.dir, ec);
   std::string written;
-  for (int ch = 1; ch <= (o.channel2 ? 2 : 1); ++ch) {
-    const std::string name = o.start + o.station + "-" + std::to_string(ch - 1) + ".BIN";
-    if (!WriteChannel(model, ch, samples, o.dir / name)) {
-      std::fprintf(stderr, "hfdoppler-synth: cannot write %s\n", (o.dir / name).c_str());
-      return 1;
+  try {
+    // Both channels are written whole before either is given its name, the
+    // second channel's first: a channel-0 file is never there without its pair.
+    std::vector<std::unique_ptr<hfd::tools::OutputFile>> files;
+    for (int ch = 1; ch <= (o.channel2 ? 2 : 1); ++ch) {
+      const std::string name = o.start + o.station + "-" + std::to_string(ch - 1) + ".BIN";
+      files.push_back(std::make_unique<hfd::tools::OutputFile>((o.dir / name).string()));
+      WriteChannel(model, ch, samples, *files.back());
+      written += (written.empty() ? "" : ", ") + name;
     }
-    written += (written.empty() ? "" : ", ") + name;
+    hfd::tools::SignalsHeld hold;
+    for (auto f = files.rbegin(); f != files.rend(); ++f) (*f)->Commit();
+  } catch (const hfd::tools::WriteError& e) {
+    std::fprintf(stderr, "hfdoppler-synth: %s\n", e.what());
+    return 1;
   }
   char what[96];
   if (o.tone_only) {

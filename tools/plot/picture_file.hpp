@@ -1,6 +1,5 @@
 // Writing a picture to a PNG, SVG or PDF file (chosen by the name's
-// extension) without ever leaving a partial file: the picture goes to a
-// temporary name in the same folder, which is renamed when it is complete.
+// extension) as an OutputFile: never a partial file, not even on a signal.
 //
 //   hfd::plot::Format fmt;  hfd::plot::FormatOfPath("day.png", fmt);
 //   hfd::plot::WriteFigureFile("day.png", fmt, 1600, 900, pdf_date, [&](cairo_t* cr) { Draw(cr, ...); });
@@ -10,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -21,15 +19,10 @@ enum class Format { kPng, kSvg, kPdf };
 // By the extension, in any letter case; false for any other.
 bool FormatOfPath(std::string_view path, Format& fmt);
 
-class WriteError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Draws by `draw` on a surface of width x height pixels (points for SVG and
 // PDF) and writes it to `path`. A PDF carries `pdf_date` (seconds since 1970,
-// UTC) as its creation and modification date. Throws WriteError, leaving no
-// file, when anything fails.
+// UTC) as its creation and modification date. Throws tools::WriteError,
+// leaving no file, when anything fails.
 void WriteFigureFile(const std::string& path, Format fmt, int width, int height, int64_t pdf_date,
                      const std::function<void(cairo_t*)>& draw);
 

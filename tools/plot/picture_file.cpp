@@ -1,30 +1,53 @@
-#include "output_file.hpp"
+#include "picture_file.hpp"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <vector>
+
+#include "common/output_file.hpp"
 
 namespace hfd::plot {
 namespace {
 
+// The output file behind the C callbacks of cairo and libpng, which must not
+// see an exception: the first failure is kept and thrown after.
+struct Sink {
+  tools::OutputFile& out;
+  std::exception_ptr failure;
+  bool Write(const void* data, size_t length) {
+    if (failure) return false;
+    try {
+      out.Append(std::string_view(static_cast<const char*>(data), length));
+      return true;
+    } catch (const tools::WriteError&) {
+      failure = std::current_exception();
+      return false;
+    }
+  }
+};
+
 cairo_status_t WriteBytes(void* closure, const unsigned char* data, unsigned int length) {
-  return std::fwrite(data, 1, length, static_cast<FILE*>(closure)) == length ? CAIRO_STATUS_SUCCESS
-                                                                              : CAIRO_STATUS_WRITE_ERROR;
+  return static_cast<Sink*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
+
+void WritePngBytes(png_structp png, png_bytep data, size_t length) {
+  if (!static_cast<Sink*>(png_get_io_ptr(png))->Write(data, length)) png_error(png, "write failed");
+}
+
+void FlushNothing(png_structp) {}
 
 // The image as an 8-bit RGB PNG. One fixed row filter and a fast deflate
 // level: the adaptive filter search and level 6 cost several times as much
 // for a file only a little smaller (a spectrogram's noise does not compress).
-bool WritePng(cairo_surface_t* img, FILE* out) {
+bool WritePng(cairo_surface_t* img, Sink* out) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
@@ -39,7 +62,7 @@ bool WritePng(cairo_surface_t* img, FILE* out) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, out);
+  png_set_write_fn(png, out, WritePngBytes, FlushNothing);
   png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
@@ -68,8 +91,8 @@ std::string IsoDate(int64_t t) {
   return buf;
 }
 
-// Draws and writes to an open stream; false on a cairo or write failure.
-bool Render(FILE* out, Format fmt, int width, int height, int64_t pdf_date,
+// Draws and writes to the sink; false on a cairo or write failure.
+bool Render(Sink* out, Format fmt, int width, int height, int64_t pdf_date,
             const std::function<void(cairo_t*)>& draw) {
   cairo_surface_t* surface = nullptr;
   switch (fmt) {
@@ -121,38 +144,12 @@ int64_t PdfDate(int64_t fallback) {
 
 void WriteFigureFile(const std::string& path, Format fmt, int width, int height, int64_t pdf_date,
                      const std::function<void(cairo_t*)>& draw) {
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string tmp = dir + "." + base + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) throw WriteError("cannot write " + path + ": " + std::strerror(errno));
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  FILE* out = fdopen(fd, "wb");
-  if (!out) {
-    int err = errno;
-    close(fd);
-    unlink(tmp.c_str());
-    throw WriteError("cannot write " + path + ": " + std::strerror(err));
-  }
-  bool ok = false;
-  try {
-    ok = Render(out, fmt, width, height, pdf_date, draw);
-  } catch (...) {
-    std::fclose(out);
-    unlink(tmp.c_str());
-    throw;
-  }
-  int err = ok ? 0 : EIO;
-  if (std::fflush(out) != 0 && ok) ok = false, err = errno;
-  if (std::fclose(out) != 0 && ok) ok = false, err = errno;
-  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false, err = errno;
-  if (!ok) {
-    unlink(tmp.c_str());
-    throw WriteError("cannot write " + path + ": " + std::strerror(err));
-  }
+  tools::OutputFile out(path);
+  Sink sink{out, nullptr};
+  const bool ok = Render(&sink, fmt, width, height, pdf_date, draw);
+  if (sink.failure) std::rethrow_exception(sink.failure);
+  if (!ok) throw tools::WriteError("cannot write " + path + ": the drawing failed");
+  out.Commit();
 }
 
 }  // namespace hfd::plot

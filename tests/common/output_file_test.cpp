@@ -1,0 +1,196 @@
+// The companion programs' output file: it appears whole under its name only
+// when committed, and a failure or a stop signal leaves no file behind.
+#include "common/output_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+
+namespace hfd::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+ public:
+  Folder() {
+    std::string t = (fs::temp_directory_path() / "hfd-output.XXXXXX").string();
+    dir_ = ::mkdtemp(t.data());
+  }
+  ~Folder() { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::set<std::string> Names() const {
+    std::set<std::string> n;
+    for (const auto& e : fs::directory_iterator(dir_)) n.insert(e.path().filename().string());
+    return n;
+  }
+  size_t Hidden() const {
+    size_t k = 0;
+    for (const std::string& n : Names()) k += n[0] == '.';
+    return k;
+  }
+
+ private:
+  fs::path dir_;
+};
+
+std::string Slurp(const std::string& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(OutputFile, AppearsWholeOnlyWhenCommitted) {
+  Folder dir;
+  const std::string path = dir.Path("out.csv");
+  std::ofstream(path) << "old\n";
+  std::string want;
+  {
+    OutputFile out(path);
+    for (int i = 0; want.size() < 3 * OutputFile::kBuffer; ++i) {  // more than the buffer holds
+      const std::string line = "row " + std::to_string(i) + "\n";
+      if (i % 2) {
+        out.Append(line);
+      } else {
+        line.copy(out.Room(line.size()), line.size());
+        out.Advance(line.size());
+      }
+      want += line;
+    }
+    out.Append(std::string(OutputFile::kBuffer + 5, 'x'));  // one append larger than the buffer
+    want += std::string(OutputFile::kBuffer + 5, 'x');
+    EXPECT_EQ(Slurp(path), "old\n");
+    EXPECT_EQ(dir.Hidden(), 1u);
+    out.Commit();
+  }
+  EXPECT_EQ(Slurp(path), want);
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"out.csv"});
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+
+  {  // abandoned: the committed file stays as it was
+    OutputFile out(path);
+    out.Append("half");
+  }
+  EXPECT_EQ(Slurp(path), want);
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"out.csv"});
+}
+
+TEST(OutputFile, FailuresNameTheFileAndLeaveNone) {
+  Folder dir;
+  const std::string missing = dir.Path("no/such/out.csv");
+  try {
+    OutputFile out(missing);
+    FAIL() << "created in a missing folder";
+  } catch (const WriteError& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot write " + missing + ": create: "), std::string::npos) << e.what();
+  }
+  fs::create_directory(dir.Path("taken"));  // a folder where the file belongs: the rename fails
+  {
+    OutputFile out(dir.Path("taken"));
+    out.Append("x");
+    EXPECT_THROW(out.Commit(), WriteError);
+  }
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"taken"});
+}
+
+// Runs `child` in a forked process that reports through `ready` and waits
+// on `go`; returns its wait status after `parent` has run.
+int Forked(const std::function<void(int ready, int go)>& child, const std::function<void(pid_t, int ready, int go)>& parent) {
+  int ready[2], go[2];
+  if (::pipe(ready) != 0 || ::pipe(go) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    child(ready[1], go[0]);
+    ::_exit(0);
+  }
+  parent(pid, ready[0], go[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+  return status;
+}
+
+void Signal(int fd) { (void)!::write(fd, "!", 1); }
+void Await(int fd) {
+  char c;
+  (void)!::read(fd, &c, 1);
+}
+
+TEST(OutputFile, StopSignalRemovesTemporaryFilesAndEndsByIt) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    Folder dir;
+    size_t hidden = 0;
+    const int status = Forked(
+        [&](int ready, int) {
+          OutputFile a(dir.Path("a.csv")), b(dir.Path("b.png"));
+          a.Append(std::string(3 * OutputFile::kBuffer, 'a'));  // flushed in part
+          b.Append("b");
+          Signal(ready);
+          for (;;) ::pause();
+        },
+        [&](pid_t pid, int ready, int) {
+          Await(ready);
+          hidden = dir.Hidden();
+          ::kill(pid, sig);
+        });
+    EXPECT_EQ(hidden, 2u) << sig;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " status " << status;
+    EXPECT_TRUE(dir.Names().empty()) << sig;
+  }
+}
+
+TEST(OutputFile, IgnoredHangupStaysIgnored) {  // as under nohup
+  Folder dir;
+  const int status = Forked(
+      [&](int ready, int) {
+        ::signal(SIGHUP, SIG_IGN);
+        OutputFile a(dir.Path("a.csv"));
+        Signal(ready);
+        for (;;) ::pause();
+      },
+      [&](pid_t pid, int ready, int) {
+        Await(ready);
+        ::kill(pid, SIGHUP);
+        ::kill(pid, SIGTERM);
+      });
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+// A signal while files are committed together waits until all are in place.
+TEST(OutputFile, SignalDuringHeldCommitLeavesEveryFileWhole) {
+  Folder dir;
+  const int status = Forked(
+      [&](int ready, int go) {
+        OutputFile a(dir.Path("a-0.BIN")), b(dir.Path("a-1.BIN"));
+        a.Append("zero"), b.Append("one");
+        SignalsHeld hold;
+        Signal(ready);
+        Await(go);
+        b.Commit();
+        a.Commit();
+      },
+      [&](pid_t pid, int ready, int go) {
+        Await(ready);
+        ::kill(pid, SIGTERM);
+        Signal(go);
+      });
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a-0.BIN", "a-1.BIN"}));
+  EXPECT_EQ(Slurp(dir.Path("a-0.BIN")), "zero");
+}
+
+}  // namespace
+}  // namespace hfd::tools

@@ -1,0 +1,154 @@
+#include "output_file.hpp"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace hfd::tools {
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary files the signal handler removes. Paths are written before
+// their entry is marked live and unmarked only after the file is gone or
+// renamed, so the handler reads only whole paths of files that may exist.
+struct Pending {
+  std::atomic<bool> live{false};
+  char path[PATH_MAX];
+};
+constexpr int kPending = 8;  // files open at once
+Pending g_pending[kPending];
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void RemoveTemporariesAndStop(int sig) {
+  for (Pending& p : g_pending)
+    if (p.live.load()) ::unlink(p.path);
+  // End by the same signal, as the parent expects of a stopped program.
+  ::signal(sig, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);
+}
+
+void InstallHandlersOnce() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  struct sigaction sa{};
+  sa.sa_handler = RemoveTemporariesAndStop;
+  sigemptyset(&sa.sa_mask);
+  for (int s : kStopSignals) sigaddset(&sa.sa_mask, s);
+  for (int s : kStopSignals) {
+    struct sigaction old{};
+    if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(s, &sa, nullptr);
+  }
+}
+
+// Call with the stop signals held.
+int Claim(const std::string& path) {
+  for (int i = 0; i < kPending; ++i) {
+    if (g_pending[i].live.load()) continue;
+    std::memcpy(g_pending[i].path, path.c_str(), path.size() + 1);
+    g_pending[i].live.store(true);
+    return i;
+  }
+  return -1;
+}
+
+void Unclaim(int& slot) {
+  if (slot >= 0) g_pending[slot].live.store(false);
+  slot = -1;
+}
+
+}  // namespace
+
+SignalsHeld::SignalsHeld() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kStopSignals) sigaddset(&set, s);
+  ::sigprocmask(SIG_BLOCK, &set, &old_);
+}
+
+SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+  const size_t slash = path_.find_last_of('/');
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  temp_ = path_.substr(0, base) + "." + path_.substr(base) + ".XXXXXX";
+  if (temp_.size() >= PATH_MAX) Fail("create", ENAMETOOLONG);
+  InstallHandlersOnce();
+  {
+    SignalsHeld hold;  // no file made without its cleanup entry
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0) Fail("create", errno);
+    slot_ = Claim(temp_);
+  }
+  if (slot_ < 0) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+    fd_ = -1;
+    Fail("create", EMFILE);
+  }
+  const mode_t mask = ::umask(0);  // mkstemp makes 0600; give the file the usual mode
+  ::umask(mask);
+  ::fchmod(fd_, 0666 & ~mask);
+  buf_.resize(kBuffer);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_ && slot_ >= 0) ::unlink(temp_.c_str());
+  Unclaim(slot_);
+}
+
+void OutputFile::Fail(const char* step, int err) {
+  throw WriteError("cannot write " + path_ + ": " + step + ": " + std::strerror(err));
+}
+
+void OutputFile::CloseForOthers() {
+  Flush();
+  const int fd = fd_;
+  fd_ = -1;
+  if (fd >= 0 && ::close(fd) != 0) Fail("close", errno);
+}
+
+void OutputFile::Flush() {
+  size_t done = 0;
+  while (done < used_) {
+    const ssize_t n = ::write(fd_, buf_.data() + done, used_ - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail("write", n == 0 ? EIO : errno);
+    done += static_cast<size_t>(n);
+  }
+  used_ = 0;
+}
+
+void OutputFile::Append(std::string_view s) {
+  while (!s.empty()) {
+    if (used_ == kBuffer) Flush();
+    const size_t n = std::min(s.size(), kBuffer - used_);
+    std::memcpy(buf_.data() + used_, s.data(), n);
+    used_ += n;
+    s.remove_prefix(n);
+  }
+}
+
+void OutputFile::Commit() {
+  if (fd_ >= 0) CloseForOthers();
+  SignalsHeld hold;
+  if (std::rename(temp_.c_str(), path_.c_str()) != 0) Fail("rename", errno);
+  committed_ = true;
+  Unclaim(slot_);
+}
+
+}  // namespace hfd::tools

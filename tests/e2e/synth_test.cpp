@@ -137,7 +137,8 @@ TEST(Synth, FileNamesAndSizesFollowTheOptions) {
 
 TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
   for (const char* args :
-       {"--start 2008", "--start 20080501abcdef", "--station SG", "--station S1D",
+       {"--start 2008", "--start 20080501abcdef", "--start 20081301000000", "--start 20070229000000",
+        "--start 20080501240000", "--station SG", "--station S1D",
         "--seconds 0", "--seconds x", "--records -3", "--scint 1.5", "--seed -1",
         "--seconds 10 --records 3", "--bogus", "--dir"}) {
     TempDir d;

@@ -36,7 +36,8 @@ const char kUsage[] =
     "  --title TEXT        title (default: station, date, N and carriers)\n"
     "  --mark TIME[=LABEL] a vertical line at TIME (repeatable)\n"
     "  --no-trace          no peak-frequency trace over the spectrograms\n"
-    "  --help, --version\n";
+    "  -h, --help, --version\n"
+    "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
 constexpr const char* kProg = "hfdoppler-plot";
 
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
   std::string out;
   opterr = 0;
   int c;
-  while ((c = getopt_long(argc, argv, ":o:", kLong, nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, ":ho:", kLong, nullptr)) != -1) {
     switch (c) {
       case 'o': out = optarg; break;
       case kFrom: opt.from_ms = Time("from", optarg); break;
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
         break;
       }
       case kNoTrace: opt.trace = false; break;
+      case 'h':
       case kHelp: std::fputs(kUsage, stdout); return 0;
       case kVersion: std::printf("%s %s\n", kProg, HFD_VERSION); return 0;
       case ':': Usage(std::string("option ") + argv[optind - 1] + " needs a value");

@@ -23,11 +23,12 @@ namespace {
 namespace fs = std::filesystem;
 using hfd::synth::kRecordSamples;
 
-const char* const kUsage =
+const char* const kSynopsis =
     "usage: hfdoppler-synth [--start YYYYMMDDhhmmss] [--station SGD]\n"
     "                       [--seconds S | --records R] [--no-channel2] [--seed N]\n"
-    "                       [--dir DIR] [--scint DEPTH] [--excursion T] [--tone-only]\n"
-    "  --start      start time in the file names (default 20080501000000)\n"
+    "                       [--dir DIR] [--scint DEPTH] [--excursion T] [--tone-only]\n";
+const char* const kOptions =
+    "  --start      start date and time in the file names (default 20080501000000)\n"
     "  --station    three-letter station code (default SGD)\n"
     "  --seconds    length in seconds, rounded up to whole records (default 3600)\n"
     "  --records    length in 256-byte records of 128 samples\n"
@@ -35,9 +36,11 @@ const char* const kUsage =
     "  --seed       noise and trace seed (default 1)\n"
     "  --dir        output folder, created if missing (default: current folder)\n"
     "  --scint      scintillation depth 0..1 (default 0.4)\n"
-    "  --excursion  seconds after the start of the frequency excursion (default: middle)\n"
+    "  --excursion  middle of the frequency excursion, seconds after the start\n"
+    "               (default: the middle of the recording)\n"
     "  --tone-only  steady pure tones (8 Hz, 7.5 Hz): no wander, fading, DC or noise\n"
-    "  --help, -h   this text;  --version, -V  the program's version\n";
+    "  --help, -h   this text;  --version, -V  the program's version\n"
+    "Exit status: 0 written; 1 a file could not be written; 2 usage error.\n";
 
 struct Options {
   std::string start = "20080501000000";
@@ -60,11 +63,18 @@ bool ParseNumber(const std::string& text, T& out) {
   return ec == std::errc() && p == end;
 }
 
-bool AllDigits(const std::string& s) {
+// 14 digits of a real date and time: YYYYMMDDhhmmss.
+bool IsStartTime(const std::string& s) {
+  if (s.size() != 14) return false;
   for (unsigned char ch : s) {
     if (!std::isdigit(ch)) return false;
   }
-  return true;
+  const auto num = [&](size_t at, size_t n) { return std::stoi(s.substr(at, n)); };
+  const int y = num(0, 4), mo = num(4, 2), d = num(6, 2);
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return mo >= 1 && mo <= 12 && d >= 1 && d <= kDays[mo - 1] && !(mo == 2 && d == 29 && !leap) &&
+         num(8, 2) < 24 && num(10, 2) < 60 && num(12, 2) < 60;
 }
 
 bool AllLetters(const std::string& s) {
@@ -83,7 +93,7 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     if (i + 1 >= argc) return "unknown option or missing value: " + a;
     const std::string v = argv[++i];
     if (a == "--start") {
-      if (v.size() != 14 || !AllDigits(v)) return "--start needs 14 digits YYYYMMDDhhmmss";
+      if (!IsStartTime(v)) return "--start needs a date and time as 14 digits YYYYMMDDhhmmss: " + v;
       o.start = v;
     } else if (a == "--station") {
       if (v.size() != 3 || !AllLetters(v)) return "--station needs three letters";
@@ -143,7 +153,8 @@ int main(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
+      std::fputs(kSynopsis, stdout);
+      std::fputs(kOptions, stdout);
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
@@ -152,7 +163,7 @@ int main(int argc, char** argv) {
     }
   }
   if (std::string err = ParseArgs(argc, argv, o); !err.empty()) {
-    std::fprintf(stderr, "hfdoppler-synth: %s\n%s", err.c_str(), kUsage);
+    std::fprintf(stderr, "hfdoppler-synth: %s\n%sTry 'hfdoppler-synth --help'.\n", err.c_str(), kSynopsis);
     return 2;
   }
   const std::int64_t samples = o.records * kRecordSamples;

@@ -9,7 +9,7 @@ build=${2:-$here/../build-fuzz}
 CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 >/dev/null
 status=0
-for t in list_answer time_answer format recording_name run; do
+for t in list_answer time_answer format recording_name run result_reader; do
   corpus="$here/corpus/$t"
   work=$(mktemp -d)
   cp -r "$corpus"/. "$work"/

@@ -63,7 +63,13 @@ MappedFile::MappedFile(const std::string& path) {
   mapped_ = true;
 }
 
+MappedFile::MappedFile(std::string_view bytes, const std::string& path)
+    : data_(bytes.data()), size_(bytes.size()) {
+  if (size_ == 0) throw ReadError(path, 0, "empty file");
+}
+
 void MappedFile::Release() {
+  if (!mapped_) return;
   const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
   const size_t end = (pos_ - pos_ % page) - page;  // keep the page of the line before
   if (end <= released_) return;

@@ -10,10 +10,7 @@
 namespace hfd::results {
 namespace {
 
-using detail::Line;
-using detail::MappedFile;
-using detail::ParseF;
-using detail::ParseI;
+using namespace detail;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -33,13 +30,13 @@ std::string_view Text(const Line& l) { return {l.text, l.size}; }
 bool ParseMaxLine(const char* t, PeakBlock& b) {
   static constexpr int kTabs[] = {5, 11, 14, 17, 20, 23, 26, 32, 54, 62, 70, 92, 100, 108};
   static constexpr int kCommas[] = {39, 46, 77, 84};
-  if (!detail::SeparatorsAt(t, kTabs, '\t') || !detail::SeparatorsAt(t, kCommas, ',')) return false;
+  if (!SeparatorsAt(t, kTabs, '\t') || !SeparatorsAt(t, kCommas, ',')) return false;
   int32_t y, mo, d, h, mi, s, sod;
   if (!ParseI(t, 5, b.step) || !ParseI(t + 6, 5, y) || !ParseI(t + 12, 2, mo) ||
       !ParseI(t + 15, 2, d) || !ParseI(t + 18, 2, h) || !ParseI(t + 21, 2, mi) ||
       !ParseI(t + 24, 2, s) || !ParseI(t + 27, 5, sod))
     return false;
-  if (b.step < 0 || !detail::StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
+  if (b.step < 0 || !StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
     return false;
   b.utc_ms = UtcMsOfJst(y, mo, d, h, mi, s * 1000);
   for (int c = 0; c < 2; ++c) {
@@ -57,7 +54,7 @@ bool ParseMaxLine(const char* t, PeakBlock& b) {
 bool ParseQdrLine(const char* t, int32_t& h, int32_t& mi, int64_t& ms, PeakBlock& b) {
   static constexpr int kTabs[] = {2, 5, 14, 23, 32, 41};
   double sec;
-  if (!detail::SeparatorsAt(t, kTabs, '\t') || !ParseI(t, 2, h) || !ParseI(t + 3, 2, mi) ||
+  if (!SeparatorsAt(t, kTabs, '\t') || !ParseI(t, 2, h) || !ParseI(t + 3, 2, mi) ||
       !ParseF(t + 6, 8, 3, sec) || std::isnan(sec) || h < 0 || mi < 0 || mi > 59 || sec < 0 ||
       sec >= 60)
     return false;
@@ -85,6 +82,14 @@ int32_t InferDataLength(const std::vector<PeakBlock>& blocks) {
   return 0;
 }
 
+// Blocks stand in time order, each after the one before.
+void AddBlock(PeakSeries& s, const PeakBlock& b, const Line& l) {
+  if (!TimeInRange(b.utc_ms)) throw ReadError(s.path, l.number, "block time out of range");
+  if (!s.blocks.empty() && b.utc_ms <= s.blocks.back().utc_ms)
+    throw ReadError(s.path, l.number, "block time not after the previous block's");
+  s.blocks.push_back(b);
+}
+
 void ReadMax(MappedFile& f, PeakSeries& s) {
   Line l{};
   f.Next(l);
@@ -98,7 +103,7 @@ void ReadMax(MappedFile& f, PeakSeries& s) {
     PeakBlock b;
     if (l.size != kMaxHeader.size() || !ParseMaxLine(l.text, b))
       throw ReadError(s.path, l.number, "not a peak summary block line");
-    s.blocks.push_back(b);
+    AddBlock(s, b, l);
   }
   s.data_length = InferDataLength(s.blocks);
 }
@@ -113,7 +118,7 @@ void ReadQdr(MappedFile& f, PeakSeries& s) {
   if (l.size != 42 || !l.ended || t[18] != '/' || t[21] != '/' || t[27] != ':' || t[35] != 'H' ||
       t[36] != 'z' || !ParseI(t + 10, 8, y) || !ParseI(t + 19, 2, mo) || !ParseI(t + 22, 2, d) ||
       !ParseI(t + 24, 3, h) || !ParseI(t + 28, 2, mi) || !ParseI(t + 30, 5, rate) ||
-      !ParseI(t + 37, 5, n) || !detail::StampInRange(mo, d, h, mi, 0) || rate != 100 ||
+      !ParseI(t + 37, 5, n) || !StampInRange(mo, d, h, mi, 0) || rate != 100 ||
       (n != 512 && n != 1024 && n != 2048 && n != 4096))
     throw ReadError(s.path, 0, "not an amplitude (.qdr) file");
   std::string_view name(t, 10);
@@ -138,25 +143,42 @@ void ReadQdr(MappedFile& f, PeakSeries& s) {
     if (l.size != 50 || !ParseQdrLine(l.text, bh, bm, ms, b))
       throw ReadError(s.path, l.number, "not an amplitude block line");
     b.utc_ms = UtcMsOfJst(y, mo, start_day + bh / 24, bh, bm, ms);
-    s.blocks.push_back(b);
+    AddBlock(s, b, l);
   }
 }
 
-}  // namespace
+// The kind of a peak series file by its name; throws for a spectrum file.
+Kind PeakKindOf(const std::string& path) {
+  const Kind kind = KindOfPath(path);
+  if (kind == Kind::kSpectrum) throw ReadError(path, 0, "a spectrum file holds no peak series");
+  return kind;
+}
 
-PeakSeries ReadPeakFile(const std::string& path) {
+PeakSeries ReadPeaks(MappedFile& f, const std::string& path, Kind kind) {
   PeakSeries s;
-  s.kind = KindOfPath(path);
+  s.kind = kind;
   s.path = path;
-  if (s.kind == Kind::kSpectrum) throw ReadError(path, 0, "a spectrum file holds no peak series");
-  MappedFile f(path);
-  s.station_code = detail::StationCodeOf(path);
-  if (s.kind == Kind::kPeak) {
+  s.station_code = StationCodeOf(path);
+  if (kind == Kind::kPeak) {
     ReadMax(f, s);
   } else {
     ReadQdr(f, s);
   }
   return s;
+}
+
+}  // namespace
+
+PeakSeries ReadPeakFile(const std::string& path) {
+  const Kind kind = PeakKindOf(path);
+  MappedFile f(path);
+  return ReadPeaks(f, path, kind);
+}
+
+PeakSeries ReadPeakText(std::string_view bytes, const std::string& path) {
+  const Kind kind = PeakKindOf(path);
+  MappedFile f(bytes, path);
+  return ReadPeaks(f, path, kind);
 }
 
 }  // namespace hfd::results

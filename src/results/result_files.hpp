@@ -98,6 +98,11 @@ PeakSeries ReadPeakFile(const std::string& path);
 // Reads a .spc file.
 SpectrumSeries ReadSpectrumFile(const std::string& path);
 
+// The same from a file's bytes in memory; `path` gives the kind, the station
+// code and the name in messages.
+PeakSeries ReadPeakText(std::string_view bytes, const std::string& path);
+SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path);
+
 // Several files of one kind on one time axis, blocks in time order (files
 // may be given in any order). Throws ReadError (line 0, naming the second
 // file) when they differ in kind, data length, bins or station code, or when

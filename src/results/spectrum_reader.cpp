@@ -1,7 +1,10 @@
 // Reads the spectrum file (.spc) by fixed columns: per block a block line
 // (step and time stamp), then one line per bin with level and phase of both
 // channels. The data length follows from the second bin's frequency.
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "results/result_files.hpp"
@@ -10,17 +13,14 @@
 namespace hfd::results {
 namespace {
 
-using detail::Line;
-using detail::MappedFile;
-using detail::ParseF;
-using detail::ParseI;
+using namespace detail;
 
 constexpr size_t kBlockLine = 31;  // "(i5,a1,i4,a1,5(i2,a1),i5)"
 constexpr size_t kBinLine = 44;    // "(f6.3,2(a1,f10.3,a1,f7.1))"
 
 bool IsBlockLine(const Line& l) {
   static constexpr int kTabs[] = {5, 10, 13, 16, 19, 22, 25};
-  return l.size == kBlockLine && detail::SeparatorsAt(l.text, kTabs, '\t');
+  return l.size == kBlockLine && SeparatorsAt(l.text, kTabs, '\t');
 }
 
 bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
@@ -29,7 +29,7 @@ bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
       !ParseI(t + 14, 2, d) || !ParseI(t + 17, 2, h) || !ParseI(t + 20, 2, mi) ||
       !ParseI(t + 23, 2, s) || !ParseI(t + 26, 5, sod))
     return false;
-  if (step < 0 || !detail::StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
+  if (step < 0 || !StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
     return false;
   utc_ms = UtcMsOfJst(y, mo, d, h, mi, s * 1000);
   return true;
@@ -37,7 +37,7 @@ bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
 
 bool ParseBinLine(const char* t, float* out) {
   static constexpr int kTabs[] = {6, 17, 25, 36};
-  return detail::SeparatorsAt(t, kTabs, '\t') && ParseF(t + 7, 10, 3, out[0]) &&
+  return SeparatorsAt(t, kTabs, '\t') && ParseF(t + 7, 10, 3, out[0]) &&
          ParseF(t + 18, 7, 1, out[1]) && ParseF(t + 26, 10, 3, out[2]) &&
          ParseF(t + 37, 7, 1, out[3]);
 }
@@ -51,6 +51,16 @@ int32_t DataLengthOf(std::string_view f) {
   return 0;
 }
 
+// Bin i's frequency i / (N * 0.01 s) to the three decimals written (bin 0
+// before N is known), compared in thousandths of a hertz as whole numbers.
+bool IsBinFrequency(double freq, size_t i, int32_t n) {
+  if (!(freq >= 0 && freq < 100)) return false;
+  const int64_t milli = std::llround(freq * 1000);
+  if (i == 0) return milli == 0;
+  const int64_t off = milli * n - static_cast<int64_t>(i) * 100000;
+  return 2 * std::llabs(off) <= n;
+}
+
 int32_t BinsOf(int32_t n) {  // bins from 0 to 12 Hz
   switch (n) {
     case 512: return 62;
@@ -60,14 +70,14 @@ int32_t BinsOf(int32_t n) {  // bins from 0 to 12 Hz
   }
 }
 
-}  // namespace
+void CheckSpectrumPath(const std::string& path) {
+  if (KindOfPath(path) != Kind::kSpectrum) throw ReadError(path, 0, "not a spectrum file name (.spc)");
+}
 
-SpectrumSeries ReadSpectrumFile(const std::string& path) {
+SpectrumSeries ReadSpectra(MappedFile& f, const std::string& path) {
   SpectrumSeries s;
   s.path = path;
-  if (KindOfPath(path) != Kind::kSpectrum) throw ReadError(path, 0, "not a spectrum file name (.spc)");
-  MappedFile f(path);
-  s.station_code = detail::StationCodeOf(path);
+  s.station_code = StationCodeOf(path);
 
   size_t bins = 0;                     // known from the first block's second bin line
   std::string freq_text;               // the first block's frequency fields
@@ -90,6 +100,9 @@ SpectrumSeries ReadSpectrumFile(const std::string& path) {
       if (!ParseBlockLine(l.text, step, utc_ms))
         throw ReadError(path, l.number == 1 ? 0 : l.number,
                         l.number == 1 ? "not a spectrum (.spc) file" : "not a block line");
+      if (!TimeInRange(utc_ms)) throw ReadError(path, l.number, "block time out of range");
+      if (!s.utc_ms.empty() && utc_ms <= s.utc_ms.back())
+        throw ReadError(path, l.number, "block time not after the previous block's");
       pending = true;
       block_line = l.number;
       filled = 0;
@@ -103,13 +116,15 @@ SpectrumSeries ReadSpectrumFile(const std::string& path) {
     if (l.size != kBinLine || !ParseBinLine(l.text, v))
       throw ReadError(path, l.number, "not a spectrum bin line");
     if (s.step.empty()) {  // the first block: its frequencies are the ones every block must repeat
-      float freq;
+      double freq;
       if (!ParseF(l.text, 6, 3, freq)) throw ReadError(path, l.number, "not a spectrum bin line");
       if (filled == 1) {
         s.data_length = DataLengthOf(std::string_view(l.text, 6));
         if (s.data_length == 0) throw ReadError(path, l.number, "bin spacing of no data length");
         bins = static_cast<size_t>(BinsOf(s.data_length));
       }
+      if (!IsBinFrequency(freq, filled, s.data_length))
+        throw ReadError(path, l.number, "not the frequency of bin " + std::to_string(filled));
       freq_text.append(l.text, 6);
     } else if (std::memcmp(l.text, freq_text.data() + 6 * filled, 6) != 0) {
       throw ReadError(path, l.number, "bin frequency differs from the first block's");
@@ -141,6 +156,20 @@ SpectrumSeries ReadSpectrumFile(const std::string& path) {
   if (pending && (filled > 0 || !l.ended)) s.dropped_lines = l.number - block_line + 1;
   if (s.step.empty()) s.data_length = 0;
   return s;
+}
+
+}  // namespace
+
+SpectrumSeries ReadSpectrumFile(const std::string& path) {
+  CheckSpectrumPath(path);
+  MappedFile f(path);
+  return ReadSpectra(f, path);
+}
+
+SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path) {
+  CheckSpectrumPath(path);
+  MappedFile f(bytes, path);
+  return ReadSpectra(f, path);
 }
 
 }  // namespace hfd::results

@@ -1,5 +1,6 @@
-// Internal to the result-file reader: a whole file mapped into memory, split
-// into lines, and the fixed-column field parsers for its I and F fields.
+// Internal to the result-file reader: a whole file mapped into memory (or
+// bytes already there), split into lines, and the fixed-column field parsers
+// for its I and F fields.
 //
 //   MappedFile f(path);              // throws ReadError
 //   Line l; while (f.Next(l)) { int v; if (!ParseI(l.text + 0, 5, v)) ... }
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "results/result_files.hpp"
 
@@ -25,6 +27,8 @@ struct Line {
 class MappedFile {
  public:
   explicit MappedFile(const std::string& path);  // throws ReadError (line 0)
+  // The bytes as they stand (not copied); `path` names them in errors.
+  MappedFile(std::string_view bytes, const std::string& path);
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
@@ -142,6 +146,12 @@ std::string StationCodeOf(const std::string& path);
 inline bool StampInRange(int32_t mo, int32_t d, int32_t h, int32_t mi, int32_t s) {
   return mo >= 1 && mo <= 12 && d >= 1 && d <= 99 && h >= 0 && mi >= 0 && mi <= 59 && s >= 0 &&
          s <= 59;
+}
+
+// Block times that ISO 8601 writes with a four-digit year in UTC and in JST:
+// from 0000-01-01T00:00Z to before 10000-01-01T00:00+09:00.
+inline bool TimeInRange(int64_t utc_ms) {
+  return utc_ms >= -62167219200000 && utc_ms < 253402300800000 - kJstOffsetMs;
 }
 
 }  // namespace hfd::results::detail

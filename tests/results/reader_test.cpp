@@ -200,6 +200,57 @@ TEST(ResultReader, RefusesGarbageInTheMiddle) {
   ExpectRefused(dir.Put("c.spc", mixed), 127, "second block of another data length");
 }
 
+// Lines of a text: the first `n` with their ends.
+size_t LineStart(const std::string& text, int n) {
+  size_t at = 0;
+  for (int i = 0; i < n; ++i) at = text.find('\n', at) + 1;
+  return at;
+}
+
+// What the fuzzer found the reader let through: blocks out of time order
+// (the joined series then out of order), times whose year ISO 8601 cannot
+// write, and first-block bin frequencies of no bin. Read from memory, as the
+// fuzzer does, the same as from the file.
+TEST(ResultReader, RefusesBlocksOutOfOrderAndTimesOrFrequenciesOutOfPlace) {
+  ResultFolder dir;
+  auto refused = [](auto read, long line, const char* why) {
+    try {
+      read();
+      ADD_FAILURE() << why << ": read without error";
+    } catch (const ReadError& e) {
+      EXPECT_EQ(e.line(), line) << why << ": " << e.what();
+    }
+  };
+  const std::string max = MaxText(0, 3), qdr = QdrText(0, 3);
+  const std::string path = dir.Put("200805010000SGD.max", max);
+  EXPECT_EQ(results::ReadPeakText(max, path).blocks[2].utc_ms, results::ReadPeakFile(path).blocks[2].utc_ms);
+  // Blocks 1 and 2 swapped (lines 3 and 4); a block repeated.
+  std::string swapped = max.substr(0, LineStart(max, 2)) + max.substr(LineStart(max, 3), 111) +
+                        max.substr(LineStart(max, 2), 111);
+  refused([&] { results::ReadPeakText(swapped, "a.max"); }, 4, ".max blocks swapped");
+  std::string repeated = qdr + qdr.substr(LineStart(qdr, 6), LineStart(qdr, 7) - LineStart(qdr, 6));
+  refused([&] { results::ReadPeakText(repeated, "a.qdr"); }, 8, ".qdr block repeated");
+  const std::string spc = SpcText(512, 0, 2, 62);
+  refused([&] { results::ReadSpectrumText(spc + spc.substr(0, 33 + 62 * 46), "a.spc"); }, 127, ".spc block repeated");
+
+  // Years past 9999: a .max year field, the .qdr header's eight-digit year.
+  std::string far = max;
+  far.replace(far.find(" 2008", LineStart(max, 1)), 5, "10000");
+  refused([&] { results::ReadPeakText(far, "a.max"); }, 2, ".max year 10000");
+  far = qdr;
+  far.replace(far.find("    2008/"), 8, "   62008");
+  refused([&] { results::ReadPeakText(far, "a.qdr"); }, 5, ".qdr year 62008");
+
+  // Bin 0 not at 0 Hz; bin 9 of N = 512 (1.758 Hz) written as 1.760.
+  std::string bins = spc;
+  bins.replace(LineStart(bins, 1), 6, "  .001");
+  refused([&] { results::ReadSpectrumText(bins, "a.spc"); }, 2, "bin 0 off zero");
+  bins = spc;
+  ASSERT_EQ(bins.substr(LineStart(bins, 10), 6), " 1.758");
+  bins.replace(LineStart(bins, 10), 6, " 1.760");
+  refused([&] { results::ReadSpectrumText(bins, "a.spc"); }, 11, "bin 9 off its frequency");
+}
+
 TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   ResultFolder dir;
   const std::string max = MaxText(0, 4);
@@ -224,7 +275,8 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   EXPECT_EQ(p.blocks(), 2u);
   EXPECT_EQ(p.dropped_lines, 1 + 52);
   EXPECT_EQ(p.level[0].size(), 2u * 62);
-  p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 33)));
+  const std::string spc4 = SpcText(512, 0, 4, 62);
+  p = results::ReadSpectrumFile(dir.Put("a.spc", spc4.substr(0, 3 * (33 + 62 * 46) + 33)));
   EXPECT_EQ(p.blocks(), 3u);
   EXPECT_EQ(p.dropped_lines, 0);  // the normal end of a recording that ran out of data
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 20)));

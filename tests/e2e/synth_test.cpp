@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "common/stop_signal.hpp"
 #include "support/run_program.hpp"
 #include "synth/synth_model.hpp"
 
@@ -150,10 +149,13 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
 // Stopped while it writes: neither channel file is left, complete or not.
 TEST(Synth, StopSignalLeavesNoFile) {
   TempDir d;
-  const auto r = hfd::test::StopWhileWritingRetried(d.work(), {HFD_SYNTH_BINARY, "--seconds", "1000000"}, SIGHUP,
-                                                     [&] { fs::remove_all(d.work()), fs::create_directory(d.work()); });
-  ASSERT_TRUE(r.hit);
-  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGHUP) << r.status;
+  hfdtest::Launch how;
+  how.binary = HFD_SYNTH_BINARY;
+  how.args = {"--seconds", "1000000"};
+  how.signal = SIGHUP;
+  const hfdtest::RunResult r =
+      hfdtest::StopWhileWriting(d.work(), how, [&] { fs::remove_all(d.work()), fs::create_directory(d.work()); });
+  EXPECT_EQ(r.signal, SIGHUP) << r.status << r.err;
   EXPECT_TRUE(Names(d.work()).empty());
 }
 

@@ -9,7 +9,6 @@
 #include <memory>
 #include <sstream>
 
-#include "common/stop_signal.hpp"
 #include "e2e/e2e_run.hpp"
 #include "results/result_writer.hpp"
 #include "support/run_program.hpp"
@@ -152,13 +151,14 @@ TEST(ExportCommand, StopSignalLeavesNoFile) {
   e2e::Synth(d, "--seconds 86400");
   ASSERT_EQ(e2e::RunFast(d, e2e::DayAnswers(2, 512)).status, 0);
   const std::filesystem::path out = d.rec() / "day.csv";
-  const test::StopResult r = test::StopWhileWritingRetried(
-      d.rec(), {HFD_EXPORT_BINARY, "200805010000SGD.spc", "-o", "day.csv"}, SIGTERM,
-      [&] { std::filesystem::remove(out); });
-  ASSERT_TRUE(r.hit);
-  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGTERM) << r.status;
+  hfdtest::Launch how;
+  how.binary = HFD_EXPORT_BINARY;
+  how.args = {"200805010000SGD.spc", "-o", "day.csv"};
+  how.signal = SIGTERM;
+  const hfdtest::RunResult r = hfdtest::StopWhileWriting(d.rec(), how, [&] { std::filesystem::remove(out); });
+  EXPECT_EQ(r.signal, SIGTERM) << r.status << r.err;
   EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_FALSE(test::HasHiddenFile(d.rec()));
+  EXPECT_FALSE(hfdtest::HasHiddenFile(d.rec()));
 }
 
 }  // namespace

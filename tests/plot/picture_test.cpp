@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "common/stop_signal.hpp"
 #include "plot_run.hpp"
 #include "results/result_files.hpp"
 
@@ -221,12 +220,14 @@ TEST(PlotStop, InterruptLeavesNoFile) {
   e2e::Synth(d, "--seconds 86400");
   ASSERT_EQ(e2e::RunFast(d, e2e::DayAnswers(2, 512)).status, 0);
   const fs::path out = d.rec() / "day.png";
-  const auto r = test::StopWhileWritingRetried(d.rec(), {HFD_PLOT_BINARY, "-o", "day.png", "200805010000SGD.spc"},
-                                               SIGINT, [&] { fs::remove(out); });
-  ASSERT_TRUE(r.hit);
-  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGINT) << r.status;
+  hfdtest::Launch how;
+  how.binary = HFD_PLOT_BINARY;
+  how.args = {"-o", "day.png", "200805010000SGD.spc"};
+  how.signal = SIGINT;
+  const hfdtest::RunResult r = hfdtest::StopWhileWriting(d.rec(), how, [&] { fs::remove(out); });
+  EXPECT_EQ(r.signal, SIGINT) << r.status << r.err;
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(test::HasHiddenFile(d.rec()));
+  EXPECT_FALSE(hfdtest::HasHiddenFile(d.rec()));
 }
 
 }  // namespace

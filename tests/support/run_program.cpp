@@ -150,9 +150,11 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
       r.timedOut = true;
       break;
     }
-    // While stalling, the pipe is looked at every few milliseconds.
-    if (::poll(fds, static_cast<nfds_t>(n), stalling && left > 5 ? 5 : left) < 0 && errno != EINTR)
-      break;
+    // While stalling, the pipe is looked at every few milliseconds; the
+    // folder, while watched for a hidden file, every millisecond.
+    const bool watching = !signalled && how.signalOnHiddenFile;
+    const int wait = stalling && left > 5 ? 5 : watching ? 1 : left;
+    if (::poll(fds, static_cast<nfds_t>(n), wait) < 0 && errno != EINTR) break;
     if (readOut) outOpen = Drain(out[0], r.out);
     if (errOpen) errOpen = Drain(err[0], r.err);
     if (stalling) {
@@ -165,7 +167,8 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
         probe = -1;
         if (!how.readAfterStall) outOpen = false;
       }
-    } else if (!signalled && r.out.size() >= how.signalAfterBytes) {
+    } else if (!signalled && (how.signalOnHiddenFile ? HasHiddenFile(dir)
+                                                     : r.out.size() >= how.signalAfterBytes)) {
       ::kill(pid, how.signal);
       signalled = true;
     }
@@ -185,6 +188,24 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
   if (probe >= 0) ::close(probe);
   ::close(err[0]);
   Reap(pid, r);
+  return r;
+}
+
+bool HasHiddenFile(const std::filesystem::path& dir) {
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.path().filename().string()[0] == '.') return true;
+  return false;
+}
+
+RunResult StopWhileWriting(const std::filesystem::path& dir, Launch how,
+                           const std::function<void()>& reset) {
+  how.signalOnHiddenFile = true;
+  RunResult r;
+  for (int run = 0; run < 3; ++run) {
+    reset();
+    r = RunProgram(dir, "", how);
+    if (r.status != 0) break;
+  }
   return r;
 }
 

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,10 +58,23 @@ struct Launch {
   // (or, for a stalled output, once the child is held).
   int signal = 0;
   size_t signalAfterBytes = 0;
+  // With `signal`: sent instead once a hidden file (a name starting with '.',
+  // as a temporary output file has) shows in the folder.
+  bool signalOnHiddenFile = false;
 };
 
 RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
                      const Launch& how);
+
+// Whether the folder holds a hidden file.
+bool HasHiddenFile(const std::filesystem::path& dir);
+
+// A program stopped by how.signal while it writes (signalOnHiddenFile). A
+// run may finish between the look and the signal, so up to three are made,
+// `reset` removing what a finished one wrote: the first run that did not end
+// normally, else the last.
+RunResult StopWhileWriting(const std::filesystem::path& dir, Launch how,
+                           const std::function<void()>& reset);
 
 // `args` are the program's command-line arguments (none: the dialogue).
 RunResult RunHfd(const std::filesystem::path& dir, std::string_view input,

@@ -9,7 +9,7 @@
 
 #include "analysis/spectra.hpp"
 
-namespace hfd::testing_util {
+namespace hfd::test {
 
 inline constexpr int32_t kLengths[] = {512, 1024, 2048, 4096};
 
@@ -108,4 +108,4 @@ inline std::vector<float> MakeBlock(BlockKind kind, int32_t n, std::mt19937_64& 
   return b;
 }
 
-}  // namespace hfd::testing_util
+}  // namespace hfd::test

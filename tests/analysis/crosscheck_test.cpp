@@ -12,12 +12,12 @@
 #include "analysis/taper.hpp"
 #include "analysis_test_util.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
-using testing_util::BlockKind;
-using testing_util::DFreqFor;
-using testing_util::LoadChannel;
+using test::BlockKind;
+using test::DFreqFor;
+using test::LoadChannel;
 
 struct Reference {
   std::vector<double> level;  // dBuV, unguarded (log of the exact amplitude)
@@ -63,9 +63,9 @@ double PhaseDiff(double a, double b) {
 
 TEST(CrossCheck, RandomBlocksAgainstDirectDft) {
   std::mt19937_64 rng(2024);
-  for (int32_t n : testing_util::kLengths) {
+  for (int32_t n : test::kLengths) {
     for (BlockKind kind : {BlockKind::Int16Noise, BlockKind::Tones, BlockKind::Gaussian}) {
-      const auto block = testing_util::MakeBlock(kind, n, rng);
+      const auto block = test::MakeBlock(kind, n, rng);
       const Reference ref = DirectSpectrum(block);
       for (AnalysisPath path : {AnalysisPath::Straightforward, AnalysisPath::Fast}) {
         SCOPED_TRACE(std::to_string(n) + (path == AnalysisPath::Fast ? " fast" : " straight"));
@@ -99,7 +99,7 @@ TEST(CrossCheck, PureToneOnABinReadsAOverRootTwo) {
   // dBuV there. Stated tolerance: 0.05 dB (the symmetric Hann window sums to
   // (N-1)/2 rather than N/2, -0.017 dB at N = 512, plus leakage of the
   // negative-frequency image and single-precision rounding).
-  for (int32_t n : testing_util::kLengths) {
+  for (int32_t n : test::kLengths) {
     for (double amp : {0.4, 0.01, 1e-4}) {
       for (int32_t bin : {3, n / 16, n / 10, n / 4}) {
         std::vector<float> b(static_cast<size_t>(n));
@@ -126,7 +126,7 @@ TEST(CrossCheck, PureToneOnABinReadsAOverRootTwo) {
 }
 
 TEST(CrossCheck, ToneInTheDopplerBandIsThePeak) {
-  for (int32_t n : testing_util::kLengths) {
+  for (int32_t n : test::kLengths) {
     const int32_t bin = static_cast<int32_t>(7.5 * n * 0.01);  // about 7.5 Hz
     std::vector<float> b(static_cast<size_t>(n));
     std::mt19937_64 rng(n);
@@ -153,4 +153,4 @@ TEST(CrossCheck, ToneInTheDopplerBandIsThePeak) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -20,13 +20,13 @@
 #include "analysis/taper.hpp"
 #include "analysis_test_util.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
-using testing_util::BlockKind;
-using testing_util::Bits;
-using testing_util::DFreqFor;
-using testing_util::LoadChannel;
+using test::BlockKind;
+using test::Bits;
+using test::DFreqFor;
+using test::LoadChannel;
 
 struct Pair {
   std::unique_ptr<BlockSpectra> a = std::make_unique<BlockSpectra>();  // straightforward
@@ -135,10 +135,10 @@ void RandomBlocks(int32_t n, int fmt) {
   int blocks = 0;
   const int rounds = n >= 4096 ? 3 : 6;
   for (int round = 0; round < rounds; ++round) {
-    for (BlockKind k1 : testing_util::kAllKinds) {
-      const BlockKind k2 = testing_util::kAllKinds[(static_cast<int>(k1) + round) % 7];
-      auto x1 = testing_util::MakeBlock(k1, n, rng);
-      auto x2 = testing_util::MakeBlock(k2, n, rng);
+    for (BlockKind k1 : test::kAllKinds) {
+      const BlockKind k2 = test::kAllKinds[(static_cast<int>(k1) + round) % 7];
+      auto x1 = test::MakeBlock(k1, n, rng);
+      auto x2 = test::MakeBlock(k2, n, rng);
       if (round == 1) x2.clear();  // channel 2 without a file
       if (round == 2 && k1 == BlockKind::Tones) {
         ResetRecording(*p.a);  // a new recording, channel 1 missing
@@ -183,9 +183,9 @@ void SmallAndLarge() {
     for (int fmt : {1, 2}) {
       Pair p(n, fmt);
       ASSERT_TRUE(p.pb.valid());
-      for (BlockKind k : testing_util::kAllKinds) {
-        auto x1 = testing_util::MakeBlock(k, n, rng);
-        auto x2 = testing_util::MakeBlock(BlockKind::Int16Noise, n, rng);
+      for (BlockKind k : test::kAllKinds) {
+        auto x1 = test::MakeBlock(k, n, rng);
+        auto x2 = test::MakeBlock(BlockKind::Int16Noise, n, rng);
         int la = 0, lb = 0;
         RunBoth(p, x1, x2, la, lb);
         ASSERT_EQ(la, lb) << n;
@@ -208,7 +208,7 @@ TEST(FastPath, TransformEqualsTaperWindowPlusComplexFFT) {
   for (int32_t n : {2, 8, 16, 32, 64, 512, 1024, 2048, 4096}) {
     SpectrumPlan plan(n, DFreqFor(n), 2);
     auto s = std::make_unique<BlockSpectra>();
-    auto x = testing_util::MakeBlock(BlockKind::Gaussian, n, rng);
+    auto x = test::MakeBlock(BlockKind::Gaussian, n, rng);
     std::vector<float> cdata(2 * static_cast<size_t>(n));
     for (int32_t j = 0; j < n; ++j) {
       s->x[j] = x[j];
@@ -261,7 +261,7 @@ TEST(Traps, NoTrapOnValidInputOnEitherPath) {
   std::mt19937_64 rng(13);
   int blocks = 0;
   WithTraps([&] {
-    for (int32_t n : testing_util::kLengths) {
+    for (int32_t n : test::kLengths) {
       for (int fmt : {1, 2}) {
         Pair p(n, fmt);  // plan construction under traps too
         const std::vector<float> zero(static_cast<size_t>(n), 0.0f);
@@ -273,9 +273,9 @@ TEST(Traps, NoTrapOnValidInputOnEitherPath) {
           RunBoth(p, *blk, {}, la, lb);
           ++blocks;
         }
-        for (BlockKind k : testing_util::kAllKinds) {
+        for (BlockKind k : test::kAllKinds) {
           int la, lb;
-          RunBoth(p, testing_util::MakeBlock(k, n, rng), testing_util::MakeBlock(k, n, rng), la, lb);
+          RunBoth(p, test::MakeBlock(k, n, rng), test::MakeBlock(k, n, rng), la, lb);
           ++blocks;
         }
       }
@@ -289,4 +289,4 @@ TEST(Traps, NoTrapOnValidInputOnEitherPath) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -9,10 +9,10 @@
 #include "analysis/fft.hpp"
 #include "analysis_test_util.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
-using testing_util::Bits;
+using test::Bits;
 
 TEST(ComplexFFT, TwoPiConstantIsTheStatedDouble) {
   EXPECT_EQ(Bits(kFftTwoPi), 0x401921FB54442D1CULL);
@@ -179,4 +179,4 @@ TEST(FftStageTwiddles, AreTheRecurrenceValues) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -12,13 +12,13 @@
 #include "analysis/taper.hpp"
 #include "analysis_test_util.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
-using testing_util::BlockKind;
-using testing_util::Bits;
-using testing_util::DFreqFor;
-using testing_util::LoadChannel;
+using test::BlockKind;
+using test::Bits;
+using test::DFreqFor;
+using test::LoadChannel;
 
 constexpr AnalysisPath kPaths[] = {AnalysisPath::Straightforward, AnalysisPath::Fast};
 
@@ -146,8 +146,8 @@ TEST(BlockSpectra, BinPassHandsBackTheFiguresAndSpectrumLines) {
     for (AnalysisPath path : kPaths) {
       SCOPED_TRACE(std::to_string(e.n) + Name(path));
       auto s = std::make_unique<BlockSpectra>();
-      const auto b1 = testing_util::MakeBlock(BlockKind::Tones, e.n, rng);
-      const auto b2 = testing_util::MakeBlock(BlockKind::Int16Noise, e.n, rng);
+      const auto b1 = test::MakeBlock(BlockKind::Tones, e.n, rng);
+      const auto b2 = test::MakeBlock(BlockKind::Int16Noise, e.n, rng);
       SpectrumPlan p2(e.n, DFreqFor(e.n), 2, path);
       ResetRecording(*s);
       const BlockResult r2 = RunBlock(*s, p2, b1, b2);
@@ -255,7 +255,7 @@ TEST(BlockSpectra, MeanAndSpread) {
   for (AnalysisPath path : kPaths) {
     auto s = std::make_unique<BlockSpectra>();
     SpectrumPlan plan(1024, DFreqFor(1024), 2, path);
-    auto b = testing_util::MakeBlock(testing_util::BlockKind::Int16Noise, 1024, rng);
+    auto b = test::MakeBlock(test::BlockKind::Int16Noise, 1024, rng);
     // Independent computation: mean, population standard deviation times 10.
     double sum = 0.0;
     for (float v : b) sum += v;
@@ -284,7 +284,7 @@ TEST(BlockSpectra, ChannelWithoutFile) {
         SCOPED_TRACE(std::to_string(e.n) + " mode " + std::to_string(fmt) + " " + Name(path));
         auto s = std::make_unique<BlockSpectra>();
         SpectrumPlan plan(e.n, DFreqFor(e.n), fmt, path);
-        auto b = testing_util::MakeBlock(testing_util::BlockKind::Tones, e.n, rng);
+        auto b = test::MakeBlock(test::BlockKind::Tones, e.n, rng);
         ResetRecording(*s);
         RunBlock(*s, plan, b, b);  // an earlier recording with both channels
         ASSERT_NE(s->AvAmp[2], 0.0);
@@ -395,8 +395,8 @@ TEST(BlockSpectra, LargerAveragingGroupAgreesBetweenPaths) {
   ResetRecording(*b);
   a->NAvg = b->NAvg = 3;
   for (int blk = 0; blk < 6; ++blk) {
-    auto x1 = testing_util::MakeBlock(testing_util::BlockKind::Tones, 512, rng);
-    auto x2 = testing_util::MakeBlock(testing_util::BlockKind::Int16Noise, 512, rng);
+    auto x1 = test::MakeBlock(test::BlockKind::Tones, 512, rng);
+    auto x2 = test::MakeBlock(test::BlockKind::Int16Noise, 512, rng);
     const int la = RunBlock(*a, pa, x1, x2).lines.Count();
     const int lb = RunBlock(*b, pb, x1, x2).lines.Count();
     EXPECT_EQ(la, lb);
@@ -411,4 +411,4 @@ TEST(BlockSpectra, LargerAveragingGroupAgreesBetweenPaths) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

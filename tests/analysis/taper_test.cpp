@@ -6,10 +6,10 @@
 #include "analysis/taper.hpp"
 #include "analysis_test_util.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
-using testing_util::Bits;
+using test::Bits;
 
 std::vector<float> Ones(int32_t n) { return std::vector<float>(static_cast<size_t>(n), 1.0f); }
 
@@ -30,7 +30,7 @@ TEST(TaperWindow, SinglePrecisionStepBitPatterns) {
 
 TEST(TaperWindow, StepWithExactPiIsTheSame) {
   // The single-precision step equals the one of the exact pi.
-  for (int32_t n : testing_util::kLengths) {
+  for (int32_t n : test::kLengths) {
     const float exact = static_cast<float>((M_PI * 2.0) / static_cast<double>(n - 1));
     EXPECT_EQ(Bits(HannStep(n)), Bits(exact)) << n;
   }
@@ -62,7 +62,7 @@ TEST(TaperWindow, HannEdgesAndMiddleForN512) {
 }
 
 TEST(TaperWindow, HannIsSymmetricAndLargestInTheMiddle) {
-  for (int32_t n : testing_util::kLengths) {
+  for (int32_t n : test::kLengths) {
     auto b = Ones(n);
     float ws = 0.0f;
     TaperWindow(b.data(), n, 2, ws);
@@ -172,4 +172,4 @@ TEST(TaperWindow, TwoSamplesIsTheSmallestAccepted) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

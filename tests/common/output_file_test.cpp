@@ -15,7 +15,8 @@
 #include <set>
 #include <string>
 
-namespace hfd::tools {
+namespace hfd::test {
+using namespace hfd::tools;
 namespace {
 
 namespace fs = std::filesystem;
@@ -193,4 +194,4 @@ TEST(OutputFile, SignalDuringHeldCommitLeavesEveryFileWhole) {
 }
 
 }  // namespace
-}  // namespace hfd::tools
+}  // namespace hfd::test

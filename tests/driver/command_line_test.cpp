@@ -14,7 +14,7 @@
 #include "driver/command_line.hpp"
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -282,4 +282,4 @@ TEST_F(OptionRun, QuietShowsProgressOnATerminalAndClearsIt) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

@@ -6,7 +6,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 using Dialogue = DriverTest;
@@ -133,4 +133,4 @@ TEST_F(Dialogue, FiveHundredSelectsEveryRecordingInListOrder) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

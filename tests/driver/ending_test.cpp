@@ -15,7 +15,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 class Ending : public DriverTest {
@@ -212,4 +212,4 @@ TEST_F(Ending, NonBlockingConsoleThatFillsUpWaitsForItsReader) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

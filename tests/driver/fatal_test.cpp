@@ -7,7 +7,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 using Fatal = DriverTest;
@@ -88,4 +88,4 @@ TEST_F(Fatal, ResultFilesWrittenBeforeTheErrorKeepTheirLines) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

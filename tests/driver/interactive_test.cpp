@@ -6,7 +6,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 using Interactive = DriverTest;
@@ -55,4 +55,4 @@ TEST_F(Interactive, SharedConsoleScreenOfAWholeRun) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

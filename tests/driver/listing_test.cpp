@@ -8,7 +8,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -87,4 +87,4 @@ TEST_F(Listing, OnlyTheFirstFiveHundredAreListedAndTheRestCounted) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

@@ -8,7 +8,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -229,4 +229,4 @@ TEST_F(Opening, AnExistingResultFileIsReplacedWhole) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

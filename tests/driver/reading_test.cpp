@@ -6,7 +6,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 using Reading = DriverTest;
@@ -103,4 +103,4 @@ TEST_F(Reading, AShortChannelFileEndsTheRecordingAtTheBlockItCannotFill) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace hfdtest {
+namespace hfd::test {
 
 namespace fs = std::filesystem;
 
@@ -129,4 +129,4 @@ std::string OptionsTranscript(int IOutFMT) {
          "\r\n*** specify the time window (0:no  1:yes): ";
 }
 
-}  // namespace hfdtest
+}  // namespace hfd::test

@@ -17,7 +17,7 @@
 
 #include "support/run_program.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 
 // Sample value of (1-based record number, 0-based sample index in the record).
 using SampleFn = std::function<int16_t(int record, int sample)>;
@@ -70,4 +70,4 @@ std::string Between(const std::string& text, const std::string& from, const std:
 // including the open time-window prompt.
 std::string OptionsTranscript(int IOutFMT);
 
-}  // namespace hfdtest
+}  // namespace hfd::test

@@ -12,7 +12,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 // Runs the program in `dir` with `input`; `fileLimit` > 0 caps the size of
@@ -195,4 +195,4 @@ TEST_F(Robustness, SixHundredRecordingsListFiveHundred) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

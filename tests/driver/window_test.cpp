@@ -7,7 +7,7 @@
 
 #include "driver/recording_fixture.hpp"
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 using Window = DriverTest;
@@ -236,4 +236,4 @@ TEST_F(Window, TimeAnswersAreReadAsThreeTwoColumnFields) {
 }
 
 }  // namespace
-}  // namespace hfdtest
+}  // namespace hfd::test

@@ -12,7 +12,7 @@
 
 #include "e2e/e2e_run.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 
 // The generator's defaults: seed 1, scintillation depth 0.4, the frequency
 // excursion in the middle of the recording.
@@ -65,4 +65,4 @@ inline BlockClock ClockOf(long long k, int n, long long startCentis = kDayStartC
 // Number of spectrum lines per block: bins (i - 1) * 100 / N Hz up to 12 Hz.
 inline int SpectrumLines(int n) { return 12 * n / 100 + 1; }
 
-}  // namespace hfd::e2e
+}  // namespace hfd::test

@@ -19,7 +19,7 @@
 
 #include "support/run_program.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 
 namespace fs = std::filesystem;
 
@@ -57,7 +57,7 @@ inline std::string Slurp(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-using hfdtest::RunResult;
+using hfd::test::RunResult;
 
 // The words of a command line (no quoting).
 inline std::vector<std::string> Words(const std::string& line) {
@@ -69,10 +69,10 @@ inline std::vector<std::string> Words(const std::string& line) {
 
 // Writes a synthetic recording into the folder; args as for hfdoppler-synth.
 inline void Synth(const ScratchDir& d, const std::string& args) {
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
   how.args = Words("--dir " + d.rec().string() + " " + args);
-  const RunResult r = hfdtest::RunProgram(d.root(), "", how);
+  const RunResult r = hfd::test::RunProgram(d.root(), "", how);
   ASSERT_EQ(r.status, 0) << args << ": " << r.err;
 }
 
@@ -82,10 +82,10 @@ inline RunResult RunAnalyser(const char* binary, const ScratchDir& d,
                              const std::vector<std::string>& answers) {
   std::string input;
   for (const std::string& s : answers) input += s + '\n';
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = binary;
   how.timeoutSeconds = 300.0;
-  return hfdtest::RunProgram(d.rec(), input, how);
+  return hfd::test::RunProgram(d.rec(), input, how);
 }
 
 inline RunResult RunFast(const ScratchDir& d, const std::vector<std::string>& answers) {
@@ -100,7 +100,7 @@ inline std::vector<std::string> DayAnswers(int mode, int n) {
 // The records of a text whose every record ends with CR LF. A bare CR or LF
 // inside a record, or a text that does not end with CR LF, is reported as a
 // test failure.
-inline std::vector<std::string> Records(const std::string& text, const std::string& what) {
+inline std::vector<std::string> SplitRecords(const std::string& text, const std::string& what) {
   std::vector<std::string> lines;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -178,4 +178,4 @@ inline std::vector<int16_t> FileSamples(const fs::path& p) {
   return s;
 }
 
-}  // namespace hfd::e2e
+}  // namespace hfd::test

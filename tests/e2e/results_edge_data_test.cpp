@@ -12,7 +12,7 @@
 
 #include "e2e/e2e_run.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 namespace {
 
 constexpr int kPatterns = 7;
@@ -75,8 +75,8 @@ TEST(EdgeData, FastAndReferenceAgreeAndPlainBlocksShowTheirValues) {
 
     // The last mode-2 run's files: all seven blocks are whole, the eighth
     // step finds no data.
-    const std::vector<std::string> spc = Records(Slurp(d.rec() / "200805011200SGD.spc"), ".spc");
-    const std::vector<std::string> max = Records(Slurp(d.rec() / "200805011200SGD.max"), ".max");
+    const std::vector<std::string> spc = SplitRecords(Slurp(d.rec() / "200805011200SGD.spc"), ".spc");
+    const std::vector<std::string> max = SplitRecords(Slurp(d.rec() / "200805011200SGD.max"), ".max");
     const size_t per = static_cast<size_t>(12 * n / 100 + 2);
     ASSERT_EQ(spc.size(), kPatterns * per + 1);
     ASSERT_EQ(max.size(), 1u + kPatterns);
@@ -112,4 +112,4 @@ TEST(EdgeData, FastAndReferenceAgreeAndPlainBlocksShowTheirValues) {
 }
 
 }  // namespace
-}  // namespace hfd::e2e
+}  // namespace hfd::test

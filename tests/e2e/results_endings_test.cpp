@@ -8,7 +8,7 @@
 
 #include "e2e/day_runs.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 namespace {
 
 const char* const kBase = "200805011200SGD";
@@ -26,7 +26,7 @@ std::string Result(const ScratchDir& d, const char* ext) {
 
 // The console output after the "NcMax=" echo, record by record.
 std::vector<std::string> ProgressRecords(const RunResult& r) {
-  std::vector<std::string> out = Records(r.out, "stdout");
+  std::vector<std::string> out = SplitRecords(r.out, "stdout");
   while (!out.empty() && out.front().rfind("NcMax=", 0) != 0) out.erase(out.begin());
   if (!out.empty()) out.erase(out.begin());
   return out;
@@ -45,14 +45,14 @@ TEST(ChannelZeroOnly, SecondChannelCarriesTheFloorValues) {
 
     const RunResult two = RunFast(d, DayAnswers(2, n));
     ASSERT_EQ(two.status, 0) << two.err;
-    const std::vector<std::string> spc = Records(Result(d, ".spc"), ".spc");
+    const std::vector<std::string> spc = SplitRecords(Result(d, ".spc"), ".spc");
     ASSERT_EQ(static_cast<long long>(spc.size()), blocks * (12 * n / 100 + 2) + 1);
     for (const std::string& l : spc) {
       if (l.size() == 31) continue;  // block line
       ASSERT_EQ(l.size(), 44u);
       EXPECT_EQ(l.substr(25), "\t   -60.000\t     .0") << l;
     }
-    const std::vector<std::string> max = Records(Result(d, ".max"), ".max");
+    const std::vector<std::string> max = SplitRecords(Result(d, ".max"), ".max");
     ASSERT_EQ(static_cast<long long>(max.size()), 1 + blocks);
     for (size_t i = 1; i < max.size(); ++i) {
       ASSERT_EQ(max[i].size(), 109u);
@@ -70,7 +70,7 @@ TEST(ChannelZeroOnly, SecondChannelCarriesTheFloorValues) {
 
     const RunResult one = RunFast(d, DayAnswers(1, n));
     ASSERT_EQ(one.status, 0) << one.err;
-    const std::vector<std::string> qdr = Records(Result(d, ".qdr"), ".qdr");
+    const std::vector<std::string> qdr = SplitRecords(Result(d, ".qdr"), ".qdr");
     ASSERT_EQ(static_cast<long long>(qdr.size()), 4 + blocks);
     for (size_t i = 4; i < qdr.size(); ++i) {
       ASSERT_EQ(qdr[i].size(), 50u);
@@ -108,11 +108,11 @@ TEST(EarlyEnd, ShortChannelFileEndsTheRecording) {
     const std::string spc = Result(d, ".spc"), max = Result(d, ".max");
     // Five blocks of one block line and 123 spectrum lines, then block 5's
     // line: step 5 starts 51.2 s after 12:00:00.
-    const std::vector<std::string> spcLines = Records(spc, ".spc");
+    const std::vector<std::string> spcLines = SplitRecords(spc, ".spc");
     ASSERT_EQ(spcLines.size(), 5u * 124 + 1);
     EXPECT_EQ(spcLines.back(), "    5\t2008\t 5\t 1\t12\t 0\t51\t43251");
     EXPECT_EQ(spc, fullSpc.substr(0, spc.size()));
-    const std::vector<std::string> maxLines = Records(max, ".max");
+    const std::vector<std::string> maxLines = SplitRecords(max, ".max");
     ASSERT_EQ(maxLines.size(), 6u);
     EXPECT_EQ(max, fullMax.substr(0, max.size()));
     EXPECT_EQ(ProgressRecords(two).size(), 5u * 4);
@@ -120,7 +120,7 @@ TEST(EarlyEnd, ShortChannelFileEndsTheRecording) {
     const RunResult one = RunFast(d, DayAnswers(1, 1024));
     ASSERT_EQ(one.status, 0) << one.err;
     const std::string qdr = Result(d, ".qdr");
-    ASSERT_EQ(Records(qdr, ".qdr").size(), 4u + 5);
+    ASSERT_EQ(SplitRecords(qdr, ".qdr").size(), 4u + 5);
     EXPECT_EQ(qdr, fullQdr.substr(0, qdr.size()));
     EXPECT_EQ(ProgressRecords(one).size(), 5u);
   }
@@ -204,13 +204,13 @@ TEST(LateSteps, BlocksAfterMidnightKeepCountingTheStartDay) {
   const std::string base = "200805012359SGD";
   const RunResult two = RunFast(d, {"2", "1024", "1", "500", "235900", "241000"});
   ASSERT_EQ(two.status, 0) << two.err;
-  const std::vector<std::string> spc = Records(Slurp(d.rec() / (base + ".spc")), ".spc");
-  const std::vector<std::string> max = Records(Slurp(d.rec() / (base + ".max")), ".max");
+  const std::vector<std::string> spc = SplitRecords(Slurp(d.rec() / (base + ".spc")), ".spc");
+  const std::vector<std::string> max = SplitRecords(Slurp(d.rec() / (base + ".max")), ".max");
   ASSERT_EQ(static_cast<long long>(spc.size()), blocks * 124 + 1);
   ASSERT_EQ(static_cast<long long>(max.size()), 1 + blocks);
   const RunResult one = RunFast(d, {"1", "1024", "1", "500", "235900", "241000"});
   ASSERT_EQ(one.status, 0) << one.err;
-  const std::vector<std::string> qdr = Records(Slurp(d.rec() / (base + ".qdr")), ".qdr");
+  const std::vector<std::string> qdr = SplitRecords(Slurp(d.rec() / (base + ".qdr")), ".qdr");
   ASSERT_EQ(static_cast<long long>(qdr.size()), 4 + blocks);
   EXPECT_EQ(qdr[0], "Sugadaira     2008/ 5/ 1 23:59  100Hz 1024");
 
@@ -241,4 +241,4 @@ TEST(LateSteps, BlocksAfterMidnightKeepCountingTheStartDay) {
 }
 
 }  // namespace
-}  // namespace hfd::e2e
+}  // namespace hfd::test

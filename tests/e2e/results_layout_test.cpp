@@ -11,7 +11,7 @@
 
 #include "e2e/day_runs.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 namespace {
 
 struct LengthCase {
@@ -49,7 +49,7 @@ TEST_P(DayLayout, AmplitudeFileAndConsoleLines) {
   const long long blocks = day.blocks();
   ASSERT_GT(blocks, 4);
 
-  const std::vector<std::string> lines = Records(day.qdr, ".qdr");
+  const std::vector<std::string> lines = SplitRecords(day.qdr, ".qdr");
   // Four header lines, one line per whole block; the block whose read fails
   // leaves nothing.
   ASSERT_EQ(static_cast<long long>(lines.size()), 4 + blocks);
@@ -83,7 +83,7 @@ TEST_P(DayLayout, AmplitudeFileAndConsoleLines) {
 
   // Console: after the settings echoes, one progress line per block, shown
   // without its first (carriage-control) character; nothing after them.
-  const std::vector<std::string> out = Records(day.run.out, "stdout");
+  const std::vector<std::string> out = SplitRecords(day.run.out, "stdout");
   size_t first = 0;
   while (first < out.size() && out[first].rfind("NcMax=", 0) != 0) ++first;
   ASSERT_LT(first, out.size()) << day.run.out;
@@ -127,7 +127,7 @@ TEST_P(DayLayout, SpectrumAndPeakFilesAndConsoleRecords) {
 
   // .spc: per whole block its block line and the 0 .. 12 Hz lines; then the
   // block line of the block whose read failed, as the last line.
-  const std::vector<std::string> spc = Records(day.spc, ".spc");
+  const std::vector<std::string> spc = SplitRecords(day.spc, ".spc");
   ASSERT_EQ(static_cast<long long>(spc.size()), blocks * (1 + c.lines) + 1);
   size_t at = 0;
   for (long long k = 0; k <= blocks; ++k) {
@@ -167,7 +167,7 @@ TEST_P(DayLayout, SpectrumAndPeakFilesAndConsoleRecords) {
 
   // .max: the header, then one 109-character line per whole block, each
   // separator standing where the header has its TAB.
-  const std::vector<std::string> max = Records(day.max, ".max");
+  const std::vector<std::string> max = SplitRecords(day.max, ".max");
   ASSERT_EQ(static_cast<long long>(max.size()), 1 + blocks);
   const std::string header =
       "kkkkk\t YYYY\tMM\tDD\tHH\tMM\tSS\tsssss\t AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t"
@@ -200,7 +200,7 @@ TEST_P(DayLayout, SpectrumAndPeakFilesAndConsoleRecords) {
 
   // Console: per block four records, each shown without its first
   // character; the fourth is empty. Their numbers are the .max line's.
-  const std::vector<std::string> out = Records(day.run.out, "stdout");
+  const std::vector<std::string> out = SplitRecords(day.run.out, "stdout");
   size_t first = 0;
   while (first < out.size() && out[first].rfind("NcMax=", 0) != 0) ++first;
   ASSERT_LT(first, out.size()) << day.run.out;
@@ -237,4 +237,4 @@ INSTANTIATE_TEST_SUITE_P(AllLengths, DayLayout,
                          [](const auto& info) { return LengthName(info.param.n); });
 
 }  // namespace
-}  // namespace hfd::e2e
+}  // namespace hfd::test

@@ -11,7 +11,7 @@
 #include "e2e/day_runs.hpp"
 #include "synth/synth_model.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 namespace {
 
 using hfd::synth::SynthModel;
@@ -30,7 +30,7 @@ SynthModel Model(double depth, double excursion) {
 // AvAmp and S4Indx of one channel, per block, from a .max file.
 void MeanAndSpread(const std::string& max, size_t ch, std::vector<double>& mean,
                    std::vector<double>& spread) {
-  const std::vector<std::string> lines = Records(max, ".max");
+  const std::vector<std::string> lines = SplitRecords(max, ".max");
   for (size_t i = 1; i < lines.size(); ++i) {
     const std::vector<std::string> f = Split(lines[i], '\t');
     ASSERT_EQ(f.size(), 15u) << lines[i];
@@ -143,7 +143,7 @@ TEST(DcOffset, AvAmpAndZeroHertzLineFollowTheGeneratedOffset) {
       EXPECT_NEAR(printed, model, 0.0006) << "N " << n << " channel " << ch;
     }
 
-    const std::vector<std::string> spc = Records(day.spc, ".spc");
+    const std::vector<std::string> spc = SplitRecords(day.spc, ".spc");
     const size_t perBlock = static_cast<size_t>(12 * n / 100 + 2);
     for (long long k = 0; k < day.blocks(); ++k) {
       const std::vector<std::string> f = Split(spc[static_cast<size_t>(k) * perBlock + 1], '\t');
@@ -163,4 +163,4 @@ TEST(DcOffset, AvAmpAndZeroHertzLineFollowTheGeneratedOffset) {
 }
 
 }  // namespace
-}  // namespace hfd::e2e
+}  // namespace hfd::test

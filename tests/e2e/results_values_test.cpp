@@ -12,7 +12,7 @@
 #include "e2e/day_runs.hpp"
 #include "synth/synth_model.hpp"
 
-namespace hfd::e2e {
+namespace hfd::test {
 namespace {
 
 using hfd::synth::SynthModel;
@@ -46,7 +46,7 @@ struct PeakColumns {
 // DfFrqMx, DfAmpMx, DfPhsMx, AvAmp and S4Indx of every block of a .max file.
 PeakColumns ReadMax(const std::string& text) {
   PeakColumns p;
-  const std::vector<std::string> lines = Records(text, ".max");
+  const std::vector<std::string> lines = SplitRecords(text, ".max");
   for (size_t i = 1; i < lines.size(); ++i) {
     const std::vector<std::string> f = Split(lines[i], '\t');
     if (f.size() != 15) {
@@ -86,7 +86,7 @@ TEST_P(DayValues, PeakFrequencyFollowsTheGeneratedCarrier) {
   const DayRun& peak = Day(2, n);
   ASSERT_EQ(amp.run.status, 0);
   ASSERT_EQ(peak.run.status, 0);
-  const std::vector<std::string> qdr = Records(amp.qdr, ".qdr");
+  const std::vector<std::string> qdr = SplitRecords(amp.qdr, ".qdr");
   const PeakColumns p = ReadMax(peak.max);
   ASSERT_EQ(static_cast<long long>(qdr.size()), 4 + amp.blocks());
   ASSERT_EQ(static_cast<long long>(p.freq[1].size()), peak.blocks());
@@ -117,7 +117,7 @@ TEST_P(DayValues, SteadyTonePeaksOnTheNearestBin) {
   Synth(d, "--start 20080501120000 --seconds 120 --tone-only");
   const RunResult r = RunFast(d, DayAnswers(1, n));
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::string> qdr = Records(Slurp(d.rec() / "200805011200SGD.qdr"), ".qdr");
+  const std::vector<std::string> qdr = SplitRecords(Slurp(d.rec() / "200805011200SGD.qdr"), ".qdr");
   ASSERT_GT(qdr.size(), 5u);
   std::string expect[3];
   for (int ch = 1; ch <= 2; ++ch) {
@@ -141,7 +141,7 @@ TEST_P(DayValues, PeakSummaryIsTheStrongestSpectrumLine) {
   const DayRun& day = Day(2, n);
   ASSERT_EQ(day.run.status, 0);
   const PeakColumns p = ReadMax(day.max);
-  const std::vector<std::string> spc = Records(day.spc, ".spc");
+  const std::vector<std::string> spc = SplitRecords(day.spc, ".spc");
   const int perBlock = 12 * n / 100 + 1;
   for (long long k = 0; k < day.blocks(); ++k) {
     std::vector<std::vector<std::string>> band;
@@ -185,7 +185,7 @@ TEST_P(DayValues, MeanAndSpreadAreThoseOfTheBlockSamples) {
   // character: per channel F6.3 mean and F6.3 spread from column 26 on.
   const DayRun& amp = Day(1, n);
   ASSERT_EQ(amp.run.status, 0);
-  std::vector<std::string> console = Records(amp.run.out, "stdout");
+  std::vector<std::string> console = SplitRecords(amp.run.out, "stdout");
   while (!console.empty() && console.front().rfind("NcMax=", 0) != 0) console.erase(console.begin());
   ASSERT_EQ(static_cast<long long>(console.size()), 1 + day.blocks());
   for (int ch = 1; ch <= 2; ++ch) {
@@ -219,4 +219,4 @@ INSTANTIATE_TEST_SUITE_P(AllLengths, DayValues, ::testing::Values(512, 1024, 204
                          [](const auto& info) { return LengthName(info.param); });
 
 }  // namespace
-}  // namespace hfd::e2e
+}  // namespace hfd::test

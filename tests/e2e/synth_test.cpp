@@ -49,11 +49,11 @@ class TempDir {
 
 // Runs the generator in the work folder; its output goes to the log.
 int RunSynth(const TempDir& d, const std::string& args) {
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
   std::istringstream words(args);
   for (std::string w; words >> w;) how.args.push_back(w);
-  const hfdtest::RunResult r = hfdtest::RunProgram(d.work(), "", how);
+  const hfd::test::RunResult r = hfd::test::RunProgram(d.work(), "", how);
   std::ofstream(d.log(), std::ios::binary) << r.out << r.err;
   return r.status;
 }
@@ -149,12 +149,12 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
 // Stopped while it writes: neither channel file is left, complete or not.
 TEST(Synth, StopSignalLeavesNoFile) {
   TempDir d;
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
   how.args = {"--seconds", "1000000"};
   how.signal = SIGHUP;
-  const hfdtest::RunResult r =
-      hfdtest::StopWhileWriting(d.work(), how, [&] { fs::remove_all(d.work()), fs::create_directory(d.work()); });
+  const hfd::test::RunResult r =
+      hfd::test::StopWhileWriting(d.work(), how, [&] { fs::remove_all(d.work()), fs::create_directory(d.work()); });
   EXPECT_EQ(r.signal, SIGHUP) << r.status << r.err;
   EXPECT_TRUE(Names(d.work()).empty());
 }

@@ -13,7 +13,7 @@
 #include "results/result_writer.hpp"
 #include "support/run_program.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using test::ResultFolder;
@@ -26,11 +26,11 @@ struct Outcome {
 
 // Runs hfdoppler-export with the words of `args` in the test's folder.
 Outcome Export(const std::string& args) {
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = HFD_EXPORT_BINARY;
   std::istringstream words(args);
   for (std::string w; words >> w;) how.args.push_back(w);
-  const hfdtest::RunResult r = hfdtest::RunProgram(std::filesystem::current_path(), "", how);
+  const hfd::test::RunResult r = hfd::test::RunProgram(std::filesystem::current_path(), "", how);
   return {r.status, r.err};
 }
 
@@ -147,19 +147,19 @@ TEST(ExportCommand, IncompleteEndNotedAndCut) {
 // Stopped while it writes a full day's spectra: no file left, not even the
 // temporary one, and the program ended by the signal.
 TEST(ExportCommand, StopSignalLeavesNoFile) {
-  e2e::ScratchDir d;
-  e2e::Synth(d, "--seconds 86400");
-  ASSERT_EQ(e2e::RunFast(d, e2e::DayAnswers(2, 512)).status, 0);
+  test::ScratchDir d;
+  test::Synth(d, "--seconds 86400");
+  ASSERT_EQ(test::RunFast(d, test::DayAnswers(2, 512)).status, 0);
   const std::filesystem::path out = d.rec() / "day.csv";
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = HFD_EXPORT_BINARY;
   how.args = {"200805010000SGD.spc", "-o", "day.csv"};
   how.signal = SIGTERM;
-  const hfdtest::RunResult r = hfdtest::StopWhileWriting(d.rec(), how, [&] { std::filesystem::remove(out); });
+  const hfd::test::RunResult r = hfd::test::StopWhileWriting(d.rec(), how, [&] { std::filesystem::remove(out); });
   EXPECT_EQ(r.signal, SIGTERM) << r.status << r.err;
   EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_FALSE(hfdtest::HasHiddenFile(d.rec()));
+  EXPECT_FALSE(hfd::test::HasHiddenFile(d.rec()));
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 TEST(BlockTime, StampsCountPastMidnight) {
@@ -92,4 +92,4 @@ TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -105,4 +105,4 @@ TEST(ChannelFile, WindowedReadsGiveEveryRecordAndSeeAppendedOnes) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

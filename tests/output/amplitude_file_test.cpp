@@ -13,7 +13,7 @@
 #include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using test::Records;
@@ -113,4 +113,4 @@ TEST(AmplitudeFile, SecondsFieldFloorValuesAndOverflow) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

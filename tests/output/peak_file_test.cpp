@@ -15,7 +15,7 @@
 #include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using test::Records;
@@ -113,4 +113,4 @@ TEST(PeakFile, FloorChannelLateStepsAndOverflow) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -12,7 +12,7 @@
 #include "output/time_stamp.hpp"
 #include "textio/record_capture.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using test::Records;
@@ -105,4 +105,4 @@ TEST(SpectrumFile, FloorChannelLastBinsAndOverflow) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -7,7 +7,8 @@
 #include "spectrogram.hpp"
 #include "time_axis.hpp"
 
-namespace hfd::plot {
+namespace hfd::test {
+using namespace hfd::plot;
 namespace {
 
 constexpr int64_t kMay1Utc = 1209600000000;  // 2008-05-01T00:00Z in ms
@@ -107,4 +108,4 @@ TEST(Spectrogram, DefaultRangeIsThe5thTo99Point5thPercentileOfTheBinsShown) {
 }
 
 }  // namespace
-}  // namespace hfd::plot
+}  // namespace hfd::test

@@ -7,7 +7,7 @@
 #include "plot_run.hpp"
 #include "results/result_files.hpp"
 
-namespace hfd::plot_test {
+namespace hfd::test {
 namespace {
 
 constexpr double kBin = 0.09765625;  // N = 1024
@@ -17,10 +17,10 @@ const double kTone[2] = {8.0, 7.5};
 class Tones : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new e2e::ScratchDir;
-    e2e::Synth(*dir_, "--tone-only --start 20080501120000 --seconds 1800");
-    e2e::Synth(*dir_, "--tone-only --start 20080501124000 --seconds 600");
-    ASSERT_EQ(e2e::RunFast(*dir_, e2e::DayAnswers(2, 1024)).status, 0);
+    dir_ = new test::ScratchDir;
+    test::Synth(*dir_, "--tone-only --start 20080501120000 --seconds 1800");
+    test::Synth(*dir_, "--tone-only --start 20080501124000 --seconds 600");
+    ASSERT_EQ(test::RunFast(*dir_, test::DayAnswers(2, 1024)).status, 0);
   }
   static void TearDownTestSuite() { delete dir_; }
 
@@ -29,9 +29,9 @@ class Tones : public ::testing::Test {
                           results::ReadSpectrumFile(Rec("200805011240SGD.spc"))});
   }
   static std::string Rec(const std::string& name) { return (dir_->rec() / name).string(); }
-  static e2e::ScratchDir* dir_;
+  static test::ScratchDir* dir_;
 };
-e2e::ScratchDir* Tones::dir_ = nullptr;
+test::ScratchDir* Tones::dir_ = nullptr;
 
 TEST_F(Tones, EveryColumnPeaksAtTheToneAndTheGapStaysBlank) {
   ASSERT_EQ(RunPlot(*dir_, "--no-trace -o tones.png 200805011200SGD.spc 200805011240SGD.spc").status, 0);
@@ -137,9 +137,9 @@ TEST_F(Tones, SameInputGivesTheSameBytes) {
     const std::string files = " 200805011200SGD.spc 200805011240SGD.spc";
     ASSERT_EQ(RunPlot(*dir_, "-o " + a + files, "SOURCE_DATE_EPOCH=1209600000").status, 0);
     ASSERT_EQ(RunPlot(*dir_, "-o " + b + files, "SOURCE_DATE_EPOCH=1209600000").status, 0);
-    const std::string bytes = e2e::Slurp(dir_->rec() / a);
+    const std::string bytes = test::Slurp(dir_->rec() / a);
     EXPECT_GT(bytes.size(), 1000u) << ext;
-    EXPECT_EQ(bytes, e2e::Slurp(dir_->rec() / b)) << ext;
+    EXPECT_EQ(bytes, test::Slurp(dir_->rec() / b)) << ext;
     if (std::string(ext) == "pdf") {
       // (cairo 1.16 leaves out the "D:" of the date string; later ones write it)
       auto created = [](const std::string& pdf) {
@@ -148,7 +148,7 @@ TEST_F(Tones, SameInputGivesTheSameBytes) {
       };
       EXPECT_NE(created(bytes).find("20080501000000"), std::string::npos) << created(bytes);
       ASSERT_EQ(RunPlot(*dir_, "-o " + b + files, "SOURCE_DATE_EPOCH=1209686400").status, 0);
-      EXPECT_NE(created(e2e::Slurp(dir_->rec() / b)).find("20080502000000"), std::string::npos);
+      EXPECT_NE(created(test::Slurp(dir_->rec() / b)).find("20080502000000"), std::string::npos);
     }
   }
 }
@@ -156,8 +156,8 @@ TEST_F(Tones, SameInputGivesTheSameBytes) {
 // Each bad input: its exit status, a message naming the file (and line), and
 // no picture, not even a temporary one.
 TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
-  e2e::ScratchDir bad;
-  const std::string spc = e2e::Slurp(Rec("200805011200SGD.spc"));
+  test::ScratchDir bad;
+  const std::string spc = test::Slurp(Rec("200805011200SGD.spc"));
   auto put = [&](const std::string& name, const std::string& text) {
     std::ofstream(bad.rec() / name, std::ios::binary) << text;
   };
@@ -169,8 +169,8 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
   garbled.replace(at, 3, "x#?");
   put("garbled.spc", garbled);
   // N = 512: blocks of the other data length.
-  e2e::Synth(bad, "--start 20080501130000 --seconds 120");
-  ASSERT_EQ(e2e::RunFast(bad, e2e::DayAnswers(2, 512)).status, 0);
+  test::Synth(bad, "--start 20080501130000 --seconds 120");
+  ASSERT_EQ(test::RunFast(bad, test::DayAnswers(2, 512)).status, 0);
   put("n1024.spc", spc);
 
   struct Case {
@@ -216,19 +216,19 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
 // Ctrl-C while a full day is drawn: no picture left, not even the temporary
 // file, and the program ended by the signal.
 TEST(PlotStop, InterruptLeavesNoFile) {
-  e2e::ScratchDir d;
-  e2e::Synth(d, "--seconds 86400");
-  ASSERT_EQ(e2e::RunFast(d, e2e::DayAnswers(2, 512)).status, 0);
+  test::ScratchDir d;
+  test::Synth(d, "--seconds 86400");
+  ASSERT_EQ(test::RunFast(d, test::DayAnswers(2, 512)).status, 0);
   const fs::path out = d.rec() / "day.png";
-  hfdtest::Launch how;
+  hfd::test::Launch how;
   how.binary = HFD_PLOT_BINARY;
   how.args = {"-o", "day.png", "200805010000SGD.spc"};
   how.signal = SIGINT;
-  const hfdtest::RunResult r = hfdtest::StopWhileWriting(d.rec(), how, [&] { fs::remove(out); });
+  const hfd::test::RunResult r = hfd::test::StopWhileWriting(d.rec(), how, [&] { fs::remove(out); });
   EXPECT_EQ(r.signal, SIGINT) << r.status << r.err;
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(hfdtest::HasHiddenFile(d.rec()));
+  EXPECT_FALSE(hfd::test::HasHiddenFile(d.rec()));
 }
 
 }  // namespace
-}  // namespace hfd::plot_test
+}  // namespace hfd::test

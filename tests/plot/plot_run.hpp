@@ -10,7 +10,7 @@
 #include "e2e/e2e_run.hpp"
 #include "figure.hpp"
 
-namespace hfd::plot_test {
+namespace hfd::test {
 
 namespace fs = std::filesystem;
 
@@ -21,12 +21,12 @@ struct PlotRun {
 
 // Runs the program in the recording folder with the words of `args` and an
 // optional environment setting ("SOURCE_DATE_EPOCH=0").
-inline PlotRun RunPlot(const e2e::ScratchDir& d, const std::string& args, const std::string& env = "") {
-  hfdtest::Launch how;
+inline PlotRun RunPlot(const test::ScratchDir& d, const std::string& args, const std::string& env = "") {
+  hfd::test::Launch how;
   how.binary = HFD_PLOT_BINARY;
-  how.args = e2e::Words(args);
+  how.args = test::Words(args);
   if (!env.empty()) how.env.push_back(env);
-  const hfdtest::RunResult r = hfdtest::RunProgram(d.rec(), "", how);
+  const hfd::test::RunResult r = hfd::test::RunProgram(d.rec(), "", how);
   return {r.status, r.err};
 }
 
@@ -65,4 +65,4 @@ class ColourIndexOf {
   std::map<uint32_t, int> index_;
 };
 
-}  // namespace hfd::plot_test
+}  // namespace hfd::test

@@ -10,7 +10,7 @@
 #include "results/result_files.hpp"
 #include "results/result_writer.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using results::ReadError;
@@ -354,4 +354,4 @@ TEST(IsoTime, ParsesOffsetsAndRefusesOthers) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

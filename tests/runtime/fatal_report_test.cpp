@@ -11,7 +11,7 @@
 
 #include "runtime/signals.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -112,4 +112,4 @@ TEST(ResultFile, ReplacesContentAndEndsRecordsWithCrLf) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

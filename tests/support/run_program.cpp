@@ -13,7 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 
-namespace hfdtest {
+namespace hfd::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -258,4 +258,4 @@ RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtySte
   return r;
 }
 
-}  // namespace hfdtest
+}  // namespace hfd::test

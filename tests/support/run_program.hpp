@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hfdtest {
+namespace hfd::test {
 
 struct RunResult {
   std::string out;      // standard output, or everything the terminal showed (pty)
@@ -93,4 +93,4 @@ struct PtyStep {
 RunResult RunHfdInPty(const std::filesystem::path& dir, const std::vector<PtyStep>& steps,
                       double timeoutSeconds = 60.0, const std::vector<std::string>& args = {});
 
-}  // namespace hfdtest
+}  // namespace hfd::test

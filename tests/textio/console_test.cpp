@@ -8,7 +8,7 @@
 #include "textio/format.hpp"
 #include "textio/int_reader.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 // A console on pipes: what the program writes, and the answers it reads.
@@ -163,4 +163,4 @@ TEST(ConsoleInput, EndOfInputAndLineEnds) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -13,7 +13,7 @@
 #include "textio/fixed_decimal.hpp"
 #include "textio/record_capture.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using test::Records;
@@ -291,9 +291,9 @@ TEST(ListDirected, BlanksWidthsAndWrapping) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 TEST(FixedField, ShortcutAgreesWithFullExpansion) {
@@ -326,4 +326,4 @@ TEST(FixedField, ShortcutAgreesWithFullExpansion) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

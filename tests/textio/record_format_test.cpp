@@ -9,7 +9,7 @@
 
 #include "textio/record_capture.hpp"
 
-namespace hfd {
+namespace hfd::test {
 namespace {
 
 using test::Records;
@@ -74,4 +74,4 @@ TEST(RecordFormat, WritesWhatTheRunTimeFormatterWrites) {
 }
 
 }  // namespace
-}  // namespace hfd
+}  // namespace hfd::test

@@ -66,18 +66,19 @@ bool TieRoundsUp(uint64_t i, unsigned __int128 half, unsigned __int128 r);
 template <class U>
 __attribute__((always_inline)) inline bool ScaleExact(U m, int k, int d, int kept, uint64_t& n) {
   const U scaled = m * static_cast<U>(kPow10[d]);
-  const U ip = scaled >> k;
-  if (ip >= kPow10[kept]) return false;
+  if ((scaled >> k) >= kPow10[kept]) return false;
   const U half = static_cast<U>(1) << (k - 1);
-  const U r = scaled & ((half << 1) - 1);
-  const auto i = static_cast<uint64_t>(ip);
-  // Up at or above the tie, as an addition: which side of the tie a value
-  // lies on is as good as random, so a branch here would often mispredict.
-  n = i + (r >= half ? 1 : 0);
-  // Below the tie by more than half / 10^(17 - kept) the 17-digit rounding
-  // cannot reach it; 2^shift is at most that power of ten.
+  // Up at or above the tie by adding half before the shift: which side of the
+  // tie a value lies on is as good as random, so it must not become a branch
+  // (a comparison of r with half lets the compiler split the paths on it).
+  n = static_cast<uint64_t>((scaled + half) >> k);
+  // Below the tie by at most half / 10^(17 - kept) the 17-digit rounding may
+  // still reach it (2^shift is at most that power of ten): one unsigned range
+  // test, r in [half - near, half), rarely true. n is i there.
   const int shift = (17 - kept) * 3321 / 1000;
-  if (half - r - 1 < (half >> shift) && TieRoundsUp(i, half, r)) ++n;
+  const U near = half >> shift;
+  const U r = scaled & ((half << 1) - 1);
+  if (r - (half - near) < near && TieRoundsUp(n, half, r)) ++n;
   return true;
 }
 

@@ -28,10 +28,15 @@ struct Line {
   float f, a1, p1, a2, p2;
 };
 
+// Enough lines that the branch predictor cannot learn the values by heart:
+// on which side of a rounding tie a value lies must look as random as in a
+// day of recording.
+constexpr size_t kSampleLines = size_t{1} << 16;
+
 std::vector<Line> SampleLines() {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> amp(20.0f, 110.0f), ph(-180.0f, 180.0f);
-  std::vector<Line> v(1024);
+  std::vector<Line> v(kSampleLines);
   for (size_t i = 0; i < v.size(); ++i)
     v[i] = {static_cast<float>(i % 123) * 0.09765625f, amp(rng), ph(rng), amp(rng), ph(rng)};
   return v;
@@ -45,7 +50,7 @@ void SpectrumLines(benchmark::State& state, const Format& format) {
   MemorySink sink;
   size_t i = 0;
   for (auto _ : state) {
-    const Line& l = lines[i++ & 1023];
+    const Line& l = lines[i++ & (kSampleLines - 1)];
     format.Write(sink, {l.f, "\t", l.a1, "\t", l.p1, "\t", l.a2, "\t", l.p2});
     benchmark::DoNotOptimize(sink.used);
   }
@@ -70,7 +75,7 @@ void FixedFields(benchmark::State& state, Format format) {
   char out[16];
   size_t i = 0;
   for (auto _ : state) {
-    format(out, lines[i++ & 1023].a1);
+    format(out, lines[i++ & (kSampleLines - 1)].a1);
     benchmark::DoNotOptimize(out);
   }
 }

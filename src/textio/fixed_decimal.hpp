@@ -107,8 +107,19 @@ __attribute__((always_inline)) inline void ScaledText(char* end, U n, int d, boo
     *--p = pair[1];
     *--p = pair[0];
   }
-  if (n) *--p = static_cast<char>('0' + n);
-  if (minus) *--p = '-';
+  // The leading odd digit and the sign without branches on the value (whether
+  // a phase has three integer digits, and its sign, are as good as random):
+  // c goes to p - 1 when `put`, else the character at p is stored back, with
+  // a mask rather than a select the compiler could turn into a branch.
+  const auto putIf = [](char* at, bool put, char c) {
+    const auto keep = static_cast<unsigned char>(*at);
+    const auto mask = static_cast<unsigned char>(0U - static_cast<unsigned>(put));
+    at -= put ? 1 : 0;
+    *at = static_cast<char>(keep ^ ((keep ^ static_cast<unsigned char>(c)) & mask));
+    return at;
+  };
+  p = putIf(p, n != 0, static_cast<char>('0' + n));
+  putIf(p, minus, '-');
 }
 
 }  // namespace fixed_detail

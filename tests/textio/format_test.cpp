@@ -64,6 +64,30 @@ TEST(FixedField, DocumentedExamples) {
   EXPECT_EQ(F(99.996, false, 5, 2), "*****");
 }
 
+// Fields whose text fills every column (the sign and leading digit stored
+// at the first column), written between guard characters that must survive.
+TEST(FixedField, FullFieldsStayWithinTheirColumns) {
+  const struct {
+    double v;
+    int w, d;
+    const char* want;
+  } cases[] = {{0.5, 4, 3, ".500"},     {-0.5, 5, 3, "-.500"},   {-180.0, 6, 1, "-180.0"},
+               {0.0, 2, 0, "0."},       {-5.0, 3, 0, "-5."},     {7.0, 2, 0, "7."},
+               {-12.25, 6, 2, "-12.25"}, {99.5, 4, 1, "99.5"}};
+  for (const auto& c : cases) {
+    for (const bool single : {true, false}) {
+      char buf[16];
+      std::memset(buf, '#', sizeof buf);
+      if (single)
+        FormatFixedField(buf + 4, static_cast<float>(c.v), c.w, c.d);
+      else
+        FormatFixedField(buf + 4, c.v, c.w, c.d);
+      const std::string guarded = "####" + std::string(c.want) + std::string(12 - c.w, '#');
+      EXPECT_EQ(std::string(buf, sizeof buf), guarded) << c.v << " single=" << single;
+    }
+  }
+}
+
 TEST(FixedField, SingleItemsKeepSevenDigitsAndRoundHalfUp) {
   // 0.1f is 0.100000001490116...; seven digits, then zeros.
   EXPECT_EQ(F(0.1f, true, 12, 10), " .1000000000");

@@ -12,23 +12,14 @@
 #   bench/export_day.sh [BUILD_DIR]        # RUNS=7 CALLGRIND=1 bench/export_day.sh
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-runs=${RUNS:-5}
-die() { echo "export_day.sh: $*" >&2; exit 1; }
-find_exe() { find "$build" -type f -name "$1" -perm -u+x -print -quit 2>/dev/null; }
-synth=$(find_exe hfdoppler-synth)
-analyser=$(find_exe hfdoppler)
-export_exe=$(find_exe hfdoppler-export)
-[[ -n $synth && -n $analyser && -n $export_exe ]] || die "build hfdoppler-synth, hfdoppler and hfdoppler-export in $build first"
+source "$(dirname "${BASH_SOURCE[0]}")/day_common.sh"
+export_exe=$(need_exe hfdoppler-export)
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/hfd-export-day.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/m1" "$work/m2"
-(cd "$work/m2" && "$synth" --start 20080501000000 --station SGD --seconds 86400 --seed 1 > /dev/null)
+day_recording "$work/m2"
 for f in "$work"/m2/*.BIN; do ln "$f" "$work/m1/"; done
-(cd "$work/m2" && printf '2\n1024\n0\n500\n' | "$analyser" > /dev/null)
-(cd "$work/m1" && printf '1\n1024\n0\n500\n' | "$analyser" > /dev/null)
+analyse "$work/m2" 2
+analyse "$work/m1" 1
 spc=$work/m2/200805010000SGD.spc max=$work/m2/200805010000SGD.max qdr=$work/m1/200805010000SGD.qdr
 echo "inputs: .spc $(stat -c %s "$spc") bytes ($(wc -l < "$spc") lines), .max $(stat -c %s "$max") bytes, .qdr $(stat -c %s "$qdr") bytes"
 

@@ -16,23 +16,13 @@
 # Exit status: 0 when every run succeeded within the targets.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-$root/build}
-runs=${RUNS:-5}
-die() { echo "plot_day.sh: $*" >&2; exit 1; }
-[[ -d $build ]] || die "no build folder $build"
-build=$(cd "$build" && pwd)
-[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive integer"
+source "$(dirname "${BASH_SOURCE[0]}")/day_common.sh"
 command -v /usr/bin/time >/dev/null || die "needs GNU time (apt-get install -y time)"
-find_exe() { find "$build" -type f -name "$1" -perm -u+x -print -quit 2>/dev/null; }
-synth=$(find_exe hfdoppler-synth); fast=$(find_exe hfdoppler); plot=$(find_exe hfdoppler-plot)
-[[ -n $synth && -n $fast && -n $plot ]] || die "hfdoppler-synth, hfdoppler and hfdoppler-plot must be built in $build"
+plot=$(need_exe hfdoppler-plot)
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/hfd-plot-day.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$synth" --start 20080501000000 --station SGD --seconds 86400 --seed 1 > /dev/null
-printf '2\n1024\n0\n500\n' | "$fast" > /dev/null
+day_recording .
+analyse . 2
 spc=200805010000SGD.spc
 echo "input: $spc, $(wc -l < "$spc") lines, $(stat -c %s "$spc") bytes, with its .max"
 

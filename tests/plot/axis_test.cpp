@@ -50,7 +50,7 @@ TEST(TimeAxis, BlocksFollowOnDespiteWholeSecondStampsAndLengthFromSteps) {
   EXPECT_EQ(DataLengthFromSteps(std::vector<int32_t>{5}, std::vector<int64_t>{0}), 0);
 }
 
-// A series of `n` blocks of 10 s with 3 bins at 0, 1, 2 Hz, level = value(b, i).
+// Blocks starting at `starts` with 3 bins at 0, 1, 2 Hz, level = value(b, i) in both channels.
 results::SpectrumSeries Series(const std::vector<int64_t>& starts, float (*value)(size_t, int)) {
   results::SpectrumSeries s;
   s.data_length = 100;  // bin spacing 1 Hz
@@ -97,8 +97,8 @@ TEST(Spectrogram, ColumnsTakeTheMeanOfTheirBlocksAndGapsStayBlank) {
 TEST(Spectrogram, DefaultRangeIsThe5thTo99Point5thPercentileOfTheBinsShown) {
   std::vector<int64_t> starts;
   for (int b = 0; b < 1000; ++b) starts.push_back(b * 1000);
-  // Bin 1 holds 0..999 in channel 0 and 1000..1999 in channel 1 (same
-  // function, so both: 2000 values, two of each); bins 0 and 2 are outside.
+  // Bin 1 holds 0..999 in both channels (2000 values, two of each); bins 0
+  // and 2 are outside the range asked for.
   const auto s = Series(starts, [](size_t b, int i) { return i == 1 ? static_cast<float>(b) : 1e6f; });
   double lo, hi;
   ASSERT_TRUE(DefaultLevelRange(s, 1000, 0, 1000000, 0.5, 1.5, lo, hi));

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -167,13 +168,11 @@ int main(int argc, char** argv) {
     }
 
     int64_t newest = 0;
-    for (const std::string& f : spc) {
-      struct stat st;
-      if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
-    }
-    for (const std::string& f : peak) {
-      struct stat st;
-      if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+    for (const auto* list : {&spc, &peak}) {
+      for (const std::string& f : *list) {
+        struct stat st;
+        if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+      }
     }
 
     std::vector<results::SpectrumSeries> spc_parts;

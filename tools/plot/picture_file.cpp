@@ -98,12 +98,14 @@ bool Render(Sink* out, Format fmt, int width, int height, int64_t pdf_date,
   switch (fmt) {
     case Format::kPng: surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height); break;
     case Format::kSvg: surface = cairo_svg_surface_create_for_stream(WriteBytes, out, width, height); break;
-    case Format::kPdf:
+    case Format::kPdf: {
       surface = cairo_pdf_surface_create_for_stream(WriteBytes, out, width, height);
+      const std::string date = IsoDate(pdf_date);
       cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "hfdoppler-plot");
-      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATE_DATE, IsoDate(pdf_date).c_str());
-      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_MOD_DATE, IsoDate(pdf_date).c_str());
+      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATE_DATE, date.c_str());
+      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_MOD_DATE, date.c_str());
       break;
+    }
   }
   cairo_t* cr = cairo_create(surface);
   draw(cr);

@@ -3,6 +3,7 @@
 //
 //   int64_t t; ParseIsoTime("2008-05-01T09:00+09:00", t);  // t = 1209600000000
 //   FormatIsoTime(t, 9 * 60);                             // "2008-05-01T09:00:00+09:00"
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,13 +48,6 @@ bool Digits(std::string_view s, size_t p, size_t n, int& v) {
   return true;
 }
 
-bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int64_t y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
-
 char* Two(char* o, int v) {
   o[0] = static_cast<char>('0' + v / 10);
   o[1] = static_cast<char>('0' + v % 10);
@@ -90,8 +84,10 @@ bool ParseIsoTime(std::string_view s, int64_t& utc_ms) {
       if (p == first) return false;
     }
   }
-  if (mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 || sec > 59)
-    return false;
+  namespace cr = std::chrono;
+  const cr::year_month_day date(cr::year(y), cr::month(static_cast<unsigned>(mo)),
+                                cr::day(static_cast<unsigned>(d)));
+  if (!date.ok() || h > 23 || mi > 59 || sec > 59) return false;
   int offset_min = 0;
   if (p < s.size() && s[p] == 'Z') {
     ++p;

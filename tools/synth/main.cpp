@@ -5,6 +5,7 @@
 #include <bit>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -70,11 +71,10 @@ bool IsStartTime(const std::string& s) {
     if (!std::isdigit(ch)) return false;
   }
   const auto num = [&](size_t at, size_t n) { return std::stoi(s.substr(at, n)); };
-  const int y = num(0, 4), mo = num(4, 2), d = num(6, 2);
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return mo >= 1 && mo <= 12 && d >= 1 && d <= kDays[mo - 1] && !(mo == 2 && d == 29 && !leap) &&
-         num(8, 2) < 24 && num(10, 2) < 60 && num(12, 2) < 60;
+  namespace cr = std::chrono;
+  const cr::year_month_day date(cr::year(num(0, 4)), cr::month(static_cast<unsigned>(num(4, 2))),
+                                cr::day(static_cast<unsigned>(num(6, 2))));
+  return date.ok() && num(8, 2) < 24 && num(10, 2) < 60 && num(12, 2) < 60;
 }
 
 bool AllLetters(const std::string& s) {

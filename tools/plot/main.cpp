@@ -16,9 +16,6 @@
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
 
-#ifndef HFD_VERSION
-#define HFD_VERSION "1.0"
-#endif
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "results/result_files.hpp"
+
 namespace hfd::plot {
 namespace {
 
@@ -11,19 +13,6 @@ constexpr int64_t kJstMs = 9 * 3600 * 1000LL;
 constexpr int64_t kDayMs = 86400 * 1000LL;
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
-
-// Calendar date of a count of days since 1970-01-01 (proleptic Gregorian).
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  int64_t era = FloorDiv(z, 146097);
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
 
 std::string Label(int64_t local_ms, int64_t step_ms, bool show_date) {
   int64_t ms_of_day = local_ms - FloorDiv(local_ms, kDayMs) * kDayMs;
@@ -33,9 +22,8 @@ std::string Label(int64_t local_ms, int64_t step_ms, bool show_date) {
   else std::snprintf(buf, sizeof buf, "%02d", h);
   std::string s = buf;
   if (show_date && ms_of_day == 0) {
-    int y, m, d;
-    CivilFromDays(FloorDiv(local_ms, kDayMs), y, m, d);
-    std::snprintf(buf, sizeof buf, "\n%d/%d", m, d);
+    const std::string date = JstDate(local_ms - kJstMs);  // YYYY-MM-DD
+    std::snprintf(buf, sizeof buf, "\n%d/%d", std::atoi(date.c_str() + 5), std::atoi(date.c_str() + 8));
     s += buf;
   }
   return s;
@@ -87,11 +75,7 @@ int32_t DataLengthFromSteps(std::span<const int32_t> steps, std::span<const int6
 }
 
 std::string JstDate(int64_t utc_ms) {
-  int y, m, d;
-  CivilFromDays(FloorDiv(utc_ms + kJstMs, kDayMs), y, m, d);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-  return buf;
+  return results::FormatIsoTime(utc_ms, static_cast<int>(results::kJstOffsetMs / 60000)).substr(0, 10);
 }
 
 }  // namespace hfd::plot

@@ -80,24 +80,23 @@ void FatalReport::StopForSignal() {
 }
 
 void FatalReport::FileFailure(Statement what, std::string_view unit, int errnum) {
-  char statement[300];
-  std::snprintf(statement, sizeof statement, "%s%.*s)", StatementText(what),
-                static_cast<int>(unit.size()), unit.data());
-  Report('F', FileErrorNumber(what, errnum), statement, std::strerror(errnum));
+  UnitReport(what, unit, FileErrorNumber(what, errnum), std::strerror(errnum));
 }
 
 void FatalReport::OpenRefused(std::string_view unit, const char* why) {
-  char statement[300];
-  std::snprintf(statement, sizeof statement, ": OPEN(%.*s)", static_cast<int>(unit.size()),
-                unit.data());
-  Report('F', 6419, statement, why);
+  UnitReport(Statement::Open, unit, 6419, why);
 }
 
 void FatalReport::InputFailure(ReadError e, std::string_view unit) {
+  UnitReport(Statement::Read, unit, static_cast<int>(e), Describe(e));
+}
+
+void FatalReport::UnitReport(Statement what, std::string_view unit, int number,
+                             const char* description) {
   char statement[300];
-  std::snprintf(statement, sizeof statement, ": READ(%.*s)", static_cast<int>(unit.size()),
-                unit.data());
-  Report('F', static_cast<int>(e), statement, Describe(e));
+  std::snprintf(statement, sizeof statement, "%s%.*s)", StatementText(what),
+                static_cast<int>(unit.size()), unit.data());
+  Report('F', number, statement, description);
 }
 
 void FatalReport::MathFailure(int number, const char* description) {

@@ -46,6 +46,9 @@ class FatalReport final : public FatalHandler {
   [[noreturn]] void StopForSignal() override;
 
  private:
+  // The F report of a statement on a unit, such as ": OPEN(unit)".
+  [[noreturn]] void UnitReport(Statement what, std::string_view unit, int number,
+                               const char* description);
   [[noreturn]] void Report(char letter, int number, std::string_view statement,
                            std::string_view description);
   Console& console_;

@@ -1,7 +1,5 @@
 #include "driver/recording_fixture.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -16,22 +14,6 @@ SampleFn RecordNumberTimes(int perRecord) {
 
 SampleFn Const(int16_t value) {
   return [value](int, int) { return value; };
-}
-
-DriverTest::DriverTest() {
-  static int counter = 0;
-  dir_ = fs::temp_directory_path() /
-         ("hfd-driver-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-}
-
-DriverTest::~DriverTest() {
-  std::error_code ec;
-  // Read-only entries made by a test must not stop the clean-up.
-  for (const auto& e : fs::recursive_directory_iterator(dir_, ec))
-    fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(dir_, ec);
 }
 
 void DriverTest::WriteChannel(std::string_view name, int records, const SampleFn& sample,
@@ -73,7 +55,8 @@ std::string DriverTest::ReadFile(std::string_view name) const {
 
 std::vector<std::string> DriverTest::Entries() const {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir()))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/run_program.hpp"
+#include "support/temp_dir.hpp"
 
 namespace hfd::test {
 
@@ -30,11 +31,8 @@ SampleFn Const(int16_t value);
 
 class DriverTest : public ::testing::Test {
  protected:
-  DriverTest();
-  ~DriverTest() override;
-
-  const std::filesystem::path& dir() const { return dir_; }
-  std::filesystem::path Path(std::string_view name) const { return dir_ / std::string(name); }
+  const std::filesystem::path& dir() const { return dir_.path; }
+  std::filesystem::path Path(std::string_view name) const { return dir_.path / std::string(name); }
 
   // Writes `records` 256-byte records of 128 little-endian int16 samples,
   // then `extraBytes` bytes of a record cut short.
@@ -50,10 +48,10 @@ class DriverTest : public ::testing::Test {
   // Names of the entries of the directory, sorted.
   std::vector<std::string> Entries() const;
 
-  RunResult Run(std::string_view input) const { return RunHfd(dir_, input); }
+  RunResult Run(std::string_view input) const { return RunHfd(dir_.path, input); }
 
  private:
-  std::filesystem::path dir_;
+  TempDir dir_;
 };
 
 // Splits a result file into its records; every record must end in CR LF

@@ -2,25 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "support/temp_dir.hpp"
 
 namespace hfd::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    path = fs::temp_directory_path() / ("hfd_channel_" + std::to_string(getpid()) + "_" +
-                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
-    fs::create_directories(path);
-  }
-  ~TempDir() { fs::remove_all(path); }
-};
 
 TEST(ChannelFile, RecordsRegularFilesOnly) {
   TempDir dir;

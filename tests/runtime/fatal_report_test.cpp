@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "runtime/signals.hpp"
+#include "support/temp_dir.hpp"
 
 namespace hfd::test {
 namespace {
@@ -22,16 +23,6 @@ std::string Slurp(const fs::path& p) {
   ss << f.rdbuf();
   return ss.str();
 }
-
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    path = fs::temp_directory_path() / ("hfd_io_" + std::to_string(getpid()) + "_" +
-                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
-    fs::create_directories(path);
-  }
-  ~TempDir() { fs::remove_all(path); }
-};
 
 TEST(FatalReport, InputFailureKeepsResultLinesAndReportsOnStderr) {
   TempDir dir;

@@ -24,6 +24,7 @@ struct RunStorage {
   BlockSpectra spectra;
   int16_t raw[kMaxSamples];  // one channel's records of a block, as read
   RunObserver* observer = nullptr;
+  RecordWait* wait = nullptr;
 };
 
 // Selection prompt until the answer is 500 (all) or a listed number.
@@ -94,6 +95,7 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
     }
 
     const int32_t IRecBase = Na * k;
+    if (st.wait && !st.wait->AwaitRecords(io, rec, static_cast<int64_t>(IRecBase) + Na)) return;
     BeginBlock(s, plan);
     if (!ChannelWork(io, st, plan, 1, IRecBase, Na)) return;
     if (!ChannelWork(io, st, plan, 2, IRecBase, Na)) return;
@@ -105,15 +107,20 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
     else
       WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, result);
     EndBlock(s);
+    if (st.wait) {  // readers of a file being written see whole blocks
+      io.unit3.Flush();
+      io.unit4.Flush();
+    }
     if (st.observer) st.observer->BlockWritten();
     if (io.StopRequested()) io.StopForSignal();
   }
 }
 
 // The run; RunBatch adds the report for memory running out.
-int Run(RunIo& io, AnalysisPath path, RunObserver* observer) {
+int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RecordWait* wait) {
   auto st = std::make_unique<RunStorage>();
   st->observer = observer;
+  st->wait = wait;
   RunOptionsDialogue(io, st->opt);
   const SpectrumPlan plan(st->opt.NData, st->opt.dFreq, st->opt.IOutFMT, path);
 
@@ -139,9 +146,9 @@ int Run(RunIo& io, AnalysisPath path, RunObserver* observer) {
 
 }  // namespace
 
-int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer, RecordWait* wait) {
   try {
-    return Run(io, path, observer);
+    return Run(io, path, observer, wait);
   } catch (const std::bad_alloc&) {
     io.fatal.MemoryFailure();
   }

@@ -16,6 +16,7 @@
 
 #include "driver/batch.hpp"
 #include "driver/command_line.hpp"
+#include "driver/follow.hpp"
 #include "input/listing.hpp"
 
 #ifndef HFD_VERSION
@@ -23,7 +24,6 @@
 #endif
 
 namespace hfd {
-namespace {
 
 void WriteAll(int fd, const std::string& text) {
   for (size_t done = 0; done < text.size();) {
@@ -34,20 +34,12 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
+namespace {
+
 class DiscardRecords final : public RecordSink {
  public:
   void PutRecord(std::string_view, bool) override {}
 };
-
-// The recordings a folder lists, as the dialogue numbers them (1-based).
-std::vector<std::string> ListedNames(const char* dir) {
-  static DiscardRecords discard;
-  auto names = std::make_unique<NameTable>();
-  ListRecordings(discard, dir, *names);
-  std::vector<std::string> out;
-  for (int i = 0; i < names->NFiles; ++i) out.emplace_back(names->Name(i));
-  return out;
-}
 
 std::string NameOf(const std::array<char, kNameLength>& field) {
   return std::string(field.data(), strnlen(field.data(), field.size()));
@@ -150,8 +142,19 @@ struct Folder {
   std::vector<int32_t> selections;  // dialogue answers: numbers, or 500
 };
 
-// One answered dialogue in the current folder; returns its exit status.
-int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path, RunReport& report) {
+}  // namespace
+
+std::vector<std::string> ListedNames(const char* dir) {
+  static DiscardRecords discard;
+  auto names = std::make_unique<NameTable>();
+  ListRecordings(discard, dir, *names);
+  std::vector<std::string> out;
+  for (int i = 0; i < names->NFiles; ++i) out.emplace_back(names->Name(i));
+  return out;
+}
+
+int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path,
+                RunObserver* observer, RecordWait* wait) {
   const int in = ::memfd_create("hfdoppler-answers", MFD_CLOEXEC);
   if (in < 0 || ::write(in, answers.data(), answers.size()) != static_cast<ssize_t>(answers.size()) ||
       ::lseek(in, 0, SEEK_SET) != 0) {
@@ -160,14 +163,12 @@ int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path, Ru
   }
   auto io = std::make_unique<RunIo>(in, consoleFd, 2);
   io->InstallSignalHandlers();
-  const int status = RunBatch(*io, path, &report);
+  const int status = RunBatch(*io, path, observer, wait);
   if (io->StopRequested()) io->StopForSignal();
   io.reset();
   ::close(in);
   return status;
 }
-
-}  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   CommandLine cl;
@@ -233,6 +234,15 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     WriteAll(2, std::string("hfdoppler: ") + std::strerror(errno) + "\n");
     return 1;
   }
+  if (cl.follow) {
+    std::vector<FollowFolder> follow;
+    for (const Folder& f : folders) {
+      follow.push_back({f.path, f.prefix, {}});
+      for (int32_t selection : f.selections)
+        if (selection != 500) follow.back().selected.push_back(f.listed[static_cast<size_t>(selection - 1)]);
+    }
+    return RunFollowing(cl, path, follow, console, origin);
+  }
   RunReport report(cl, total);
   int status = 0;
   for (const Folder& f : folders) {
@@ -257,7 +267,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
         }
         selection = static_cast<int32_t>(it - listed.begin() + 1);
       }
-      if (AnsweredRun(DialogueAnswers(cl, selection), console, path, report) != 0) status = 1;
+      if (AnsweredRun(DialogueAnswers(cl, selection), console, path, &report) != 0) status = 1;
     }
   }
   if (report.AnyUnopened()) status = 1;

@@ -153,10 +153,11 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
     // While stalling, the pipe is looked at every few milliseconds; the
     // folder, while watched for a hidden file, every millisecond.
     const bool watching = !signalled && how.signalOnHiddenFile;
-    const int wait = stalling && left > 5 ? 5 : watching ? 1 : left;
+    const int wait = stalling && left > 5 ? 5 : watching ? 1 : how.whileRunning && left > 10 ? 10 : left;
     if (::poll(fds, static_cast<nfds_t>(n), wait) < 0 && errno != EINTR) break;
     if (readOut) outOpen = Drain(out[0], r.out);
     if (errOpen) errOpen = Drain(err[0], r.err);
+    if (how.whileRunning) how.whileRunning(pid, r);
     if (stalling) {
       pollfd full{probe, POLLOUT, 0};
       if (::poll(&full, 1, 0) == 0 || !errOpen) {  // held, or already gone

@@ -39,13 +39,14 @@ class DiscardRecords final : public RecordSink {
   void PutRecord(std::string_view, bool) override {}
 };
 
-// The recordings a folder lists, as the dialogue numbers them (1-based).
+// The recordings a folder lists, in the options' order (every one, no limit
+// of 500).
 std::vector<std::string> ListedNames(const char* dir) {
   static DiscardRecords discard;
-  auto names = std::make_unique<NameTable>();
-  ListRecordings(discard, dir, *names);
+  NameTable names;
+  ListRecordings(discard, dir, names, 0);
   std::vector<std::string> out;
-  for (int i = 0; i < names->NFiles; ++i) out.emplace_back(names->Name(i));
+  for (int i = 0; i < names.NFiles; ++i) out.emplace_back(names.Name(i));
   return out;
 }
 
@@ -147,23 +148,65 @@ struct Folder {
   std::string path;    // as given ("." when none was)
   std::string prefix;  // shown before names: "" or the path and a slash
   std::vector<std::string> listed;
-  std::vector<int32_t> selections;  // dialogue answers: numbers, or 500
+  std::vector<std::string> selected;  // with --select: the names listed here, in listing order
 };
 
-// One answered dialogue in the current folder; returns its exit status.
-int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path, RunReport& report) {
+// The recordings one answered run processes: every one listed, or the one
+// named. With a window, the answers for them are added to the answer file
+// then: the console reads the answers only as each is asked for.
+class Choice final : public RunSelection {
+ public:
+  Choice(const CommandLine& cl, const std::string* name, int answers, size_t answered)
+      : cl_(cl), name_(name), fd_(answers), end_(answered) {}
+
+  void Choose(const NameTable& names, std::vector<int32_t>& numbers) override {
+    for (int i = 0; i < names.NFiles; ++i)
+      if (!name_ || names.Name(i) == *name_) numbers.push_back(i + 1);
+    found_ = !numbers.empty();
+    const std::string more = WindowAnswers(cl_, numbers.size());
+    if (::pwrite(fd_, more.data(), more.size(), static_cast<off_t>(end_)) !=
+        static_cast<ssize_t>(more.size())) {
+      WriteAll(2, std::string("hfdoppler: cannot hold the answers: ") + std::strerror(errno) + "\n");
+      numbers.clear();
+      failed_ = true;
+    }
+  }
+  // The named recording was in the run's own listing.
+  bool Found() const { return found_; }
+  bool Failed() const { return failed_; }
+
+ private:
+  const CommandLine& cl_;
+  const std::string* name_;
+  int fd_;
+  size_t end_;
+  bool found_ = false, failed_ = false;
+};
+
+// One answered dialogue in the current folder, for every recording listed
+// (name null) or the one named; returns its exit status.
+int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, AnalysisPath path,
+                RunReport& report, const std::string& prefix) {
+  const std::string answers = DialogueAnswers(cl);
   const int in = ::memfd_create("hfdoppler-answers", MFD_CLOEXEC);
   if (in < 0 || ::write(in, answers.data(), answers.size()) != static_cast<ssize_t>(answers.size()) ||
       ::lseek(in, 0, SEEK_SET) != 0) {
     WriteAll(2, std::string("hfdoppler: cannot hold the answers: ") + std::strerror(errno) + "\n");
     return 1;
   }
+  Choice choice(cl, name, in, answers.size());
   auto io = std::make_unique<RunIo>(in, consoleFd, 2);
   io->InstallSignalHandlers();
-  const int status = RunBatch(*io, path, &report);
+  int status = RunBatch(*io, path, &report, &choice);
   if (io->StopRequested()) io->StopForSignal();
   io.reset();
   ::close(in);
+  if (choice.Failed()) status = 1;
+  if (name && !choice.Found() && !choice.Failed()) {
+    // Gone since the folder was first listed.
+    WriteAll(2, "hfdoppler: " + prefix + *name + ": no longer listed\n");
+    status = 1;
+  }
   return status;
 }
 
@@ -203,16 +246,13 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   for (Folder& f : folders) {
     f.listed = ListedNames(f.path.c_str());
     if (cl.all) {
-      f.selections.push_back(500);
       total += static_cast<int>(f.listed.size());
       continue;
     }
-    for (size_t i = 0; i < f.listed.size(); ++i) {
-      if (std::find(cl.select.begin(), cl.select.end(), f.listed[i]) != cl.select.end()) {
-        f.selections.push_back(static_cast<int32_t>(i + 1));
-        ++total;
-      }
-    }
+    for (const std::string& name : f.listed)
+      if (std::find(cl.select.begin(), cl.select.end(), name) != cl.select.end())
+        f.selected.push_back(name);
+    total += static_cast<int>(f.selected.size());
   }
   for (const std::string& name : cl.select) {
     bool found = std::any_of(folders.begin(), folders.end(), [&](const Folder& f) {
@@ -243,22 +283,12 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     }
     report.SetFolder(f.prefix);
     if (cl.quiet && f.listed.empty()) WriteAll(1, f.path + ": no recordings\n");
-    // The listing may have changed since it was checked: numbers are taken
-    // from a fresh one, and a selected recording that has gone is an error.
-    const std::vector<std::string> listed = ListedNames(".");
-    for (int32_t selection : f.selections) {
-      if (selection != 500) {
-        auto it = std::find(listed.begin(), listed.end(), f.listed[static_cast<size_t>(selection - 1)]);
-        if (it == listed.end()) {
-          WriteAll(2, "hfdoppler: " + f.prefix + f.listed[static_cast<size_t>(selection - 1)] +
-                          ": no longer listed\n");
-          status = 1;
-          continue;
-        }
-        selection = static_cast<int32_t>(it - listed.begin() + 1);
-      }
-      if (AnsweredRun(DialogueAnswers(cl, selection), console, path, report) != 0) status = 1;
+    if (cl.all) {
+      if (AnsweredRun(cl, nullptr, console, path, report, f.prefix) != 0) status = 1;
+      continue;
     }
+    for (const std::string& name : f.selected)
+      if (AnsweredRun(cl, &name, console, path, report, f.prefix) != 0) status = 1;
   }
   if (report.AnyUnopened()) status = 1;
   return status;

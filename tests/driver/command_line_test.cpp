@@ -29,26 +29,22 @@ std::string Parse(const Args& args, hfd::CommandLine& cl) {
 TEST(CommandLineParse, OptionsGiveTheDialogueAnswers) {
   const std::string win = "101500\n000000\n";
   const std::vector<std::pair<Args, std::string>> cases = {
-      {{"--qdr", "--length", "512", "--all"}, "1\n512\n0\n500\n"},
-      {{"--mode=2", "--length=4096", "--all"}, "2\n4096\n0\n500\n"},
-      {{"--spc", "--mode", "1", "--length", "1024", "--all"}, "1\n1024\n0\n500\n"},  // last wins
+      {{"--qdr", "--length", "512", "--all"}, "1\n512\n0\n"},
+      {{"--mode=2", "--length=4096", "--all"}, "2\n4096\n0\n"},
+      {{"--spc", "--mode", "1", "--length", "1024", "--all"}, "1\n1024\n0\n"},  // last wins
       {{"--select", "A-0.BIN", "--spc", "--length", "2048", "--window", "101500-000000"},
-       "2\n2048\n1\n7\n" + win},
+       "2\n2048\n1\n" + win + win},
   };
   for (const auto& [args, answers] : cases) {
     hfd::CommandLine cl;
     ASSERT_EQ(Parse(args, cl), "") << args[0];
-    EXPECT_EQ(hfd::DialogueAnswers(cl, cl.all ? 500 : 7), answers) << args[0];
+    EXPECT_EQ(hfd::DialogueAnswers(cl) + hfd::WindowAnswers(cl, 2), answers) << args[0];
   }
-  // With all recordings, every one that the listing can hold may ask for the window.
   hfd::CommandLine cl;
   ASSERT_EQ(Parse({"--qdr", "--length", "512", "--all", "--window", "101500-000000", "x", "--",
                    "--y"},
                   cl),
             "");
-  std::string many = "1\n512\n1\n500\n";
-  for (int i = 0; i < 500; ++i) many += win;
-  EXPECT_EQ(hfd::DialogueAnswers(cl, 500), many);
   EXPECT_EQ(cl.dirs, (std::vector<std::string>{"x", "--y"}));
   // Names are kept once, in the order given.
   ASSERT_EQ(Parse({"--qdr", "--length", "512", "--select", "b-0.bin", "--select", "a-0.BIN",
@@ -229,6 +225,43 @@ TEST_F(OptionRun, RecordingThatCannotBeOpenedFailsTheRun) {
   EXPECT_EQ(r.err, "hfdoppler: 20080501100000SGD-0.BIN: neither channel file could be opened\n");
   EXPECT_EQ(r.out, "20080501120000SGD-0.BIN: 4 blocks analysed; wrote 200805011200SGD.spc "
                    "200805011200SGD.max\n");
+}
+
+// An archive folder holds more recordings than the dialogue lists: options
+// process every one, and --select finds any, the 500th (which the answer 500
+// cannot name) and those after it too.
+TEST_F(OptionRun, EveryRecordingOfALargeFolderIsReachable) {
+  auto name = [](int i) {
+    char n[48];
+    std::snprintf(n, sizeof n, "2008050%d%02d%02d00SGD-0.BIN", 1 + i / 1440, i / 60 % 24, i % 60);
+    return std::string(n);
+  };
+  auto qdr = [&](int i) { return name(i).substr(0, 12) + "SGD.qdr"; };
+  constexpr int kCount = 503;
+  for (int i = 0; i < kCount; ++i) WriteText(name(i), "");  // no data: a header only
+  const Args mode1 = {"--qdr", "--length", "4096"};
+  auto run = [&](Args more) {
+    Args args = mode1;
+    args.insert(args.end(), more.begin(), more.end());
+    return Options(args);
+  };
+
+  for (const int pick : {499, 502}) {  // the 500th and the 503rd
+    const RunResult one = run({"--select", name(pick), "-q"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, name(pick) + ": 0 blocks analysed; channel 2 file missing; wrote " +
+                           qdr(pick) + "\n");
+    EXPECT_EQ(Entries().size(), static_cast<size_t>(kCount + 1)) << "only " << qdr(pick);
+    fs::remove(Path(qdr(pick)));
+  }
+
+  const RunResult all = run({"--all"});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(Entries().size(), static_cast<size_t>(2 * kCount));
+  EXPECT_TRUE(Exists(qdr(kCount - 1)));
+  // The listing shows every recording, numbered on, and counts them all.
+  EXPECT_NE(all.out.find("\r\n   503  " + name(502)), std::string::npos);
+  EXPECT_NE(all.out.find("\r\n === total:   503\r\n"), std::string::npos);
 }
 
 TEST_F(OptionRun, UsageErrorsWriteNothing) {

@@ -34,6 +34,11 @@ const char kUsage[] =
     "  --title TEXT        title (default: station, date, N and carriers)\n"
     "  --mark TIME[=LABEL] a vertical line at TIME (repeatable)\n"
     "  --no-trace          no peak-frequency trace over the spectrograms\n"
+    "  --stations FILE     the station registry (default: $HFDOPPLER_STATIONS,\n"
+    "                      ~/.config/hfdoppler/stations.toml, the installed one)\n"
+    "  --zero HZ           the frequency of zero Doppler shift (default: the registry's)\n"
+    "  --no-sun            no sunrise and sunset lines\n"
+    "  --time jst|utc      the zone of the bottom axis and the title's date (default jst)\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -90,7 +95,7 @@ std::string WithExtension(const std::string& path, const char* ext) {
 
 int main(int argc, char** argv) {
   enum { kFrom = 256, kTo, kFmin, kFmax, kVmin, kVmax, kColormap, kWidth, kHeight, kTitle, kMark,
-         kNoTrace, kHelp, kVersion };
+         kNoTrace, kStations, kZero, kNoSun, kTime, kHelp, kVersion };
   static const option kLong[] = {
       {"output", required_argument, nullptr, 'o'}, {"from", required_argument, nullptr, kFrom},
       {"to", required_argument, nullptr, kTo},     {"fmin", required_argument, nullptr, kFmin},
@@ -98,7 +103,9 @@ int main(int argc, char** argv) {
       {"vmax", required_argument, nullptr, kVmax}, {"colormap", required_argument, nullptr, kColormap},
       {"width", required_argument, nullptr, kWidth}, {"height", required_argument, nullptr, kHeight},
       {"title", required_argument, nullptr, kTitle}, {"mark", required_argument, nullptr, kMark},
-      {"no-trace", no_argument, nullptr, kNoTrace}, {"help", no_argument, nullptr, kHelp},
+      {"no-trace", no_argument, nullptr, kNoTrace}, {"stations", required_argument, nullptr, kStations},
+      {"zero", required_argument, nullptr, kZero},  {"no-sun", no_argument, nullptr, kNoSun},
+      {"time", required_argument, nullptr, kTime},  {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
 
   plot::PlotOptions opt;
@@ -127,6 +134,17 @@ int main(int argc, char** argv) {
         break;
       }
       case kNoTrace: opt.trace = false; break;
+      case kStations:
+        if (!*optarg) Usage("--stations: an empty file name");
+        opt.stations_file = optarg;
+        break;
+      case kZero: opt.zero_hz = Number("zero", optarg); break;
+      case kNoSun: opt.sun = false; break;
+      case kTime:
+        if (std::string(optarg) == "jst") opt.zone = plot::TimeZone::kJst;
+        else if (std::string(optarg) == "utc") opt.zone = plot::TimeZone::kUtc;
+        else Usage(std::string("--time: jst or utc, not '") + optarg + "'");
+        break;
       case 'h':
       case kHelp: std::fputs(kUsage, stdout); return 0;
       case kVersion: std::printf("%s %s\n", kProg, HFD_VERSION); return 0;

@@ -45,10 +45,10 @@ const char* StatementText(Statement s) {
   return ": ";
 }
 
-// Writes the report and ends the process with status 1. Nothing here
-// allocates: it also serves when memory ran out.
-[[noreturn]] void WriteReport(int fd, char letter, int number, std::string_view statement,
-                              std::string_view description) {
+// Writes the report. Nothing here allocates: it also serves when memory ran
+// out.
+void WriteReport(int fd, char letter, int number, std::string_view statement,
+                 std::string_view description) {
   char text[1024];
   int n = std::snprintf(text, sizeof text, "\r\nrun-time error %c%04d%.*s\r\n- %.*s\r\n", letter,
                         number, static_cast<int>(statement.size()), statement.data(),
@@ -60,7 +60,6 @@ const char* StatementText(Statement s) {
     if (w <= 0) break;
     done += static_cast<int>(w);
   }
-  _exit(1);
 }
 
 }  // namespace
@@ -100,22 +99,25 @@ void FatalReport::UnitReport(Statement what, std::string_view unit, int number,
 }
 
 void FatalReport::MathFailure(int number, const char* description) {
-  Report('M', number, ": MATH", description);
+  Report('M', number, ": MATH", description, false);
 }
 
 void FatalReport::MemoryFailure() { Report('F', 6700, ": ALLOCATE", std::strerror(ENOMEM)); }
 
 void FatalReport::Report(char letter, int number, std::string_view statement,
-                         std::string_view description) {
+                         std::string_view description, bool mayThrow) {
   // Keep every record written so far: close the result files first.
   for (ResultFile* f : keep_)
     if (f) f->Abandon();
   console_.Finish();
   WriteReport(err_, letter, number, statement, description);
+  if (throw_ && mayThrow) throw RunFailed{};
+  _exit(1);
 }
 
 void ReportMemoryFailure(int errFd) {
   WriteReport(errFd, 'F', 6700, ": ALLOCATE", std::strerror(ENOMEM));
+  _exit(1);
 }
 
 }  // namespace hfd

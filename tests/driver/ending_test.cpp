@@ -11,7 +11,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/recording_fixture.hpp"
 
@@ -173,6 +176,45 @@ TEST_F(Ending, ResultFileInUseByAnotherRunIsNeitherTruncatedNorWritten) {
   // Once the other run is done, the file is ours.
   EXPECT_EQ(RunHfd(dir(), kMode2, 20).status, 0);
   EXPECT_EQ(Lines(ReadFile("200805010000SGD.spc")).size(), 4u * 63 + 1);
+}
+
+TEST_F(Ending, RefusedPeakFileLeavesTheSpectrumFileAsItWas) {
+  namespace fs = std::filesystem;
+  WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
+  const std::string max = "200805010000SGD.max";
+  const std::string head = "\r\nrun-time error F6419: OPEN(" + max + ")\r\n- ";
+  int other = -1;  // another run's lock
+  const std::vector<std::pair<const char*, std::function<void()>>> refusals = {
+      {"FIFO", [&] { ASSERT_EQ(mkfifo(Path(max).c_str(), 0600), 0); }},
+      {"link", [&] { fs::create_symlink("elsewhere", Path(max)); }},
+      {"folder", [&] { fs::create_directory(Path(max)); }},
+      {"in use",
+       [&] {
+         WriteText(max, "the other run's peaks\r\n");
+         other = open(Path(max).c_str(), O_WRONLY);
+         ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+       }},
+  };
+  for (const auto& [what, refuse] : refusals) {
+    for (const bool earlier : {true, false}) {
+      fs::remove(Path("200805010000SGD.spc"));
+      if (earlier) WriteText("200805010000SGD.spc", "earlier spectra\r\n");
+      refuse();
+      const RunResult r = RunHfd(dir(), kMode2, 20);
+      ExpectReport(r, head);
+      // Neither file of the pair changed: the spectra are not cut, nor made.
+      if (earlier)
+        EXPECT_TRUE(ReadFile("200805010000SGD.spc") == "earlier spectra\r\n") << what;
+      else
+        EXPECT_FALSE(Exists("200805010000SGD.spc")) << what;
+      if (other >= 0) {
+        EXPECT_TRUE(ReadFile(max) == "the other run's peaks\r\n");
+        close(other);
+        other = -1;
+      }
+      fs::remove(Path(max));
+    }
+  }
 }
 
 TEST_F(Ending, ConsoleWriteFailuresNameTheirCause) {

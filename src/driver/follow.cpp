@@ -167,32 +167,19 @@ void AwaitPartner(const std::string& name, const std::string& prefix, double idl
   }
 }
 
-// The listed number of `name` in the folder as it is now; 0 when not listed.
-int32_t NumberOf(const std::string& name) {
-  const std::vector<std::string> listed = ListedNames(".");
-  auto it = std::find(listed.begin(), listed.end(), name);
-  return it == listed.end() ? 0 : static_cast<int32_t>(it - listed.begin() + 1);
-}
-
-// Follows one recording of the current folder; false when it is no longer listed.
-bool FollowOne(const CommandLine& cl, AnalysisPath path, const std::string& name,
-               const FollowFolder& folder, FollowedRecordings& run, FolderWatch& watch, int consoleFd) {
+// Follows one recording of the current folder; false when it failed.
+bool FollowOne(const CommandLine& cl, const FollowFolder& folder, size_t index, const std::string& name,
+               FollowedRecordings& log, FolderWatch& watch, const FollowedRun& run) {
   AwaitPartner(name, folder.prefix, cl.idleSeconds, watch);
-  const int32_t number = NumberOf(name);
-  if (number == 0) {
-    WriteAll(2, "hfdoppler: " + folder.prefix + name + ": no longer listed\n");
-    return false;
-  }
-  AnsweredRun(DialogueAnswers(cl, number), consoleFd, path, &run, &run);
-  return true;
+  return run(index, name, log, log) == 0;
 }
 
 // Serves the current folder until a stop: every recording not yet taken, in
 // name order, listed anew after each.
-[[noreturn]] void Serve(const CommandLine& cl, AnalysisPath path, const FollowFolder& folder,
-                        int consoleFd, int logFd) {
+[[noreturn]] void Serve(const CommandLine& cl, const FollowFolder& folder, const FollowedRun& run,
+                        int logFd) {
   FolderWatch watch(".", StopFlag());
-  FollowedRecordings run(cl, logFd, folder.prefix, watch);
+  FollowedRecordings log(cl, logFd, folder.prefix, watch);
   std::set<std::string> taken;
   bool look = true;
   double lastLook = 0;
@@ -201,15 +188,15 @@ bool FollowOne(const CommandLine& cl, AnalysisPath path, const std::string& name
     // the folder is listed again at the timer.
     if (look || !watch.HasEvents() || MonotonicSeconds() - lastLook >= 30.0) {
       lastLook = MonotonicSeconds();
-      std::string next;
-      for (const std::string& name : ListedNames("."))
-        if (!taken.count(name)) {
-          next = name;
-          break;
-        }
-      if (!next.empty()) {
-        taken.insert(next);
-        FollowOne(cl, path, next, folder, run, watch, consoleFd);
+      std::vector<std::string> listed;
+      std::string why;
+      if (!ListFolder(".", listed, why))
+        WriteAll(2, "hfdoppler: " + folder.path + ": cannot be listed: " + why + "\n");
+      auto next = std::find_if(listed.begin(), listed.end(),
+                               [&](const std::string& name) { return !taken.count(name); });
+      if (next != listed.end()) {
+        taken.insert(*next);
+        FollowOne(cl, folder, 0, *next, log, watch, run);
         continue;
       }
     }
@@ -221,22 +208,23 @@ bool FollowOne(const CommandLine& cl, AnalysisPath path, const std::string& name
 
 }  // namespace
 
-int RunFollowing(const CommandLine& cl, AnalysisPath path, const std::vector<FollowFolder>& folders,
-                 int consoleFd, int originFd) {
+int RunFollowing(const CommandLine& cl, const std::vector<FollowFolder>& folders, int originFd,
+                 const FollowedRun& run) {
   const int logFd = cl.quiet ? 1 : 2;
   bool failed = false;
-  for (const FollowFolder& folder : folders) {
+  for (size_t index = 0; index < folders.size(); ++index) {
+    const FollowFolder& folder = folders[index];
     if (::fchdir(originFd) != 0 || ::chdir(folder.path.c_str()) != 0) {
       WriteAll(2, "hfdoppler: " + folder.path + ": " + std::strerror(errno) + "\n");
       failed = true;
       continue;
     }
-    if (cl.all) Serve(cl, path, folder, consoleFd, logFd);
+    if (cl.all) Serve(cl, folder, run, logFd);
     FolderWatch watch(".", StopFlag());
-    FollowedRecordings run(cl, logFd, folder.prefix, watch);
+    FollowedRecordings log(cl, logFd, folder.prefix, watch);
     for (const std::string& name : folder.selected)
-      if (!FollowOne(cl, path, name, folder, run, watch, consoleFd)) failed = true;
-    if (run.Failed()) failed = true;
+      if (!FollowOne(cl, folder, index, name, log, watch, run)) failed = true;
+    if (log.Failed()) failed = true;
   }
   return failed ? 1 : 0;
 }

@@ -17,10 +17,12 @@
 //   DIR/20080501000000SGD-0.BIN: ended after 8437 blocks (end of window)
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "analysis/spectrum_plan.hpp"
+#include "driver/batch.hpp"
 #include "driver/command_line.hpp"
 
 namespace hfd {
@@ -31,11 +33,16 @@ struct FollowFolder {
   std::vector<std::string> selected;  // --select: listed names, in listing order
 };
 
-// The checked command line's follow run; the transcripts go to `consoleFd`,
-// folders are entered from `originFd` (the starting folder). Returns 0, or 1
-// when a recording could not be opened or a followed file failed (truncated,
-// replaced, deleted); a stop ends the process by its signal.
-int RunFollowing(const CommandLine& cl, AnalysisPath path, const std::vector<FollowFolder>& folders,
-                 int consoleFd, int originFd);
+// Runs the dialogue in the current folder (folder `index` of the list) for
+// the recording `name`, with `log` and `wait`; returns its exit status.
+using FollowedRun = std::function<int(size_t index, const std::string& name, RunObserver& log,
+                                      RecordWait& wait)>;
+
+// The checked command line's follow run over `folders`, entered from
+// `originFd` (the starting folder). Returns 0, or 1 when a recording could
+// not be opened or a followed file failed (truncated, replaced, deleted); a
+// stop ends the process by its signal.
+int RunFollowing(const CommandLine& cl, const std::vector<FollowFolder>& folders, int originFd,
+                 const FollowedRun& run);
 
 }  // namespace hfd

@@ -24,6 +24,14 @@ namespace hfd {
 // error (reported before anything is written).
 int RunCommandLine(int argc, const char* const* argv, AnalysisPath path);
 
+// Writes all of `text` to `fd`, waiting for a non-blocking one; a failure on
+// standard output is reported at the end of the run.
+void WriteAll(int fd, const std::string& text);
+
+// The recordings a folder lists, in the options' order (every one, no limit
+// of 500); false, with the reason, when the folder cannot be listed.
+bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why);
+
 // Writes all of `text` to `fd` (an error drops the rest).
 void WriteAll(int fd, const std::string& text);
 

@@ -71,13 +71,14 @@ TEST(ExportCommand, PeakCsvRows) {
   ASSERT_EQ(Export(max + " -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   // Values as the file gives them, a digit before the point, the asterisk
-  // field empty; the second block is after midnight JST (hour 24 in the file).
+  // field empty; the second block is after midnight JST (hour 24 in the file),
+  // at its exact start (the file's stamp drops the .240).
   EXPECT_EQ(csv,
             "time_utc,time_jst,step,mean_5006,scint_5006,freq_5006_hz,level_5006_dbuv,"
             "phase_5006_deg,mean_8006,scint_8006,freq_8006_hz,level_8006_dbuv,phase_8006_deg\n"
-            "2008-05-01T14:59:50Z,2008-05-01T23:59:50+09:00,0,0.001,1.500,8.01,75.31,-23.47,"
+            "2008-05-01T14:59:50.000Z,2008-05-01T23:59:50.000+09:00,0,0.001,1.500,8.01,75.31,-23.47,"
             "-0.002,0.987,7.91,68.00,0.00\n"
-            "2008-05-01T15:00:00Z,2008-05-02T00:00:00+09:00,1,0.001,1.500,8.01,75.31,-23.47,"
+            "2008-05-01T15:00:00.240Z,2008-05-02T00:00:00.240+09:00,1,0.001,1.500,8.01,75.31,-23.47,"
             "-0.002,0.987,7.91,,0.00\n");
 }
 

@@ -103,6 +103,9 @@ class Exports(unittest.TestCase):
         cls.max = sorted(os.path.join(cls.dir, "mode2", s[:12] + "SGD.max") for s in STARTS)
         cls.spc = [m[:-4] + ".spc" for m in cls.max]
         cls.qdr = sorted(os.path.join(cls.dir, "mode1", s[:12] + "SGD.qdr") for s in STARTS)
+        # The same recordings in both modes: the same blocks. The .qdr shows
+        # their exact starts; the .max and .spc stamps only whole seconds.
+        cls.exact = [[r[0] for r in read_qdr(q)] for q in cls.qdr]
 
     @classmethod
     def tearDownClass(cls):
@@ -133,8 +136,14 @@ class Exports(unittest.TestCase):
         self.assertEqual(len(set(df.columns)), len(df.columns))
         for col in df.columns[2:]:
             self.assertTrue(pd.api.types.is_numeric_dtype(df[col]), col)
-        self.check_times(df, [r[0] for r in rows])
-        self.assertTrue(df.time_utc.is_monotonic_increasing)
+        exact = [t for f in self.exact for t in f]
+        self.check_times(df, exact)
+        stamps = np.array([r[0] for r in rows], dtype="datetime64[ns]")
+        late = df.time_utc.dt.tz_localize(None).values - stamps
+        self.assertTrue(((late >= np.timedelta64(0)) & (late < np.timedelta64(1, "s"))).all())
+        self.assertTrue((late > np.timedelta64(0)).any())
+        first = df.time_utc[: len(self.exact[0])]
+        self.assertEqual(set(first.diff()[1:]), {pd.Timedelta(milliseconds=10240)})
         # JST midnight (15:00 UTC) between the first two files, UTC midnight
         # inside the third.
         utc = df.time_utc.dt.tz_localize(None)
@@ -179,7 +188,8 @@ class Exports(unittest.TestCase):
             self.assertEqual(ds.attrs["source"], ", ".join(os.path.basename(s) for s in self.spc))
             self.assertEqual(list(ds.attrs["carrier_frequencies_khz"]), [5006, 8006])
             self.assertEqual(ds.time.dtype, np.dtype("datetime64[ns]"))
-            np.testing.assert_array_equal(ds.time.values, np.array([b[0] for b in blocks], dtype="datetime64[ns]"))
+            exact = np.array([t for f in self.exact for t in f], dtype="datetime64[ns]")
+            np.testing.assert_array_equal(ds.time.values, exact)
             np.testing.assert_array_equal(ds.step.values, [b[1] for b in blocks])
             first = np.array(blocks[0][2], dtype=np.float32)
             np.testing.assert_array_equal(ds.frequency.values, first[:, 0])
@@ -188,7 +198,7 @@ class Exports(unittest.TestCase):
                 for col, name in enumerate(("level_5006", "phase_5006", "level_8006", "phase_8006")):
                     np.testing.assert_array_equal(ds[name].values[t], bins[:, col + 1], err_msg=f"{name} {t}")
         header = run(["ncdump", "-h", out]).stdout
-        for attr in ('Conventions = "CF-1.8"', 'time:units = "seconds since 1970-01-01 00:00:00 UTC"',
+        for attr in ('Conventions = "CF-1.8"', 'time:units = "milliseconds since 1970-01-01 00:00:00 UTC"',
                      'time:standard_name = "time"', 'time:calendar = "standard"',
                      'level_5006:units = "dBuV"', 'phase_5006:units = "degrees"'):
             self.assertIn(attr, header)
@@ -197,7 +207,8 @@ class Exports(unittest.TestCase):
         rows = [r for m in self.max for r in read_max(m)]
         with xr.open_dataset(self.export(self.max, "max.nc")) as ds:
             self.assertEqual(dict(ds.sizes), {"time": len(rows)})
-            np.testing.assert_array_equal(ds.time.values, np.array([r[0] for r in rows], dtype="datetime64[ns]"))
+            np.testing.assert_array_equal(ds.time.values, np.array([t for f in self.exact for t in f],
+                                                                   dtype="datetime64[ns]"))
             self.assertEqual(ds.freq_8006.dtype, np.float64)
             np.testing.assert_array_equal(ds.freq_8006.values, [r[2][7] for r in rows])
             np.testing.assert_array_equal(ds.scint_5006.values, [r[2][1] for r in rows])
@@ -214,7 +225,7 @@ class Exports(unittest.TestCase):
         self.assertEqual(len(df), len(blocks) * 123)
         self.assertEqual(list(df.columns), ["time_utc", "time_jst", "step", "frequency_hz", "level_5006_dbuv",
                                             "phase_5006_deg", "level_8006_dbuv", "phase_8006_deg"])
-        self.check_times(df, [b[0] for b in blocks for _ in range(123)])
+        self.check_times(df, [t for t in self.exact[0] for _ in range(123)])
         np.testing.assert_array_equal(df.iloc[:, 3:].values, np.array([r for b in blocks for r in b[2]]))
 
 

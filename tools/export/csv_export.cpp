@@ -24,11 +24,11 @@ char* WriteInt(char* o, int64_t v) {
   return o;
 }
 
-// "time_utc,time_jst" fields of one block.
-char* WriteTimes(char* o, int64_t utc_ms, bool milliseconds) {
-  o = results::FormatIsoTime(o, utc_ms, 0, milliseconds);
+// "time_utc,time_jst" fields of one block, to the millisecond.
+char* WriteTimes(char* o, int64_t utc_ms) {
+  o = results::FormatIsoTime(o, utc_ms, 0, true);
   *o++ = ',';
-  return results::FormatIsoTime(o, utc_ms, kJstMinutes, milliseconds);
+  return results::FormatIsoTime(o, utc_ms, kJstMinutes, true);
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ void WritePeakCsv(const results::PeakSeries& s, OutputFile& out) {
   }
   for (const results::PeakBlock& b : s.blocks) {
     char* const start = out.Room(512);
-    char* o = WriteTimes(start, b.utc_ms, qdr);
+    char* o = WriteTimes(start, b.utc_ms);
     if (!qdr) {
       *o++ = ',';
       o = WriteInt(o, b.step);
@@ -93,7 +93,7 @@ void WriteSpectrumCsv(const results::SpectrumSeries& s, OutputFile& out) {
   for (size_t b = 0; b < s.blocks(); ++b) {
     // The block's leading fields, once: times and step.
     char lead[96];
-    char* e = WriteTimes(lead, s.utc_ms[b], false);
+    char* e = WriteTimes(lead, s.utc_ms[b]);
     *e++ = ',';
     e = WriteInt(e, s.step[b]);
     *e++ = ',';

@@ -78,13 +78,12 @@ void GlobalAttributes(Nc& nc, const std::string& title, const std::string& stati
   nc.Text(NC_GLOBAL, "channels", "channel 1: 5006 kHz, channel 2: 8006 kHz");
 }
 
-// time(time): int64 whole seconds, or milliseconds where the file holds them.
-int TimeVariable(Nc& nc, int dim, bool milliseconds) {
+// time(time): int64 milliseconds.
+int TimeVariable(Nc& nc, int dim) {
   const int v = nc.Var("time", NC_INT64, {dim});
   nc.Text(v, "standard_name", "time");
   nc.Text(v, "long_name", "block start time (UTC)");
-  nc.Text(v, "units", milliseconds ? "milliseconds since 1970-01-01 00:00:00 UTC"
-                                   : "seconds since 1970-01-01 00:00:00 UTC");
+  nc.Text(v, "units", "milliseconds since 1970-01-01 00:00:00 UTC");
   nc.Text(v, "calendar", "standard");
   nc.Text(v, "axis", "T");
   return v;
@@ -112,7 +111,7 @@ void WriteSpectrumNetcdf(const results::SpectrumSeries& s, const std::vector<std
   Nc nc(out.temp_path(), out.path());
   const int time = nc.Dim("time", s.blocks());
   const int freq = nc.Dim("frequency", s.bins());
-  const int t = TimeVariable(nc, time, false);
+  const int t = TimeVariable(nc, time);
   const int f = nc.Var("frequency", NC_FLOAT, {freq});
   nc.Text(f, "long_name", "Doppler frequency");
   nc.Text(f, "units", "Hz");
@@ -128,10 +127,9 @@ void WriteSpectrumNetcdf(const results::SpectrumSeries& s, const std::vector<std
   GlobalAttributes(nc, "HF Doppler spectra, station " + s.station_code, s.station_code, "",
                    s.data_length, sources);
   nc.EndDef();
-  std::vector<long long> secs(s.blocks());
-  for (size_t b = 0; b < secs.size(); ++b) secs[b] = s.utc_ms[b] / 1000;
   if (s.blocks() > 0) {
-    nc.Check(nc_put_var_longlong(nc.id(), t, secs.data()), "write");
+    static_assert(sizeof(long long) == sizeof(int64_t));
+    nc.Check(nc_put_var_longlong(nc.id(), t, reinterpret_cast<const long long*>(s.utc_ms.data())), "write");
     nc.Check(nc_put_var_int(nc.id(), step, s.step.data()), "write");
   }
   if (s.bins() > 0) nc.Check(nc_put_var_float(nc.id(), f, s.freq_hz.data()), "write");
@@ -152,7 +150,7 @@ void WritePeakNetcdf(const results::PeakSeries& s, const std::vector<std::string
   Nc nc(out.temp_path(), out.path());
   const size_t n = s.blocks.size();
   const int time = nc.Dim("time", n);
-  const int t = TimeVariable(nc, time, qdr);
+  const int t = TimeVariable(nc, time);
   const int step = qdr ? -1 : StepVariable(nc, time);
   // Per channel: the values the file holds.
   struct Column {
@@ -191,7 +189,7 @@ void WritePeakNetcdf(const results::PeakSeries& s, const std::vector<std::string
     std::vector<long long> times(n);
     std::vector<int> steps(n);
     for (size_t i = 0; i < n; ++i) {
-      times[i] = qdr ? s.blocks[i].utc_ms : s.blocks[i].utc_ms / 1000;
+      times[i] = s.blocks[i].utc_ms;
       steps[i] = s.blocks[i].step;
     }
     nc.Check(nc_put_var_longlong(nc.id(), t, times.data()), "write");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "analysis/spectrum_plan.hpp"
 #include "driver/options.hpp"
@@ -31,9 +32,24 @@ class RunObserver {
   ~RunObserver() = default;
 };
 
+// The choice of recordings made by a run's options instead of the selection
+// answer: the listing then holds every recording found (no limit of 500),
+// the selection prompt is shown but not read, and any listed recording can be
+// chosen (the 500th too, which the answer 500 cannot name).
+class RunSelection {
+ public:
+  // After the listing: the numbers (1-based) of the recordings to process,
+  // in order; none ends the run there.
+  virtual void Choose(const NameTable& names, std::vector<int32_t>& numbers) = 0;
+
+ protected:
+  ~RunSelection() = default;
+};
+
 // The whole run on the given I/O, in the current directory (recordings are
 // found and result files written there). Returns the exit status.
-int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer = nullptr);
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer = nullptr,
+             RunSelection* selection = nullptr);
 
 // The program: a run on the process's standard streams in the current
 // directory, floating-point traps on.

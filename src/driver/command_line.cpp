@@ -19,13 +19,14 @@ const char* const kCommandLineUsage =
     "  --length N      samples per analysis block: 512, 1024, 2048 or 4096\n"
     "  --window S-E    analyse from time of day S to E (hhmmss each; E = 000000: midnight);\n"
     "                  without it, from the start of each recording to midnight\n"
-    "  --all           every recording listed\n"
+    "  --all           every recording in the folder, however many\n"
     "  --select NAME   the recording whose channel-0 file is NAME (repeatable)\n"
     "  --quiet, -q     one line per recording instead of the console transcript\n"
     "  --help, -h      this text\n"
     "  --version, -V   the program's version\n"
-    "Exit status: 0 done; 1 a run failed or a recording could not be opened;\n"
-    "2 usage error; 130 or 143 interrupted.\n";
+    "Exit status: 0 done; 1 a run failed, a recording could not be opened or a\n"
+    "folder listed (with several folders, the failure is reported with the folder's\n"
+    "path and the next folder goes on); 2 usage error; 129, 130 or 143 interrupted.\n";
 
 namespace {
 
@@ -142,14 +143,16 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
   return {};
 }
 
-std::string DialogueAnswers(const CommandLine& cl, int32_t selection) {
-  std::string a = std::to_string(cl.mode) + "\n" + std::to_string(cl.length) + "\n" +
-                  (cl.window ? "1\n" : "0\n") + std::to_string(selection) + "\n";
-  if (cl.window) {
-    const int recordings = selection == 500 ? kMaxRecordings : 1;
-    a.reserve(a.size() + static_cast<size_t>(recordings) * 14);
-    for (int r = 0; r < recordings; ++r) a += cl.windowStart + "\n" + cl.windowEnd + "\n";
-  }
+std::string DialogueAnswers(const CommandLine& cl) {
+  return std::to_string(cl.mode) + "\n" + std::to_string(cl.length) + "\n" +
+         (cl.window ? "1\n" : "0\n");
+}
+
+std::string WindowAnswers(const CommandLine& cl, size_t recordings) {
+  std::string a;
+  if (!cl.window) return a;
+  a.reserve(recordings * 14);
+  for (size_t r = 0; r < recordings; ++r) a += cl.windowStart + "\n" + cl.windowEnd + "\n";
   return a;
 }
 

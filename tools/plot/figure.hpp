@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "colormap.hpp"
+#include "drawing.hpp"
 #include "results/result_files.hpp"
 #include "time_axis.hpp"
 
@@ -51,10 +52,6 @@ struct PlotOptions {
 struct FigureData {
   const results::SpectrumSeries* spectrum = nullptr;
   const results::PeakSeries* peaks = nullptr;  // beside the spectrum, or alone
-};
-
-struct Rect {
-  double x = 0, y = 0, w = 0, h = 0;
 };
 
 enum class PanelKind { kSpectrogram, kPeakFrequency, kPeakLevel, kScintillation };

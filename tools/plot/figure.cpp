@@ -213,7 +213,9 @@ void DrawShiftAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
     cairo_move_to(cr, x, y);
     cairo_line_to(cr, x + 4 * s, y);
     cairo_stroke(cr);
-    pen.Show(v > 0 ? "+" + Number(v, step) : Number(v, step), fs, x + 6 * s, y, 0, 0.5);
+    std::string label = Number(v, step);
+    if (v > 0) label.insert(label.begin(), '+');
+    pen.Show(label, fs, x + 6 * s, y, 0, 0.5);
   }
   pen.Show("Doppler shift (Hz)", fs, x + 44 * s, p.r.y + p.r.h / 2, 0.5, 0, true);
 }

@@ -15,6 +15,8 @@
 #include "common/output_file.hpp"
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
+#include "sources.hpp"
+#include "stations/registry.hpp"
 
 
 namespace {
@@ -78,17 +80,6 @@ int64_t Time(const char* opt, const std::string& text) {
     Usage(std::string("--") + opt + ": not an ISO-8601 time with offset (like 2008-05-01T00:00Z): '" + text + "'");
   }
   return t;
-}
-
-void Warn(const std::string& file, long dropped) {
-  if (dropped > 0) {
-    std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
-                 file.c_str(), dropped, dropped == 1 ? "" : "s");
-  }
-}
-
-std::string WithExtension(const std::string& path, const char* ext) {
-  return path.substr(0, path.size() - 4) + ext;
 }
 
 }  // namespace
@@ -162,61 +153,33 @@ int main(int argc, char** argv) {
   if (opt.vmin && opt.vmax && *opt.vmax <= *opt.vmin) Usage("--vmax must be above --vmin");
 
   try {
-    std::vector<std::string> spc, peak;
-    bool qdr = false, max = false;
+    bool qdr = false, other = false;
     for (const std::string& f : files) {
-      results::Kind k = results::KindOfPath(f);
-      if (k == results::Kind::kSpectrum) {
-        spc.push_back(f);
-      } else {
-        peak.push_back(f);
-        (k == results::Kind::kAmplitude ? qdr : max) = true;
-      }
+      const results::Kind k = results::KindOfPath(f);
+      (k == results::Kind::kAmplitude ? qdr : other) = true;
     }
-    if (qdr && (max || !spc.empty())) Usage(".qdr files cannot be drawn together with .spc or .max files");
-    // A .spc file's peak summary file beside it gives the traces and S4Indx.
-    if (!spc.empty() && peak.empty()) {
-      for (const std::string& f : spc) {
-        std::string m = WithExtension(f, ".max");
-        if (access(m.c_str(), R_OK) == 0) peak.push_back(m);
-      }
-    }
+    if (qdr && other) Usage(".qdr files cannot be drawn together with .spc or .max files");
+    const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
+    opt.vector = fmt != plot::Format::kPng;
 
     int64_t newest = 0;
-    for (const auto* list : {&spc, &peak}) {
-      for (const std::string& f : *list) {
-        struct stat st;
-        if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+    plot::Picture pic = plot::Prepare(files, opt, registry, [](const std::string& text) {
+      std::fprintf(stderr, "%s: %s\n", kProg, text.c_str());
+    });
+    for (const plot::StationFiles& st : pic.src.stations) {
+      for (const auto* list : {&st.spectra, &st.peaks}) {
+        for (const plot::SourceFile& f : *list) {
+          struct stat sb;
+          if (stat(f.path.c_str(), &sb) == 0) newest = std::max<int64_t>(newest, sb.st_mtime);
+        }
       }
     }
-
-    std::vector<results::SpectrumSeries> spc_parts;
-    for (const std::string& f : spc) {
-      spc_parts.push_back(results::ReadSpectrumFile(f));
-      Warn(f, spc_parts.back().dropped_lines);
-    }
-    std::vector<results::PeakSeries> peak_parts;
-    for (const std::string& f : peak) {
-      peak_parts.push_back(results::ReadPeakFile(f));
-      Warn(f, peak_parts.back().dropped_lines);
-    }
-    results::SpectrumSeries spectrum;
-    results::PeakSeries peaks;
-    plot::FigureData data;
-    if (!spc_parts.empty()) {
-      spectrum = results::Join(std::move(spc_parts));
-      data.spectrum = &spectrum;
-    }
-    if (!peak_parts.empty()) {
-      peaks = results::Join(std::move(peak_parts));
-      data.peaks = &peaks;
-    }
-
-    plot::Figure fig = plot::Plan(data, opt);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
-                          [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
+                          [&](cairo_t* cr) { plot::Draw(cr, pic.fig, pic.folds, opt); });
     plot::ReleaseFonts();
   } catch (const results::ReadError& e) {
+    Fail(e.what());  // names the file and line
+  } catch (const stations::RegistryError& e) {
     Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {
     Fail(e.what());

@@ -24,8 +24,9 @@ const char* const kCommandLineUsage =
     "  --quiet, -q     one line per recording instead of the console transcript\n"
     "  --help, -h      this text\n"
     "  --version, -V   the program's version\n"
-    "Exit status: 0 done; 1 a run failed or a recording could not be opened;\n"
-    "2 usage error; 130 or 143 interrupted.\n";
+    "Exit status: 0 done; 1 a run failed, a recording could not be opened or a\n"
+    "folder listed (with several folders, the failure is reported with the folder's\n"
+    "path and the next folder goes on); 2 usage error; 129, 130 or 143 interrupted.\n";
 
 namespace {
 

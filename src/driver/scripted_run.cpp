@@ -1,6 +1,8 @@
 #include "driver/scripted_run.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 #include "driver/batch.hpp"
 #include "driver/command_line.hpp"
 #include "input/listing.hpp"
+#include "runtime/fatal_report.hpp"
+#include "runtime/signals.hpp"
 
 #ifndef HFD_VERSION
 #define HFD_VERSION "unknown"
@@ -25,13 +29,34 @@
 namespace hfd {
 namespace {
 
+// The first failed write to standard output (the --quiet lines, --help):
+// reported at the end, as the console's is.
+int g_outError = 0;
+
 void WriteAll(int fd, const std::string& text) {
   for (size_t done = 0; done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // wait for the reader
+      pollfd p{fd, POLLOUT, 0};
+      n = ::poll(&p, 1, -1) < 0 ? -1 : 0;
+      if (n == 0) continue;
+    }
+    if (n < 0 && errno == EINTR) {
+      if (StopRequested()) return;  // the stop ends the run; the line is dropped
+      continue;
+    }
+    if (n <= 0) {
+      if (fd == 1 && g_outError == 0) g_outError = n < 0 ? errno : EIO;
+      return;
+    }
     done += static_cast<size_t>(n);
   }
+}
+
+// The exit status, or the console write report when standard output failed.
+int Ended(int status) {
+  if (g_outError != 0) ReportFileFailure(2, Statement::Write, "CON", g_outError);
+  return status;
 }
 
 class DiscardRecords final : public RecordSink {
@@ -40,14 +65,20 @@ class DiscardRecords final : public RecordSink {
 };
 
 // The recordings a folder lists, in the options' order (every one, no limit
-// of 500).
-std::vector<std::string> ListedNames(const char* dir) {
+// of 500); false, with the reason, when the folder cannot be listed.
+bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why) {
   static DiscardRecords discard;
+  DIR* d = ::opendir(dir);
+  if (!d) {
+    why = std::strerror(errno);
+    return false;
+  }
+  ::closedir(d);
   NameTable names;
   ListRecordings(discard, dir, names, 0);
-  std::vector<std::string> out;
   for (int i = 0; i < names.NFiles; ++i) out.emplace_back(names.Name(i));
-  return out;
+  if (names.failed) why = "the listing failed";
+  return !names.failed;
 }
 
 std::string NameOf(const std::array<char, kNameLength>& field) {
@@ -149,6 +180,7 @@ struct Folder {
   std::string prefix;  // shown before names: "" or the path and a slash
   std::vector<std::string> listed;
   std::vector<std::string> selected;  // with --select: the names listed here, in listing order
+  std::string unlisted;               // why the folder could not be listed ("": it was)
 };
 
 // The recordings one answered run processes: every one listed, or the one
@@ -163,6 +195,7 @@ class Choice final : public RunSelection {
     for (int i = 0; i < names.NFiles; ++i)
       if (!name_ || names.Name(i) == *name_) numbers.push_back(i + 1);
     found_ = !numbers.empty();
+    listFailed_ = names.failed;
     const std::string more = WindowAnswers(cl_, numbers.size());
     if (::pwrite(fd_, more.data(), more.size(), static_cast<off_t>(end_)) !=
         static_cast<ssize_t>(more.size())) {
@@ -174,19 +207,21 @@ class Choice final : public RunSelection {
   // The named recording was in the run's own listing.
   bool Found() const { return found_; }
   bool Failed() const { return failed_; }
+  bool ListFailed() const { return listFailed_; }
 
  private:
   const CommandLine& cl_;
   const std::string* name_;
   int fd_;
   size_t end_;
-  bool found_ = false, failed_ = false;
+  bool found_ = false, failed_ = false, listFailed_ = false;
 };
 
 // One answered dialogue in the current folder, for every recording listed
-// (name null) or the one named; returns its exit status.
+// (name null) or the one named; returns its exit status. With `goOn`, a
+// fatal report ends only this run: `ended` is then set.
 int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, AnalysisPath path,
-                RunReport& report, const std::string& prefix) {
+                RunReport& report, const Folder& folder, bool goOn, bool& ended) {
   const std::string answers = DialogueAnswers(cl);
   const int in = ::memfd_create("hfdoppler-answers", MFD_CLOEXEC);
   if (in < 0 || ::write(in, answers.data(), answers.size()) != static_cast<ssize_t>(answers.size()) ||
@@ -197,14 +232,23 @@ int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, A
   Choice choice(cl, name, in, answers.size());
   auto io = std::make_unique<RunIo>(in, consoleFd, 2);
   io->InstallSignalHandlers();
-  int status = RunBatch(*io, path, &report, &choice);
+  if (goOn) io->fatal.ThrowAfterReport();
+  int status = 1;
+  try {
+    status = RunBatch(*io, path, &report, &choice);
+  } catch (const RunFailed&) {
+    ended = true;
+  }
   if (io->StopRequested()) io->StopForSignal();
   io.reset();
   ::close(in);
   if (choice.Failed()) status = 1;
-  if (name && !choice.Found() && !choice.Failed()) {
+  if (choice.ListFailed()) {
+    WriteAll(2, "hfdoppler: " + folder.path + ": the listing failed\n");
+    status = 1;
+  } else if (name && !choice.Found() && !choice.Failed() && !ended) {
     // Gone since the folder was first listed.
-    WriteAll(2, "hfdoppler: " + prefix + *name + ": no longer listed\n");
+    WriteAll(2, "hfdoppler: " + folder.prefix + *name + ": no longer listed\n");
     status = 1;
   }
   return status;
@@ -220,11 +264,11 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   }
   if (cl.action == CommandLine::Action::Help) {
     WriteAll(1, kCommandLineUsage);
-    return 0;
+    return Ended(0);
   }
   if (cl.action == CommandLine::Action::Version) {
     WriteAll(1, "hfdoppler " HFD_VERSION "\n");
-    return 0;
+    return Ended(0);
   }
 
   // Everything is checked before the first run writes anything.
@@ -239,12 +283,12 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
       WriteAll(2, "hfdoppler: " + d + ": not a folder\n");
       return 2;
     }
-    folders.push_back({d, d.ends_with('/') ? d : d + "/", {}, {}});
+    folders.push_back({d, d.ends_with('/') ? d : d + "/", {}, {}, {}});
   }
-  if (folders.empty()) folders.push_back({".", "", {}, {}});
+  if (folders.empty()) folders.push_back({".", "", {}, {}, {}});
   int total = 0;
   for (Folder& f : folders) {
-    f.listed = ListedNames(f.path.c_str());
+    if (!ListFolder(f.path.c_str(), f.listed, f.unlisted)) continue;
     if (cl.all) {
       total += static_cast<int>(f.listed.size());
       continue;
@@ -274,8 +318,16 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     return 1;
   }
   RunReport report(cl, total);
+  // With several folders, a folder whose run fails is reported and the next
+  // one goes on; the exit status tells of it at the end.
+  const bool goOn = folders.size() > 1;
   int status = 0;
   for (const Folder& f : folders) {
+    if (!f.unlisted.empty()) {
+      WriteAll(2, "hfdoppler: " + f.path + ": cannot be listed: " + f.unlisted + "\n");
+      status = 1;
+      continue;
+    }
     if (::fchdir(origin) != 0 || ::chdir(f.path.c_str()) != 0) {
       WriteAll(2, "hfdoppler: " + f.path + ": " + std::strerror(errno) + "\n");
       status = 1;
@@ -283,15 +335,20 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     }
     report.SetFolder(f.prefix);
     if (cl.quiet && f.listed.empty()) WriteAll(1, f.path + ": no recordings\n");
+    bool ended = false;
     if (cl.all) {
-      if (AnsweredRun(cl, nullptr, console, path, report, f.prefix) != 0) status = 1;
-      continue;
+      if (AnsweredRun(cl, nullptr, console, path, report, f, goOn, ended) != 0) status = 1;
+    } else {
+      for (const std::string& name : f.selected) {
+        if (AnsweredRun(cl, &name, console, path, report, f, goOn, ended) != 0) status = 1;
+        if (ended) break;
+      }
     }
-    for (const std::string& name : f.selected)
-      if (AnsweredRun(cl, &name, console, path, report, f.prefix) != 0) status = 1;
+    if (ended)
+      WriteAll(2, "hfdoppler: " + f.path + ": the run in this folder failed (reported above)\n");
   }
   if (report.AnyUnopened()) status = 1;
-  return status;
+  return Ended(status);
 }
 
 }  // namespace hfd

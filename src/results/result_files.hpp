@@ -106,6 +106,10 @@ inline int64_t StampFractionMs(int64_t step, int32_t data_length) {
   return step * data_length * 10 % 1000;
 }
 
+// "SGD" of "/data/200805010000SGD.max": the three letters after the twelve
+// digits of a result file's name; empty for any other name.
+std::string StationCodeOfPath(const std::string& path);
+
 // Reads a .max or a .qdr file (by its extension).
 PeakSeries ReadPeakFile(const std::string& path);
 

@@ -2,6 +2,8 @@
 // result files as the piped dialogue with the same answers; usage errors stop
 // before anything is written; --quiet summarises.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -264,6 +266,66 @@ TEST_F(OptionRun, EveryRecordingOfALargeFolderIsReachable) {
   EXPECT_NE(all.out.find("\r\n === total:   503\r\n"), std::string::npos);
 }
 
+TEST_F(OptionRun, AFailedFolderIsReportedAndTheNextOnesGo) {
+  Tree();
+  // "f": the peak file's name is taken by a FIFO; "n": a stray name that
+  // matches but holds no date, listed after the good recording.
+  Recording("f", "20080501120000SGD-0.BIN", 16);
+  ASSERT_EQ(mkfifo(Path("f/200805011200SGD.max").c_str(), 0600), 0);
+  Recording("n", "20080501120000SGD-0.BIN", 16);
+  WriteText("n/notes-0.bin", "");
+  const std::string refused =
+      "\r\nrun-time error F6419: OPEN(200805011200SGD.max)\r\n- Not a regular file\r\n";
+  const std::string noDate =
+      "\r\nrun-time error F6101: READ(internal)\r\n- invalid character in an integer value\r\n";
+
+  const RunResult got = Options({"--spc", "--length", "1024", "--all", "f", "a", "n", "b"});
+  EXPECT_EQ(got.status, 1);
+  EXPECT_EQ(got.err, refused + "hfdoppler: f: the run in this folder failed (reported above)\n" +
+                         noDate + "hfdoppler: n: the run in this folder failed (reported above)\n");
+  const std::string answers = "2\n1024\n0\n500\n";
+  for (const char* sub : {"a", "b"}) {
+    EXPECT_NE(got.out.find(Dialogue(sub, answers).out), std::string::npos) << sub;
+    ExpectSameFiles(sub);
+  }
+  EXPECT_TRUE(Exists("n/200805011200SGD.max"));  // before the stray name
+
+  // One folder alone: the report, and nothing else, as from the dialogue.
+  const RunResult alone = Options({"--spc", "--length", "1024", "--all", "f"});
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_EQ(alone.err, refused);
+}
+
+TEST_F(OptionRun, AFolderThatCannotBeListedIsAnError) {
+  Recording("a", "20080501120000SGD-0.BIN", 16);
+  fs::create_directories(Path("locked"));
+  // Root lists any folder: the program then runs as nobody.
+  Launch how;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run without root";
+    how.binary = "/usr/bin/setpriv";
+    how.args = {"--reuid=65534", "--regid=65534", "--clear-groups", HFD_BINARY};
+  }
+  for (const char* sub : {".", "a", "locked"}) fs::permissions(Path(sub), fs::perms::all);
+  fs::permissions(Path("locked"), fs::perms::owner_write | fs::perms::owner_exec |
+                                      fs::perms::others_write | fs::perms::others_exec);
+  auto run = [&](const Args& dirs) {
+    Launch l = how;
+    for (const char* a : {"--qdr", "--length", "512", "--all", "-q"}) l.args.emplace_back(a);
+    l.args.insert(l.args.end(), dirs.begin(), dirs.end());
+    return RunProgram(dir(), "", l);
+  };
+  const std::string err = "hfdoppler: locked: cannot be listed: Permission denied\n";
+  const RunResult alone = run({"locked"});
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_EQ(alone.err, err);
+  EXPECT_EQ(alone.out, "");
+  const RunResult both = run({"locked", "a"});
+  EXPECT_EQ(both.status, 1);
+  EXPECT_EQ(both.err, err);
+  EXPECT_EQ(both.out, "a/20080501120000SGD-0.BIN: 4 blocks analysed; wrote a/200805011200SGD.qdr\n");
+}
+
 TEST_F(OptionRun, UsageErrorsWriteNothing) {
   Recording("a", "20080501120000SGD-0.BIN", 16);
   WriteText("file", "x");
@@ -297,6 +359,26 @@ TEST_F(OptionRun, UsageErrorsWriteNothing) {
   const RunResult version = Options({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("hfdoppler ", 0), 0u);
+}
+
+TEST_F(OptionRun, ALostLineOnStandardOutputIsTheConsoleWriteReport) {
+  Recording(".", "20080501120000SGD-0.BIN", 16);
+  const std::vector<std::pair<Output, std::string>> outputs = {
+      {Output::Full, "\r\nrun-time error F6422: WRITE(CON)\r\n- No space left on device\r\n"},
+      {Output::Closed, "\r\nrun-time error F6423: WRITE(CON)\r\n- Bad file descriptor\r\n"},
+  };
+  for (const auto& [output, report] : outputs) {
+    for (const Args& args : {Args{"--qdr", "--length", "512", "--all", "--quiet"}, Args{"--help"},
+                             Args{"--version"}}) {
+      Launch how;
+      how.args = args;
+      how.output = output;
+      const RunResult r = RunProgram(dir(), "", how);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_EQ(r.err, report) << args[0];
+    }
+    EXPECT_EQ(Lines(ReadFile("200805011200SGD.qdr")).size(), 4u + 4u);  // written all the same
+  }
 }
 
 TEST_F(OptionRun, QuietShowsProgressOnATerminalAndClearsIt) {

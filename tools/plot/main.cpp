@@ -16,6 +16,7 @@
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
 #include "sources.hpp"
+#include "stack.hpp"
 #include "stations/registry.hpp"
 
 
@@ -41,6 +42,10 @@ const char kUsage[] =
     "  --zero HZ           the frequency of zero Doppler shift (default: the registry's)\n"
     "  --no-sun            no sunrise and sunset lines\n"
     "  --time jst|utc      the zone of the bottom axis and the title's date (default jst)\n"
+    "  --stack             .max or .qdr files of many days as a day stack: per channel one\n"
+    "                      row per day, the time of day across (--time: the zone of both)\n"
+    "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
+    "                      frequency, or the Doppler shift with --zero)\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -82,11 +87,28 @@ int64_t Time(const char* opt, const std::string& text) {
   return t;
 }
 
+void Warn(const std::string& file, long dropped) {
+  if (dropped > 0) {
+    std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
+                 file.c_str(), dropped, dropped == 1 ? "" : "s");
+  }
+}
+
+// Seconds since 1970 of the newest file's modification (0 for none).
+int64_t NewestMtime(const std::vector<std::string>& files) {
+  int64_t newest = 0;
+  for (const std::string& f : files) {
+    struct stat st;
+    if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+  }
+  return newest;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   enum { kFrom = 256, kTo, kFmin, kFmax, kVmin, kVmax, kColormap, kWidth, kHeight, kTitle, kMark,
-         kNoTrace, kStations, kZero, kNoSun, kTime, kHelp, kVersion };
+         kNoTrace, kStations, kZero, kNoSun, kTime, kStack, kStackValue, kHelp, kVersion };
   static const option kLong[] = {
       {"output", required_argument, nullptr, 'o'}, {"from", required_argument, nullptr, kFrom},
       {"to", required_argument, nullptr, kTo},     {"fmin", required_argument, nullptr, kFmin},
@@ -96,10 +118,13 @@ int main(int argc, char** argv) {
       {"title", required_argument, nullptr, kTitle}, {"mark", required_argument, nullptr, kMark},
       {"no-trace", no_argument, nullptr, kNoTrace}, {"stations", required_argument, nullptr, kStations},
       {"zero", required_argument, nullptr, kZero},  {"no-sun", no_argument, nullptr, kNoSun},
-      {"time", required_argument, nullptr, kTime},  {"help", no_argument, nullptr, kHelp},
+      {"time", required_argument, nullptr, kTime},  {"stack", no_argument, nullptr, kStack},
+      {"stack-value", required_argument, nullptr, kStackValue},  {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
 
   plot::PlotOptions opt;
+  bool stack = false;
+  plot::StackValue stack_value = plot::StackValue::kFreq;
   std::string out;
   opterr = 0;
   int c;
@@ -136,6 +161,10 @@ int main(int argc, char** argv) {
         else if (std::string(optarg) == "utc") opt.zone = plot::TimeZone::kUtc;
         else Usage(std::string("--time: jst or utc, not '") + optarg + "'");
         break;
+      case kStack: stack = true; break;
+      case kStackValue:
+        if (!plot::ParseStackValue(optarg, stack_value)) Usage(std::string("--stack-value: freq, level or s4, not '") + optarg + "'");
+        break;
       case 'h':
       case kHelp: std::fputs(kUsage, stdout); return 0;
       case kVersion: std::printf("%s %s\n", kProg, HFD_VERSION); return 0;
@@ -153,27 +182,37 @@ int main(int argc, char** argv) {
   if (opt.vmin && opt.vmax && *opt.vmax <= *opt.vmin) Usage("--vmax must be above --vmin");
 
   try {
-    bool qdr = false, other = false;
+    std::vector<std::string> spc, peak;
+    bool qdr = false, max = false;
     for (const std::string& f : files) {
-      const results::Kind k = results::KindOfPath(f);
-      (k == results::Kind::kAmplitude ? qdr : other) = true;
+      results::Kind k = results::KindOfPath(f);
+      if (k == results::Kind::kSpectrum) {
+        spc.push_back(f);
+      } else {
+        peak.push_back(f);
+        (k == results::Kind::kAmplitude ? qdr : max) = true;
+      }
     }
-    if (qdr && other) Usage(".qdr files cannot be drawn together with .spc or .max files");
+    if (qdr && (max || !spc.empty())) Usage(".qdr files cannot be drawn together with .spc or .max files");
+    if (stack) {
+      if (!spc.empty()) Usage("--stack draws .max or .qdr files, not .spc files");
+      if (qdr && stack_value == plot::StackValue::kS4) Usage("--stack-value s4: .qdr files hold no S4Indx");
+      const plot::StackLayout lay = plot::PlanStack(peak, opt, stack_value);
+      plot::WriteStack(lay, peak, opt, out, fmt, plot::PdfDate(NewestMtime(peak)), Warn);
+      plot::ReleaseFonts();
+      return 0;
+    }
     const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
     opt.vector = fmt != plot::Format::kPng;
-
-    int64_t newest = 0;
     plot::Picture pic = plot::Prepare(files, opt, registry, [](const std::string& text) {
       std::fprintf(stderr, "%s: %s\n", kProg, text.c_str());
     });
+    std::vector<std::string> drawn;  // the .max files beside the .spc files too
     for (const plot::StationFiles& st : pic.src.stations) {
-      for (const auto* list : {&st.spectra, &st.peaks}) {
-        for (const plot::SourceFile& f : *list) {
-          struct stat sb;
-          if (stat(f.path.c_str(), &sb) == 0) newest = std::max<int64_t>(newest, sb.st_mtime);
-        }
-      }
+      for (const auto* list : {&st.spectra, &st.peaks})
+        for (const plot::SourceFile& f : *list) drawn.push_back(f.path);
     }
+    const int64_t newest = NewestMtime(drawn);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
                           [&](cairo_t* cr) { plot::Draw(cr, pic.fig, pic.folds, opt); });
     plot::ReleaseFonts();

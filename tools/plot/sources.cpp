@@ -3,22 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+
+#include "stations/sun.hpp"
 
 namespace hfd::plot {
 namespace {
 
 using results::Kind;
 using results::ReadError;
-
-std::string CodeOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
-  if (base.size() != 19 || base[15] != '.') return {};
-  for (size_t i = 0; i < 12; ++i)
-    if (base[i] < '0' || base[i] > '9') return {};
-  return base.substr(12, 3);
-}
 
 StationFiles& StationOf(Sources& s, const std::string& code) {
   for (StationFiles& st : s.stations)
@@ -78,7 +72,7 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
   bool peaks_given = false;
   for (const std::string& f : files) {
     const Kind k = results::KindOfPath(f);
-    StationFiles& st = StationOf(s, CodeOf(f));
+    StationFiles& st = StationOf(s, results::StationCodeOfPath(f));
     (k == Kind::kSpectrum ? st.spectra : st.peaks).push_back({f, k});
     peaks_given |= k != Kind::kSpectrum;
   }
@@ -169,6 +163,15 @@ void Describe(PlotInput& in, const stations::Registry& reg, const PlotOptions& o
       st.zero_hz = known->zero_doppler_hz;
     }
     if (opt.zero_hz) st.zero_hz = {opt.zero_hz, opt.zero_hz};
+    if (known && opt.sun) {
+      // Over spans longer than kSunDays the lines would cover the picture.
+      const int64_t t0 = opt.from_ms.value_or(in.first_ms), t1 = opt.to_ms.value_or(in.last_ms);
+      if (t1 > t0 && t1 - t0 <= kSunDays * kDayMs) {
+        static constexpr double kHeights[] = {0.0, 100.0, 300.0};
+        for (const stations::SunEvent& e : stations::SunEvents(stations::ReflectionPoint(*known), kHeights, t0, t1))
+          st.sun.push_back({e.utc_ms, e.rise, static_cast<int>(std::lround(e.height_km))});
+      }
+    }
     if (known) continue;
     std::string left = opt.sun ? "the Sun" : "";
     if (!opt.zero_hz) left += std::string(left.empty() ? "" : " and ") + "the Doppler shift axis";

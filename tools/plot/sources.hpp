@@ -44,7 +44,9 @@ using Note = std::function<void(const std::string& text)>;
 Sources Survey(const std::vector<std::string>& files, const Note& note);
 
 // Each station's name, zero frequency (--zero before the registry) and, unless
-// --no-sun, its sunrise and sunset lines over the span.
+// --no-sun, its sunrise and sunset at 0, 100 and 300 km over the span (at the
+// reflection point; none over spans of more than kSunDays days).
+inline constexpr int64_t kSunDays = 20;
 void Describe(PlotInput& in, const stations::Registry& reg, const PlotOptions& opt, const Note& note);
 
 // Reads every file again and folds its blocks within the figure's span.

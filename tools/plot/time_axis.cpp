@@ -140,27 +140,4 @@ std::string DateIn(int64_t utc_ms, int64_t offset_ms) {
   return results::FormatIsoTime(utc_ms, static_cast<int>(offset_ms / 60000)).substr(0, 10);
 }
 
-int64_t BlockEnd(std::span<const int64_t> starts, size_t b, int64_t block_ms) {
-  if (b + 1 < starts.size()) {
-    int64_t next = starts[b + 1];
-    if (next > starts[b] && next - starts[b] <= block_ms + 1000) return next;
-  }
-  return starts[b] + block_ms;
-}
-
-int32_t DataLengthFromSteps(std::span<const int32_t> steps, std::span<const int64_t> starts) {
-  int64_t sum_ms = 0, sum_steps = 0;
-  for (size_t b = 1; b < steps.size() && b < starts.size(); ++b) {
-    int64_t dk = steps[b] - steps[b - 1], dt = starts[b] - starts[b - 1];
-    if (dk > 0 && dt > 0 && dt < dk * 60000) sum_ms += dt, sum_steps += dk;
-  }
-  if (sum_steps == 0) return 0;
-  double n = static_cast<double>(sum_ms) / sum_steps / 10.0;
-  int32_t best = 512;
-  for (int32_t c : {1024, 2048, 4096}) {
-    if (std::fabs(std::log(n / c)) < std::fabs(std::log(n / best))) best = c;
-  }
-  return best;
-}
-
 }  // namespace hfd::plot

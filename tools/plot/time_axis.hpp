@@ -1,7 +1,6 @@
 // The horizontal time axis shared by every panel of a picture: the span shown,
 // its pixel columns, and its ticks in a time zone (JST below and UTC above, or
-// the other way round), from seconds to decades. Also where each block of a
-// result file lies in time.
+// the other way round), from seconds to decades.
 //
 //   hfd::plot::TimeAxis ax{t0_ms, t1_ms, 80.0, 1400.0};
 //   for (const auto& tick : hfd::plot::TimeTicks(ax.t0_ms, ax.t1_ms, 14, hfd::plot::kJstOffsetMs))
@@ -9,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -46,15 +44,5 @@ bool SpanCrossesDate(int64_t t0_ms, int64_t t1_ms, int64_t offset_ms);
 // "2008-05-01": the date of a UTC time in the zone `offset_ms` ahead of UTC.
 std::string DateIn(int64_t utc_ms, int64_t offset_ms);
 inline std::string JstDate(int64_t utc_ms) { return DateIn(utc_ms, kJstOffsetMs); }
-
-// The span of block b: from its start to the next block's start when that one
-// follows on without a gap (up to one second more than the block length still
-// counts as following on), else to its start plus the block length.
-int64_t BlockEnd(std::span<const int64_t> starts, size_t b, int64_t block_ms);
-
-// The block length N * 10 ms of a peak file that does not hold N: from its
-// block steps and times, rounded to the nearest of 512, 1024, 2048, 4096.
-// Returns 0 when the blocks do not tell (fewer than two in one sequence).
-int32_t DataLengthFromSteps(std::span<const int32_t> steps, std::span<const int64_t> starts);
 
 }  // namespace hfd::plot

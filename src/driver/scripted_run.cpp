@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "driver/command_line.hpp"
 #include "input/listing.hpp"
 #include "runtime/fatal_report.hpp"
+#include "runtime/signals.hpp"
 
 #ifndef HFD_VERSION
 #define HFD_VERSION "unknown"
@@ -27,13 +29,34 @@
 namespace hfd {
 namespace {
 
+// The first failed write to standard output (the --quiet lines, --help):
+// reported at the end, as the console's is.
+int g_outError = 0;
+
 void WriteAll(int fd, const std::string& text) {
   for (size_t done = 0; done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // wait for the reader
+      pollfd p{fd, POLLOUT, 0};
+      n = ::poll(&p, 1, -1) < 0 ? -1 : 0;
+      if (n == 0) continue;
+    }
+    if (n < 0 && errno == EINTR) {
+      if (StopRequested()) return;  // the stop ends the run; the line is dropped
+      continue;
+    }
+    if (n <= 0) {
+      if (fd == 1 && g_outError == 0) g_outError = n < 0 ? errno : EIO;
+      return;
+    }
     done += static_cast<size_t>(n);
   }
+}
+
+// The exit status, or the console write report when standard output failed.
+int Ended(int status) {
+  if (g_outError != 0) ReportFileFailure(2, Statement::Write, "CON", g_outError);
+  return status;
 }
 
 class DiscardRecords final : public RecordSink {
@@ -241,11 +264,11 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   }
   if (cl.action == CommandLine::Action::Help) {
     WriteAll(1, kCommandLineUsage);
-    return 0;
+    return Ended(0);
   }
   if (cl.action == CommandLine::Action::Version) {
     WriteAll(1, "hfdoppler " HFD_VERSION "\n");
-    return 0;
+    return Ended(0);
   }
 
   // Everything is checked before the first run writes anything.
@@ -325,7 +348,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
       WriteAll(2, "hfdoppler: " + f.path + ": the run in this folder failed (reported above)\n");
   }
   if (report.AnyUnopened()) status = 1;
-  return status;
+  return Ended(status);
 }
 
 }  // namespace hfd

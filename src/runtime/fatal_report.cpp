@@ -62,6 +62,13 @@ void WriteReport(int fd, char letter, int number, std::string_view statement,
   }
 }
 
+// The statement of an F report on a unit, such as ": OPEN(unit)".
+std::string_view UnitStatement(Statement what, std::string_view unit, char (&out)[300]) {
+  const int n = std::snprintf(out, sizeof out, "%s%.*s)", StatementText(what),
+                              static_cast<int>(unit.size()), unit.data());
+  return {out, n < static_cast<int>(sizeof out) ? static_cast<size_t>(n) : sizeof out - 1};
+}
+
 }  // namespace
 
 FatalReport::~FatalReport() { ForgetTrapTarget(*this); }
@@ -93,9 +100,7 @@ void FatalReport::InputFailure(ReadError e, std::string_view unit) {
 void FatalReport::UnitReport(Statement what, std::string_view unit, int number,
                              const char* description) {
   char statement[300];
-  std::snprintf(statement, sizeof statement, "%s%.*s)", StatementText(what),
-                static_cast<int>(unit.size()), unit.data());
-  Report('F', number, statement, description);
+  Report('F', number, UnitStatement(what, unit, statement), description);
 }
 
 void FatalReport::MathFailure(int number, const char* description) {
@@ -112,6 +117,13 @@ void FatalReport::Report(char letter, int number, std::string_view statement,
   console_.Finish();
   WriteReport(err_, letter, number, statement, description);
   if (throw_ && mayThrow) throw RunFailed{};
+  _exit(1);
+}
+
+void ReportFileFailure(int errFd, Statement what, std::string_view unit, int errnum) {
+  char statement[300];
+  WriteReport(errFd, 'F', FileErrorNumber(what, errnum), UnitStatement(what, unit, statement),
+              std::strerror(errnum));
   _exit(1);
 }
 

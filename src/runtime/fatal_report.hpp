@@ -68,5 +68,8 @@ class FatalReport final : public FatalHandler {
 
 // The ALLOCATE report of a run that could not even be set up.
 [[noreturn]] void ReportMemoryFailure(int errFd);
+// The report of a failed file operation outside any run (nothing to keep),
+// such as "F6422: WRITE(CON)"; exit status 1.
+[[noreturn]] void ReportFileFailure(int errFd, Statement what, std::string_view unit, int errnum);
 
 }  // namespace hfd

@@ -361,6 +361,26 @@ TEST_F(OptionRun, UsageErrorsWriteNothing) {
   EXPECT_EQ(version.out.rfind("hfdoppler ", 0), 0u);
 }
 
+TEST_F(OptionRun, ALostLineOnStandardOutputIsTheConsoleWriteReport) {
+  Recording(".", "20080501120000SGD-0.BIN", 16);
+  const std::vector<std::pair<Output, std::string>> outputs = {
+      {Output::Full, "\r\nrun-time error F6422: WRITE(CON)\r\n- No space left on device\r\n"},
+      {Output::Closed, "\r\nrun-time error F6423: WRITE(CON)\r\n- Bad file descriptor\r\n"},
+  };
+  for (const auto& [output, report] : outputs) {
+    for (const Args& args : {Args{"--qdr", "--length", "512", "--all", "--quiet"}, Args{"--help"},
+                             Args{"--version"}}) {
+      Launch how;
+      how.args = args;
+      how.output = output;
+      const RunResult r = RunProgram(dir(), "", how);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_EQ(r.err, report) << args[0];
+    }
+    EXPECT_EQ(Lines(ReadFile("200805011200SGD.qdr")).size(), 4u + 4u);  // written all the same
+  }
+}
+
 TEST_F(OptionRun, QuietShowsProgressOnATerminalAndClearsIt) {
   Recording(".", "20080501120000SGD-0.BIN", 96);
   const RunResult r =

@@ -239,6 +239,33 @@ TEST_F(Ending, ConsoleWriteFailuresNameTheirCause) {
   }
 }
 
+TEST_F(Ending, NonBlockingInputWaitsForItsAnswers) {
+  WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
+  const RunResult whole = RunHfd(dir(), kMode2, 30);
+  ASSERT_EQ(whole.status, 0);
+  Launch how;
+  how.timeoutSeconds = 30;
+  how.inputNonBlocking = true;
+  const RunResult r = RunProgram(dir(), kMode2, how);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == whole.out) << r.out;
+}
+
+TEST_F(Ending, InterruptIgnoredAtStartStaysIgnored) {
+  WriteLongRecording();
+  const RunResult whole = RunHfd(dir(), kMode2, 30);
+  ASSERT_EQ(whole.status, 0);
+  Launch how;  // a background job of a script, sent Ctrl-C's signal
+  how.timeoutSeconds = 30;
+  how.ignoreInterrupt = true;
+  how.signal = SIGINT;
+  how.signalAfterBytes = 2000;
+  const RunResult r = RunProgram(dir(), kMode2, how);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == whole.out) << r.out.size() << " of " << whole.out.size() << " bytes";
+}
+
 TEST_F(Ending, NonBlockingConsoleThatFillsUpWaitsForItsReader) {
   WriteLongRecording();
   const RunResult whole = RunHfd(dir(), kMode2, 30);

@@ -53,6 +53,11 @@ struct Launch {
   bool holdInput = false;        // standard input stays open after `input`: the child waits
   Output output = Output::Captured;
   bool outputNonBlocking = false;  // O_NONBLOCK on the child's standard output
+  // O_NONBLOCK on the child's standard input, and `input` held back until the
+  // child has shown output and a fifth of a second more has passed: its
+  // first read finds no answer yet.
+  bool inputNonBlocking = false;
+  bool ignoreInterrupt = false;    // the child starts with SIGINT ignored (a background job)
   bool readAfterStall = true;      // false: a stalled output is never read again
   // When not 0: sent once standard output has carried signalAfterBytes bytes
   // (or, for a stalled output, once the child is held).

@@ -120,11 +120,15 @@ TEST(ExportCommand, BadInputFailsWithoutOutput) {
   r = Export(good + " " + kur + " -o " + dir.Path("x.nc"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find(kur + ": data length 512 differs from 1024"), std::string::npos) << r.err;
+  const std::string registry = dir.Put("bad.toml", "[SGD]\nname = 5\n");
+  r = Export(good + " --stations " + registry + " -o " + dir.Path("x.nc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(registry + ":2:"), std::string::npos) << r.err;
   r = Export(good + " -o " + dir.Path("no/such/folder/x.csv"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no/such/folder/x.csv"), std::string::npos) << r.err;
   EXPECT_EQ(Listing(dir), (std::vector<std::string>{"200805012359KUR.max", "200805012359SGD.max",
-                                                    "200805020000SGD.max", "empty.max", "out.csv"}));
+                                                    "200805020000SGD.max", "bad.toml", "empty.max", "out.csv"}));
 
   // Usage errors: exit status 2.
   for (const std::string& args :

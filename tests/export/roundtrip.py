@@ -128,6 +128,12 @@ class Exports(unittest.TestCase):
         # The same recordings in both modes: the same blocks. The .qdr shows
         # their exact starts; the .max and .spc stamps only whole seconds.
         cls.exact = [[r[0] for r in read_qdr(q)] for q in cls.qdr]
+        # The station registry: SGD with its transmitter and zero-shift
+        # frequencies; KUR is not in it.
+        cls.registry = os.path.join(cls.dir, "stations.toml")
+        with open(cls.registry, "w") as f:
+            f.write('[SGD]\nname = "Sugadaira"\nlatitude = 36.52\nlongitude = 138.35\nzero_doppler_hz = [8.0, 7.5]\n'
+                    '[SGD.transmitter]\nname = "Tx"\nlatitude = 35.7\nlongitude = 139.5\n')
         cls.kur = os.path.join(cls.dir, "mode2", "200805020855KUR.max")
         cls.kur_exact = [r[0] for r in read_qdr(os.path.join(cls.dir, "mode1", "200805020855KUR.qdr"))]
 
@@ -137,7 +143,8 @@ class Exports(unittest.TestCase):
 
     def export(self, files, out, *opts, env=None):
         path = os.path.join(self.dir, out)
-        run([EXPORT, *files, *opts, "-o", path], env=env)
+        env = dict(env or os.environ, HFDOPPLER_STATIONS=self.registry)
+        self.stderr = run([EXPORT, *files, *opts, "-o", path], env=env).stderr
         return path
 
     def check_times(self, df, expected_utc):
@@ -200,7 +207,7 @@ class Exports(unittest.TestCase):
         out = self.export(self.spc, "spc.nc", env=dict(os.environ, SOURCE_DATE_EPOCH="1234567890"))
         blocks = [b for s in self.spc for b in read_spc(s)]
         with xr.open_dataset(out) as ds:
-            self.assertEqual(dict(ds.sizes), {"time": len(blocks), "frequency": 123, "nv": 2})
+            self.assertEqual(dict(ds.sizes), {"time": len(blocks), "frequency": 123, "nv": 2, "channel": 2})
             for name in ("level_5006", "phase_5006", "level_8006", "phase_8006"):
                 self.assertEqual(ds[name].dims, ("time", "frequency"))
                 self.assertEqual(ds[name].dtype, np.float32)
@@ -219,8 +226,14 @@ class Exports(unittest.TestCase):
             np.testing.assert_array_equal(ds.time_bnds.values[:, 1], exact + np.timedelta64(10240, "ms"))
             np.testing.assert_array_equal(ds.step.values, [b[1] for b in blocks])
             np.testing.assert_array_equal(ds.frequency.values, np.arange(123) * 0.09765625)
-            for name in ("time", "frequency"):
+            for name in ("time", "frequency", "latitude", "longitude", "doppler_shift_5006"):
                 self.assertTrue({"long_name", "units"} <= set(ds[name].attrs) | set(ds[name].encoding), name)
+            self.assertEqual((float(ds.latitude), float(ds.longitude)), (36.52, 138.35))
+            self.assertEqual((ds.latitude.attrs["axis"], ds.time.attrs["axis"]), ("Y", "T"))
+            self.assertEqual(str(ds.transmitter_name.values), "Tx")
+            self.assertEqual(ds.attrs["station_name"], "Sugadaira")
+            np.testing.assert_array_equal(ds.doppler_shift_5006.values, ds.frequency.values - 8.0)
+            np.testing.assert_array_equal(ds.doppler_shift_8006.values, ds.frequency.values - 7.5)
             for t in (0, len(blocks) // 2, len(blocks) - 1):
                 bins = np.array(blocks[t][2], dtype=np.float32)
                 for col, name in enumerate(("level_5006", "phase_5006", "level_8006", "phase_8006")):
@@ -234,7 +247,7 @@ class Exports(unittest.TestCase):
     def test_peak_netcdf(self):
         rows = [r for m in self.max for r in read_max(m)]
         with xr.open_dataset(self.export(self.max, "max.nc")) as ds:
-            self.assertEqual(dict(ds.sizes), {"time": len(rows), "nv": 2})
+            self.assertEqual(dict(ds.sizes), {"time": len(rows), "nv": 2, "channel": 2})
             np.testing.assert_array_equal(ds.time.values, np.array([t for f in self.exact for t in f],
                                                                    dtype="datetime64[ns]"))
             self.assertEqual(ds.freq_8006.dtype, np.float64)
@@ -242,7 +255,8 @@ class Exports(unittest.TestCase):
             np.testing.assert_array_equal(ds.scint_5006.values, [r[2][1] for r in rows])
         rows = [r for q in self.qdr for r in read_qdr(q)]
         with xr.open_dataset(self.export(self.qdr, "qdr.nc")) as ds:
-            self.assertEqual(sorted(ds.data_vars), ["freq_5006", "freq_8006", "level_5006", "level_8006", "time_bnds"])
+            self.assertEqual(sorted(v for v in ds.data_vars if v[-4:] in ("5006", "8006")),
+                             ["freq_5006", "freq_8006", "level_5006", "level_8006"])
             self.assertEqual(ds.attrs["station_name"], "Sugadaira")
             np.testing.assert_array_equal(ds.time.values, np.array([r[0] for r in rows], dtype="datetime64[ns]"))
             np.testing.assert_array_equal(ds.level_8006.values, [r[1][3] for r in rows])
@@ -324,7 +338,10 @@ class Exports(unittest.TestCase):
         kur = read_max(self.kur)
         exact = {"SGD": [t for f in self.exact for t in f], "KUR": self.kur_exact}
         with xr.open_dataset(self.export(self.max + [self.kur], "two.nc")) as ds:
+            self.assertIn("station KUR is not in the station registry", self.stderr)
             ds = ds.set_index(station="station_code")
+            self.assertEqual(ds.latitude.sel(station="SGD"), 36.52)
+            self.assertTrue(np.isnan(ds.latitude.sel(station="KUR")))
             self.assertEqual(list(ds.station.values), ["SGD", "KUR"])
             self.assertEqual(ds.freq_5006.dims, ("station", "time"))
             self.assertTrue(ds.time.to_index().is_monotonic_increasing)

@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "results/result_files.hpp"
+#include "stations/registry.hpp"
 
 namespace hfd::exporter {
 
 // Who recorded a series.
 struct StationInfo {
   std::string code;  // from the file names ("SGD"); empty when they do not say
-  std::string name;  // from a .qdr header; empty when unknown
+  std::string name;  // from the registry or a .qdr header; empty when unknown
+  const stations::Station* registry = nullptr;  // its entry, when there is one
 };
 
 template <class Series>

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "csv_export.hpp"
 #include "netcdf_export.hpp"
 #include "results/result_files.hpp"
+#include "stations/registry.hpp"
 
 namespace {
 
@@ -38,6 +41,9 @@ constexpr const char* kHelp =
     "                     output (default 1; netCDF with shuffle)\n"
     "      --pack         netCDF: store the values as integers of the result\n"
     "                     file's decimals (scale_factor, add_offset)\n"
+    "      --stations FILE  the station registry for the netCDF station metadata\n"
+    "                     (default: $HFDOPPLER_STATIONS, ~/.config/hfdoppler/\n"
+    "                     stations.toml, the installed one)\n"
     "  -h, --help         show this help\n"
     "      --version      show the version\n"
     "\n"
@@ -46,7 +52,9 @@ constexpr const char* kHelp =
     "time_utc, time_jst (to the millisecond), station (with several stations),\n"
     "step (where the file holds it), then the values with the file's decimals.\n"
     "netCDF (CF-1.10): time (with time_bnds) and frequency coordinates, a station\n"
-    "dimension with several stations; level_5006, phase_5006, ... variables.\n"
+    "dimension with several stations; level_5006, phase_5006, ... variables;\n"
+    "from the station registry: name, latitude, longitude, transmitter, carriers\n"
+    "and, where the zero-shift frequency is known, a doppler_shift coordinate.\n"
     "A span without blocks gives a file without rows or times.\n"
     "\n"
     "Exit status: 0 written, 1 a file could not be read or written, 2 usage error.\n";
@@ -70,6 +78,7 @@ struct Options {
   int64_t from = INT64_MIN, to = INT64_MAX;
   int deflate = -1;  // not given
   bool pack = false;
+  std::string stations_file;
   std::string history;
 };
 
@@ -150,6 +159,9 @@ int ParseArgs(int argc, char** argv, Options& o) {
       o.deflate = v[0] - '0';
     } else if (a == "--pack") {
       o.pack = true;
+    } else if (value("--stations", v)) {
+      if (v.empty()) throw std::string("--stations: an empty file name");
+      o.stations_file = v;
     } else {
       throw std::string("unknown option " + std::string(a));
     }
@@ -243,9 +255,42 @@ std::vector<exporter::Station<Series>> ReadStations(const Options& o, Read read)
   return stations;
 }
 
+// The registry for the netCDF metadata: the one named (--stations or
+// $HFDOPPLER_STATIONS) or found must read; none at all is a note.
+std::optional<stations::Registry> LoadRegistry(const Options& o) {
+  try {
+    return stations::LoadRegistry(o.stations_file);
+  } catch (const stations::RegistryError& e) {
+    std::error_code ec;
+    const bool named = !o.stations_file.empty() || std::getenv("HFDOPPLER_STATIONS") != nullptr;
+    if (named || std::filesystem::exists(std::filesystem::symlink_status(e.file(), ec))) throw;
+    Note(std::string(e.what()) + "; the stations' positions are left out");
+    return std::nullopt;
+  }
+}
+
+// Each station's registry entry (and name), or a note that it has none.
+template <class Series>
+void LookUp(const stations::Registry& registry, std::vector<exporter::Station<Series>>& st) {
+  for (auto& s : st) {
+    s.info.registry = registry.Find(s.info.code);
+    if (s.info.registry != nullptr) {
+      s.info.name = s.info.registry->name;
+    } else {
+      Note("station " + (s.info.code.empty() ? std::string("of ") + s.series.path : s.info.code) +
+           " is not in the station registry " + registry.path() + ": exported without its position");
+    }
+  }
+}
+
 template <class Series, class Read, class Csv, class Netcdf>
 void Export(const Options& o, Read read, Csv csv, Netcdf netcdf) {
   std::vector<exporter::Station<Series>> stations = ReadStations<Series>(o, read);
+  std::optional<stations::Registry> registry;
+  if (o.format == Format::kNetcdf) {
+    registry = LoadRegistry(o);
+    if (registry) LookUp(*registry, stations);
+  }
   size_t blocks = 0;
   for (const auto& s : stations) blocks += BlockCount(s.series);
   if (blocks == 0) Note("no blocks to write");
@@ -291,6 +336,8 @@ int main(int argc, char** argv) {
   } catch (const results::ReadError& e) {
     std::fprintf(stderr, "hfdoppler-export: %s\n", e.what());
   } catch (const tools::WriteError& e) {
+    std::fprintf(stderr, "hfdoppler-export: %s\n", e.what());
+  } catch (const stations::RegistryError& e) {
     std::fprintf(stderr, "hfdoppler-export: %s\n", e.what());
   } catch (const std::bad_alloc&) {
     std::fputs("hfdoppler-export: out of memory\n", stderr);

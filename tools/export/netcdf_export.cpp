@@ -3,6 +3,8 @@
 #include <netcdf.h>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -194,6 +196,141 @@ Shape DefineCommon(Nc& nc, const std::vector<Station<Series>>& st, const TimeAxi
   return sh;
 }
 
+// What the station registry tells of the stations: position, transmitter,
+// carriers and zero-shift frequencies, each variable only when at least one
+// station has it (the fill value for the others).
+struct RegistryVars {
+  int lat = -1, lon = -1, tx_name = -1, tx_lat = -1, tx_lon = -1, carriers = -1, zero = -1;
+};
+
+template <class Series>
+RegistryVars DefineRegistry(Nc& nc, Shape& sh, const std::vector<Station<Series>>& st) {
+  RegistryVars r;
+  bool known = false, tx = false, zero = false, placed = true;
+  for (const auto& s : st) {
+    const stations::Station* e = s.info.registry;
+    known = known || e != nullptr;
+    placed = placed && e != nullptr;
+    tx = tx || (e != nullptr && e->transmitter);
+    zero = zero || (e != nullptr && (e->zero_doppler_hz[0] || e->zero_doppler_hz[1]));
+  }
+  if (!known) return r;
+  const std::vector<int> dims = sh.station >= 0 ? std::vector<int>{sh.station} : std::vector<int>{};
+  auto coordinate = [&](const char* name, const char* standard_name, const char* units,
+                        const std::string& long_name, const char* axis) {
+    const int v = nc.Var(name, NC_DOUBLE, dims);
+    nc.Text(v, "standard_name", standard_name);
+    nc.Text(v, "long_name", long_name);
+    nc.Text(v, "units", units);
+    if (sh.station < 0) nc.Text(v, "axis", axis);  // a scalar coordinate; none on auxiliary ones
+    nc.Fill(v, NC_FILL_DOUBLE);
+    return v;
+  };
+  r.lat = coordinate("latitude", "latitude", "degrees_north", "latitude of the station", "Y");
+  r.lon = coordinate("longitude", "longitude", "degrees_east", "longitude of the station", "X");
+  sh.coordinates += " latitude longitude";
+  if (placed && sh.freq < 0) nc.Text(NC_GLOBAL, "featureType", "timeSeries");
+  if (tx) {
+    r.tx_name = nc.Var("transmitter_name", NC_STRING, dims);
+    nc.Text(r.tx_name, "long_name", "transmitter of the carriers");
+    auto place = [&](const char* name, const char* units, const char* long_name) {
+      const int v = nc.Var(name, NC_DOUBLE, dims);
+      nc.Text(v, "long_name", long_name);
+      nc.Text(v, "units", units);
+      nc.Fill(v, NC_FILL_DOUBLE);
+      return v;
+    };
+    r.tx_lat = place("transmitter_latitude", "degrees_north", "latitude of the transmitter");
+    r.tx_lon = place("transmitter_longitude", "degrees_east", "longitude of the transmitter");
+  }
+  std::vector<int> per_channel = dims;
+  per_channel.push_back(nc.Dim("channel", 2));
+  r.carriers = nc.Var("carrier_frequency", NC_DOUBLE, per_channel);
+  nc.Text(r.carriers, "long_name", "radio carrier of channel 1 and channel 2 (level_5006..., level_8006...)");
+  nc.Text(r.carriers, "units", "kHz");
+  nc.Fill(r.carriers, NC_FILL_DOUBLE);
+  if (zero) {
+    r.zero = nc.Var("zero_doppler_frequency", NC_DOUBLE, per_channel);
+    nc.Text(r.zero, "long_name", "frequency of zero Doppler shift of channel 1 and channel 2");
+    nc.Text(r.zero, "units", "Hz");
+    nc.Fill(r.zero, NC_FILL_DOUBLE);
+  }
+  return r;
+}
+
+template <class Series>
+void WriteRegistry(Nc& nc, const RegistryVars& r, const std::vector<Station<Series>>& st) {
+  if (r.lat < 0) return;
+  std::vector<double> lat, lon, tx_lat, tx_lon, carriers, zero;
+  std::vector<std::string> tx_name;
+  for (const auto& s : st) {
+    const stations::Station* e = s.info.registry;
+    const bool tx = e != nullptr && e->transmitter;
+    lat.push_back(e ? e->latitude_deg : NC_FILL_DOUBLE);
+    lon.push_back(e ? e->longitude_deg : NC_FILL_DOUBLE);
+    tx_name.push_back(tx ? e->transmitter->name : "");
+    tx_lat.push_back(tx ? e->transmitter->latitude_deg : NC_FILL_DOUBLE);
+    tx_lon.push_back(tx ? e->transmitter->longitude_deg : NC_FILL_DOUBLE);
+    for (int c = 0; c < 2; ++c) {
+      carriers.push_back(e ? e->carriers_khz[c] : NC_FILL_DOUBLE);
+      zero.push_back(e && e->zero_doppler_hz[c] ? *e->zero_doppler_hz[c] : NC_FILL_DOUBLE);
+    }
+  }
+  nc.Check(nc_put_var_double(nc.id(), r.lat, lat.data()), "write");
+  nc.Check(nc_put_var_double(nc.id(), r.lon, lon.data()), "write");
+  nc.Check(nc_put_var_double(nc.id(), r.carriers, carriers.data()), "write");
+  if (r.zero >= 0) nc.Check(nc_put_var_double(nc.id(), r.zero, zero.data()), "write");
+  if (r.tx_name < 0) return;
+  nc.Strings(r.tx_name, tx_name);
+  nc.Check(nc_put_var_double(nc.id(), r.tx_lat, tx_lat.data()), "write");
+  nc.Check(nc_put_var_double(nc.id(), r.tx_lon, tx_lon.data()), "write");
+}
+
+// The Doppler shift of every bin per channel, frequency less the channel's
+// zero-shift frequency, as coordinates of the spectra: one `doppler_shift`
+// when both channels of every station share their zero, else one per
+// channel. Returns the variables per channel (-1: none).
+std::array<int, 2> DefineDopplerShift(Nc& nc, const Shape& sh, const SpectrumStations& st) {
+  bool known = false, shared = true;
+  for (const auto& s : st) {
+    const stations::Station* e = s.info.registry;
+    if (e == nullptr) continue;
+    known = known || e->zero_doppler_hz[0] || e->zero_doppler_hz[1];
+    shared = shared && e->zero_doppler_hz[0] == e->zero_doppler_hz[1];
+  }
+  if (!known) return {-1, -1};
+  std::vector<int> dims = sh.Dims(false);
+  dims.back() = sh.freq;  // (station,) frequency
+  std::array<int, 2> v{};
+  for (int c = 0; c < 2; ++c) {
+    const std::string khz = std::to_string(kCarriersKhz[c]);
+    if (shared && c == 1) {
+      v[1] = v[0];
+      break;
+    }
+    v[c] = nc.Var(shared ? "doppler_shift" : "doppler_shift_" + khz, NC_DOUBLE, dims);
+    nc.Text(v[c], "long_name", std::string("Doppler shift") + (shared ? "" : " at " + khz + " kHz") +
+                                   " (bin frequency less the zero-shift frequency)");
+    nc.Text(v[c], "units", "Hz");
+    nc.Fill(v[c], NC_FILL_DOUBLE);
+  }
+  return v;
+}
+
+void WriteDopplerShift(Nc& nc, const std::array<int, 2>& v, const SpectrumStations& st,
+                       const std::vector<double>& freq) {
+  for (int c = 0; c < 2 && v[0] >= 0; ++c) {
+    if (c == 1 && v[1] == v[0]) break;
+    std::vector<double> shift;
+    for (const auto& s : st) {
+      const stations::Station* e = s.info.registry;
+      const std::optional<double> zero = e ? e->zero_doppler_hz[c] : std::nullopt;
+      for (double f : freq) shift.push_back(zero ? f - *zero : NC_FILL_DOUBLE);
+    }
+    nc.Check(nc_put_var_double(nc.id(), v[c], shift.data()), "write");
+  }
+}
+
 // The station and time values, after the definitions.
 template <class Series>
 void WriteCommon(Nc& nc, const std::vector<Station<Series>>& st, const TimeAxis& axis, const int time_vars[2]) {
@@ -217,7 +354,7 @@ void WriteCommon(Nc& nc, const std::vector<Station<Series>>& st, const TimeAxis&
 // A data variable: `type` (NC_FLOAT or NC_DOUBLE) with its fill value, or
 // packed into NC_INT of `decimals` decimals.
 int DataVar(Nc& nc, const Shape& sh, bool per_bin, const std::string& name, nc_type type, bool pack,
-            int decimals, const std::string& long_name, const char* units) {
+            int decimals, const std::string& long_name, const char* units, const std::string& extra = "") {
   const int v = nc.Var(name, pack ? NC_INT : type, sh.Dims(per_bin), sh.Chunks());
   nc.Text(v, "long_name", long_name);
   nc.Text(v, "units", units);
@@ -230,7 +367,7 @@ int DataVar(Nc& nc, const Shape& sh, bool per_bin, const std::string& name, nc_t
   } else {
     nc.Fill(v, NC_FILL_DOUBLE);
   }
-  nc.Text(v, "coordinates", sh.coordinates);
+  nc.Text(v, "coordinates", sh.coordinates + extra);
   return v;
 }
 
@@ -266,26 +403,32 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
   size_t bins = 0;
   for (const auto& s : st) bins = std::max(bins, s.series.bins());
   int time_vars[2];
-  const Shape sh = DefineCommon(nc, st, axis, bins, o, "HF Doppler spectra", time_vars);
+  Shape sh = DefineCommon(nc, st, axis, bins, o, "HF Doppler spectra", time_vars);
+  const RegistryVars reg = DefineRegistry(nc, sh, st);
   const int f = nc.Var("frequency", NC_DOUBLE, {sh.freq});
   nc.Text(f, "long_name", "frequency of the spectral bin (Doppler frequency)");
   nc.Text(f, "units", "Hz");
+  const std::array<int, 2> shift = DefineDopplerShift(nc, sh, st);
   const int step = StepVar(nc, sh);
   int var[4];  // level, phase of 5006 kHz; level, phase of 8006 kHz
   for (int c = 0; c < 2; ++c) {
     const std::string khz = std::to_string(kCarriersKhz[c]);
+    std::string extra;
+    if (shift[c] >= 0) extra = shift[0] == shift[1] ? " doppler_shift" : " doppler_shift_" + khz;
     var[2 * c] = DataVar(nc, sh, true, "level_" + khz, NC_FLOAT, o.pack, kSpectrumLevelDecimals,
-                         "spectral level at " + khz + " kHz, dBuV", kDbuvUnits);
+                         "spectral level at " + khz + " kHz, dBuV", kDbuvUnits, extra);
     var[2 * c + 1] = DataVar(nc, sh, true, "phase_" + khz, NC_FLOAT, o.pack, kSpectrumPhaseDecimals,
-                             "spectral phase at " + khz + " kHz", "degree");
+                             "spectral phase at " + khz + " kHz", "degree", extra);
   }
   nc.EndDef();
 
   WriteCommon(nc, st, axis, time_vars);
+  WriteRegistry(nc, reg, st);
   const int32_t n = DataLength(st);
   std::vector<double> freq(bins);
   for (size_t i = 0; i < bins; ++i) freq[i] = BinFrequency(i, n);
   if (bins > 0) nc.Check(nc_put_var_double(nc.id(), f, freq.data()), "write");
+  if (bins > 0) WriteDopplerShift(nc, shift, st, freq);
   if (!axis.times.empty()) {
     const auto steps = OnAxis<int32_t>(axis, NC_FILL_INT, [&](size_t s, size_t b) { return st[s].series.step[b]; });
     nc.Check(nc_put_var_int(nc.id(), step, steps.data()), "write");
@@ -339,7 +482,8 @@ void WritePeakNetcdf(PeakStations& st, const NetcdfOptions& o, OutputFile& out) 
   const TimeAxis axis = CommonTimes(st);
   int time_vars[2];
   const bool qdr = kind == results::Kind::kAmplitude;
-  const Shape sh = DefineCommon(nc, st, axis, 0, o, qdr ? "HF Doppler peaks" : "HF Doppler peak summary", time_vars);
+  Shape sh = DefineCommon(nc, st, axis, 0, o, qdr ? "HF Doppler peaks" : "HF Doppler peak summary", time_vars);
+  const RegistryVars reg = DefineRegistry(nc, sh, st);
   const int step = qdr ? -1 : StepVar(nc, sh);
   const std::vector<PeakColumn> cols = PeakColumns(kind);
   std::vector<int> vars;
@@ -351,6 +495,7 @@ void WritePeakNetcdf(PeakStations& st, const NetcdfOptions& o, OutputFile& out) 
   nc.EndDef();
 
   WriteCommon(nc, st, axis, time_vars);
+  WriteRegistry(nc, reg, st);
   if (!axis.times.empty()) {
     if (step >= 0) {
       const auto steps = OnAxis<int32_t>(axis, NC_FILL_INT, [&](size_t s, size_t b) { return st[s].series.blocks[b].step; });

@@ -309,8 +309,8 @@ std::array<int, 2> DefineDopplerShift(Nc& nc, const Shape& sh, const SpectrumSta
       break;
     }
     v[c] = nc.Var(shared ? "doppler_shift" : "doppler_shift_" + khz, NC_DOUBLE, dims);
-    nc.Text(v[c], "long_name", std::string("Doppler shift") + (shared ? "" : " at " + khz + " kHz") +
-                                   " (bin frequency less the zero-shift frequency)");
+    nc.Text(v[c], "long_name", std::string("Doppler shift") + (shared ? "" : " at " + khz + " kHz"));
+    nc.Text(v[c], "comment", "the bin frequency less the receiver's frequency of zero Doppler shift");
     nc.Text(v[c], "units", "Hz");
     nc.Fill(v[c], NC_FILL_DOUBLE);
   }
@@ -423,7 +423,7 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
   Shape sh = DefineCommon(nc, st, axis, bins, o, "HF Doppler spectra", time_vars);
   const RegistryVars reg = DefineRegistry(nc, sh, st);
   const int f = nc.Var("frequency", NC_DOUBLE, {sh.freq});
-  nc.Text(f, "long_name", "frequency of the spectral bin (Doppler frequency)");
+  nc.Text(f, "long_name", "Doppler frequency (spectral bin)");
   nc.Text(f, "units", "Hz");
   const std::array<int, 2> shift = DefineDopplerShift(nc, sh, st);
   const int step = StepVar(nc, sh);

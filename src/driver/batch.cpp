@@ -25,6 +25,7 @@ struct RunStorage {
   BlockSpectra spectra;
   int16_t raw[kMaxSamples];  // one channel's records of a block, as read
   RunObserver* observer = nullptr;
+  RecordWait* wait = nullptr;
 };
 
 void ShowSelectionPrompt(RunIo& io) {
@@ -99,6 +100,7 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
     }
 
     const int32_t IRecBase = Na * k;
+    if (st.wait && !st.wait->AwaitRecords(io, rec, static_cast<int64_t>(IRecBase) + Na)) return;
     BeginBlock(s, plan);
     if (!ChannelWork(io, st, plan, 1, IRecBase, Na)) return;
     if (!ChannelWork(io, st, plan, 2, IRecBase, Na)) return;
@@ -110,15 +112,21 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
     else
       WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, result);
     EndBlock(s);
+    if (st.wait) {  // readers of a file being written see whole blocks
+      io.unit3.Flush();
+      io.unit4.Flush();
+    }
     if (st.observer) st.observer->BlockWritten();
     if (io.StopRequested()) io.StopForSignal();
   }
 }
 
 // The run; RunBatch adds the report for memory running out.
-int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selection) {
+int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selection,
+        RecordWait* wait) {
   auto st = std::make_unique<RunStorage>();
   st->observer = observer;
+  st->wait = wait;
   RunOptionsDialogue(io, st->opt);
   const SpectrumPlan plan(st->opt.NData, st->opt.dFreq, st->opt.IOutFMT, path);
 
@@ -151,9 +159,10 @@ int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selec
 
 }  // namespace
 
-int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selection) {
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selection,
+             RecordWait* wait) {
   try {
-    return Run(io, path, observer, selection);
+    return Run(io, path, observer, selection, wait);
   } catch (const std::bad_alloc&) {
     io.fatal.MemoryFailure();
   }

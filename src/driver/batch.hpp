@@ -46,10 +46,24 @@ class RunSelection {
   ~RunSelection() = default;
 };
 
+// Asked before the records of every analysed block are read, in a run that
+// follows recordings while they are written: returns true once every open
+// channel file holds records 1 .. lastRecord (or when the recording is to end
+// the way a batch run ends it, on a failed read), false when the recording
+// ends here. Given one, the run also writes each block's lines out as the
+// block completes.
+class RecordWait {
+ public:
+  virtual bool AwaitRecords(RunIo& io, const RecordingState& rec, int64_t lastRecord) = 0;
+
+ protected:
+  ~RecordWait() = default;
+};
+
 // The whole run on the given I/O, in the current directory (recordings are
 // found and result files written there). Returns the exit status.
 int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer = nullptr,
-             RunSelection* selection = nullptr);
+             RunSelection* selection = nullptr, RecordWait* wait = nullptr);
 
 // The program: a run on the process's standard streams in the current
 // directory, floating-point traps on.

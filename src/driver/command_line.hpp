@@ -26,6 +26,8 @@ struct CommandLine {
   bool all = false;
   std::vector<std::string> select;  // channel-0 file names, each once
   bool quiet = false;
+  bool follow = false;        // wait for recordings being written
+  double idleSeconds = 600;   // with follow: a recording ends after so long without a record
   std::vector<std::string> dirs;  // empty: the current folder
 };
 

@@ -19,6 +19,7 @@
 
 #include "driver/batch.hpp"
 #include "driver/command_line.hpp"
+#include "driver/follow.hpp"
 #include "input/listing.hpp"
 #include "runtime/fatal_report.hpp"
 #include "runtime/signals.hpp"
@@ -33,6 +34,28 @@ namespace {
 // The first failed write to standard output (the --quiet lines, --help):
 // reported at the end, as the console's is.
 int g_outError = 0;
+
+class DiscardRecords final : public RecordSink {
+ public:
+  void PutRecord(std::string_view, bool) override {}
+};
+
+}  // namespace
+
+bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why) {
+  static DiscardRecords discard;
+  DIR* d = ::opendir(dir);
+  if (!d) {
+    why = std::strerror(errno);
+    return false;
+  }
+  ::closedir(d);
+  NameTable names;
+  ListRecordings(discard, dir, names, 0);
+  for (int i = 0; i < names.NFiles; ++i) out.emplace_back(names.Name(i));
+  if (names.failed) why = "the listing failed";
+  return !names.failed;
+}
 
 void WriteAll(int fd, const std::string& text) {
   for (size_t done = 0; done < text.size();) {
@@ -54,32 +77,12 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
+namespace {
+
 // The exit status, or the console write report when standard output failed.
 int Ended(int status) {
   if (g_outError != 0) ReportFileFailure(2, Statement::Write, "CON", g_outError);
   return status;
-}
-
-class DiscardRecords final : public RecordSink {
- public:
-  void PutRecord(std::string_view, bool) override {}
-};
-
-// The recordings a folder lists, in the options' order (every one, no limit
-// of 500); false, with the reason, when the folder cannot be listed.
-bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why) {
-  static DiscardRecords discard;
-  DIR* d = ::opendir(dir);
-  if (!d) {
-    why = std::strerror(errno);
-    return false;
-  }
-  ::closedir(d);
-  NameTable names;
-  ListRecordings(discard, dir, names, 0);
-  for (int i = 0; i < names.NFiles; ++i) out.emplace_back(names.Name(i));
-  if (names.failed) why = "the listing failed";
-  return !names.failed;
 }
 
 std::string NameOf(const std::array<char, kNameLength>& field) {
@@ -220,9 +223,11 @@ class Choice final : public RunSelection {
 
 // One answered dialogue in the current folder, for every recording listed
 // (name null) or the one named; returns its exit status. With `goOn`, a
-// fatal report ends only this run: `ended` is then set.
+// fatal report ends only this run: `ended` is then set. `wait` follows
+// recordings being written (--follow).
 int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, AnalysisPath path,
-                RunReport& report, const Folder& folder, bool goOn, bool& ended) {
+                RunObserver& report, const Folder& folder, bool goOn, bool& ended,
+                RecordWait* wait = nullptr) {
   const std::string answers = DialogueAnswers(cl);
   const int in = ::memfd_create("hfdoppler-answers", MFD_CLOEXEC);
   if (in < 0 || ::write(in, answers.data(), answers.size()) != static_cast<ssize_t>(answers.size()) ||
@@ -236,7 +241,7 @@ int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, A
   if (goOn) io->fatal.ThrowAfterReport();
   int status = 1;
   try {
-    status = RunBatch(*io, path, &report, &choice);
+    status = RunBatch(*io, path, &report, &choice, wait);
   } catch (const RunFailed&) {
     ended = true;
   }
@@ -318,6 +323,22 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   if (console < 0 || origin < 0) {
     WriteAll(2, std::string("hfdoppler: ") + std::strerror(errno) + "\n");
     return 1;
+  }
+  if (cl.follow) {
+    std::vector<FollowFolder> follow;
+    for (const Folder& f : folders) {
+      if (!f.unlisted.empty()) {
+        WriteAll(2, "hfdoppler: " + f.path + ": cannot be listed: " + f.unlisted + "\n");
+        return Ended(1);
+      }
+      follow.push_back({f.path, f.prefix, f.selected});
+    }
+    const int status = RunFollowing(cl, follow, origin, [&](size_t folder, const std::string& name,
+                                                            RunObserver& log, RecordWait& wait) {
+      bool ended = false;
+      return AnsweredRun(cl, &name, console, path, log, folders[folder], false, ended, &wait);
+    });
+    return Ended(status);
   }
   RunReport report(cl, total);
   // With several folders, a folder whose run fails is reported and the next

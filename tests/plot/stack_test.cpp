@@ -3,6 +3,7 @@
 // pixel by pixel; refused input; a stack over a century.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -49,10 +50,16 @@ std::string Name(int y, int m, int d) {
   return buf;
 }
 
+// The station of the files, with a zero frequency of its own per channel.
+constexpr char kRegistry[] =
+    "[SGD]\nname = \"Sugadaira\"\nlatitude = 36.52\nlongitude = 138.35\nzero_doppler_hz = [8.0, 7.5]\n";
+constexpr double kZero[2] = {8.0, 7.5};
+
 // Days 0, 1 and 3 from 2008-05-01 (05-03 missing), each from 06:00 to 18:00 JST.
 class Stack : public ::testing::Test {
  protected:
   void SetUp() override {
+    std::ofstream(dir_.rec() / "stations.toml") << kRegistry;
     for (int day : {0, 1, 3}) {
       files_.push_back((dir_.rec() / Name(2008, 5, 1 + day)).string());
       WriteMax(files_.back(), 2008, 5, 1 + day, 6, 18, kN, [day](int c, double h) { return Known(day, c, h); });
@@ -77,15 +84,18 @@ double ValueAt(const Png& png, int x, int y, double lo, double hi) {
   return i < 0 ? -1e9 : lo + (i + 0.5) / 256 * (hi - lo);
 }
 
+// The Doppler shift from the registry's zero of each channel.
 TEST_F(Stack, RowsAndColumnsHoldTheirDayAndTimeInEitherZone) {
+  const stations::Registry reg = stations::Registry::Parse(kRegistry, "stations.toml");
   for (const char* zone : {"jst", "utc"}) {
     SCOPED_TRACE(zone);
-    ASSERT_EQ(RunPlot(dir_, std::string("--stack --vmin 4 --vmax 11 --time ") + zone + " -o s.png" + Files()).status, 0);
+    const std::string args = std::string("--stack --no-sun --stations stations.toml --vmin -4 --vmax 3 --time ") + zone;
+    ASSERT_EQ(RunPlot(dir_, args + " -o s.png" + Files()).status, 0);
     Png png(dir_.rec() / "s.png");
     ASSERT_TRUE(png.ok());
     plot::PlotOptions opt;
     opt.zone = *zone == 'j' ? plot::TimeZone::kJst : plot::TimeZone::kUtc;
-    const plot::StackLayout lay = plot::PlanStack(files_, opt, plot::StackValue::kFreq);
+    const plot::StackLayout lay = plot::PlanStack(files_, opt, plot::StackValue::kFreq, reg);
     ASSERT_EQ(png.width(), 1600);
     ASSERT_EQ(lay.days, *zone == 'j' ? 4 : 5);  // 05-01 06:00 JST is 04-30 21:00 UTC
     const int64_t start = results::UtcMsOfJst(2008, 5, 1, 0, 0, 0);
@@ -97,14 +107,46 @@ TEST_F(Stack, RowsAndColumnsHoldTheirDayAndTimeInEitherZone) {
           const int64_t local = t + lay.zone_ms, row_day = lay.Day(t);
           const double x = r.x + static_cast<double>(local - row_day * plot::kDayMs) / plot::kDayMs * r.w;
           const double y = r.y + (row_day - lay.day0 + 0.5) * r.h / lay.days;
-          const double v = ValueAt(png, static_cast<int>(x), static_cast<int>(y), 4, 11);
+          const double v = ValueAt(png, static_cast<int>(x), static_cast<int>(y), -4, 3);
           if (day == 2 || h < 6 || h > 18) {
             EXPECT_TRUE(std::isnan(v)) << "no block, yet not blank: channel " << c << " day " << day << " hour " << h;
           } else {
-            EXPECT_NEAR(v, Known(day, c, h), 7.0 / 256) << "channel " << c << " day " << day << " hour " << h;
+            EXPECT_NEAR(v, Known(day, c, h) - kZero[c], 7.0 / 256) << "channel " << c << " day " << day << " hour " << h;
           }
         }
       }
+    }
+  }
+}
+
+// The sunrise and sunset curves at the ground cross each row where the Sun
+// rises and sets that day at the station; --no-sun leaves them out.
+TEST_F(Stack, SunCurvesCrossEachRowAtItsSunriseAndSunset) {
+  const stations::Registry reg = stations::Registry::Parse(kRegistry, "stations.toml");
+  const plot::StackLayout lay = plot::PlanStack(files_, {}, plot::StackValue::kFreq, reg);
+  const plot::Rect& r = lay.panel[0];
+  for (const char* sun : {"", "--no-sun"}) {
+    // Every block above the colour range: yellow cells, white gaps, dark lines.
+    ASSERT_EQ(RunPlot(dir_, std::string("--stack --stations stations.toml --vmin -40 --vmax -30 -o s.png ") + sun + Files()).status, 0);
+    Png png(dir_.rec() / "s.png");
+    int black = 0;
+    for (int64_t d = lay.day0; d < lay.day0 + lay.days; ++d) {
+      const int y = static_cast<int>(r.y + (d - lay.day0 + 0.65) * r.h / lay.days);  // clear of the labels
+      const int64_t from = d * plot::kDayMs - lay.zone_ms;
+      for (const auto& e : stations::SunEvents(lay.place, 0.0, from, from + plot::kDayMs)) {
+        const double x = r.x + static_cast<double>(e.utc_ms - from) / plot::kDayMs * r.w;
+        bool found = false;
+        for (int dx = -1; dx <= 1; ++dx) {
+          const uint32_t px = png.at(static_cast<int>(x) + dx, y);
+          found |= std::max({px >> 16 & 0xff, px >> 8 & 0xff, px & 0xff}) < 0x80;
+        }
+        if (*sun) EXPECT_FALSE(found) << "a line without the Sun at day " << d;
+        else EXPECT_TRUE(found) << (e.rise ? "sunrise" : "sunset") << " not drawn at day " << d;
+        black += found;
+      }
+    }
+    if (!*sun) {
+      EXPECT_EQ(black, 2 * lay.days);
     }
   }
 }
@@ -144,10 +186,10 @@ TEST(StackCentury, TwoFilesYearsApartDrawBothRows) {
                                           (dir.rec() / Name(2108, 5, 1)).string()};
   WriteMax(files[0], 2008, 5, 1, 0, 24, kN, [](int, double) { return 6.0; });
   WriteMax(files[1], 2108, 5, 1, 0, 24, kN, [](int, double) { return 9.0; });
-  ASSERT_EQ(RunPlot(dir, "--stack --vmin 4 --vmax 11 -o c.png " + files[0] + " " + files[1]).status, 0);
+  ASSERT_EQ(RunPlot(dir, "--stack --no-sun --zero 0 --vmin 4 --vmax 11 -o c.png " + files[0] + " " + files[1]).status, 0);
   Png png(dir.rec() / "c.png");
   ASSERT_TRUE(png.ok());
-  const plot::StackLayout lay = plot::PlanStack(files, {}, plot::StackValue::kFreq);
+  const plot::StackLayout lay = plot::PlanStack(files, {}, plot::StackValue::kFreq, {});
   ASSERT_GT(lay.days, 36500);
   ASSERT_EQ(lay.rows, static_cast<int>(lay.panel[0].h));  // one image row per pixel row
   const plot::Rect& r = lay.panel[0];

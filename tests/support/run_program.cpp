@@ -159,12 +159,14 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
     // folder, while watched for a hidden file, every millisecond.
     const bool watching = !signalled && how.signalOnHiddenFile;
     const bool holding = inFd >= 0 && !inputDue;
-    const int wait = (stalling || holding) && left > 5 ? 5 : watching ? 1 : left;
+    const int wait = (stalling || holding) && left > 5 ? 5 : watching ? 1
+                     : how.whileRunning && left > 10 ? 10 : left;
     if (::poll(fds, static_cast<nfds_t>(n), wait) < 0 && errno != EINTR) break;
     if (readOut) outOpen = Drain(out[0], r.out);
     if (inputAt == Clock::time_point::max() && !r.out.empty())
       inputAt = Clock::now() + std::chrono::milliseconds(200);
     if (errOpen) errOpen = Drain(err[0], r.err);
+    if (how.whileRunning) how.whileRunning(pid, r);
     if (stalling) {
       pollfd full{probe, POLLOUT, 0};
       if (::poll(&full, 1, 0) == 0 || !errOpen) {  // held, or already gone

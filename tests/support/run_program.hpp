@@ -66,6 +66,9 @@ struct Launch {
   // With `signal`: sent instead once a hidden file (a name starting with '.',
   // as a temporary output file has) shows in the folder.
   bool signalOnHiddenFile = false;
+  // When set: called about every 10 ms while the child runs, with its process
+  // id and the output so far (to write its input files, signal it, ...).
+  std::function<void(int pid, const RunResult& sofar)> whileRunning;
 };
 
 RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,

@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
     if (stack) {
       if (!spc.empty()) Usage("--stack draws .max or .qdr files, not .spc files");
       if (qdr && stack_value == plot::StackValue::kS4) Usage("--stack-value s4: .qdr files hold no S4Indx");
-      const plot::StackLayout lay = plot::PlanStack(peak, opt, stack_value);
+      const plot::StackLayout lay = plot::PlanStack(peak, opt, stack_value, plot::StackRegistry(opt, stack_value));
       plot::WriteStack(lay, peak, opt, out, fmt, plot::PdfDate(NewestMtime(peak)), Warn);
       plot::ReleaseFonts();
       return 0;

@@ -82,16 +82,16 @@ PeakSeries PeekEnds(const std::string& path) {
 
 double Value(const StackLayout& lay, const PeakBlock& b, int c) {
   switch (lay.value) {
-    case StackValue::kFreq: return b.peak[c].freq_hz - (lay.shift ? lay.zero_hz[c] : 0.0);
+    case StackValue::kFreq: return b.peak[c].freq_hz - (lay.shift[c] ? lay.zero_hz[c] : 0.0);
     case StackValue::kLevel: return b.peak[c].level_dbuv;
     case StackValue::kS4: return b.scint[c];
   }
   return std::numeric_limits<double>::quiet_NaN();
 }
 
-const char* ValueTitle(const StackLayout& lay) {
+const char* ValueTitle(const StackLayout& lay, int c) {
   switch (lay.value) {
-    case StackValue::kFreq: return lay.shift ? "Doppler shift (Hz)" : "peak frequency (Hz)";
+    case StackValue::kFreq: return lay.shift[c] ? "Doppler shift (Hz)" : "peak frequency (Hz)";
     case StackValue::kLevel: return "peak level (dBuV)";
     case StackValue::kS4: return "S4Indx";
   }
@@ -154,7 +154,7 @@ void Range(const Grid& g, int c, const StackLayout& lay, const PlotOptions& opt,
       return static_cast<double>(*it);
     };
     lo = at(0.01), hi = at(0.99);
-    if (lay.value == StackValue::kFreq && lay.shift) hi = std::max(std::fabs(lo), std::fabs(hi)), lo = -hi;
+    if (lay.value == StackValue::kFreq && lay.shift[c]) hi = std::max(std::fabs(lo), std::fabs(hi)), lo = -hi;
     if (lay.value == StackValue::kS4) lo = 0;
     if (!(hi > lo)) lo -= 0.5, hi += 0.5;
   }
@@ -276,8 +276,9 @@ void DrawRowAxis(cairo_t* cr, TextPen& pen, const StackLayout& lay, const Rect& 
   }
 }
 
-void DrawBar(cairo_t* cr, TextPen& pen, const StackLayout& lay, const Rect& r, double lo, double hi,
+void DrawBar(cairo_t* cr, TextPen& pen, const StackLayout& lay, int c, double lo, double hi,
              const ColourTable& lut) {
+  const Rect& r = lay.colorbar[c];
   const int w = static_cast<int>(r.w), h = static_cast<int>(r.h);
   cairo_surface_t* img = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
   cairo_surface_flush(img);
@@ -308,7 +309,84 @@ void DrawBar(cairo_t* cr, TextPen& pen, const StackLayout& lay, const Rect& r, d
     label_w = std::max(label_w, tw);
     pen.Show(text, fs, r.x + r.w + 6 * t, y, 0, 0.5);
   }
-  pen.Show(ValueTitle(lay), fs, r.x + r.w + 10 * t + label_w, r.y + r.h / 2, 0.5, 0, true);
+  pen.Show(ValueTitle(lay, c), fs, r.x + r.w + 10 * t + label_w, r.y + r.h / 2, 0.5, 0, true);
+}
+
+// Sunrise and sunset at the ground, 100 km and 300 km down the rows: the
+// events of each image row's middle day (so the work follows the rows drawn,
+// not the days spanned), joined from row to row, each curve labelled.
+void DrawSun(cairo_t* cr, TextPen& pen, const StackLayout& lay, const Rect& r) {
+  static constexpr double kHeights[3] = {0, 100, 300};
+  const double t = lay.scale, row_h = r.h / lay.rows;
+  std::vector<double> xs[3][2];  // per height and rise (0) or set (1): x per row, NaN for none
+  for (auto& h : xs) for (auto& v : h) v.assign(lay.rows, std::nan(""));
+  for (int g = 0; g < lay.rows; ++g) {
+    const int64_t a = (g * lay.days + lay.rows - 1) / lay.rows, b = ((g + 1) * lay.days + lay.rows - 1) / lay.rows;
+    const int64_t from = (lay.day0 + (a + b - 1) / 2) * kDayMs - lay.zone_ms;
+    for (const stations::SunEvent& e : stations::SunEvents(lay.place, kHeights, from, from + kDayMs)) {
+      const int h = e.height_km < 50 ? 0 : e.height_km < 200 ? 1 : 2;
+      double& x = xs[h][e.rise ? 0 : 1][g];
+      if (std::isnan(x)) x = r.x + static_cast<double>(e.utc_ms - from) * r.w / kDayMs;
+    }
+  }
+  static const double kDash[3][2] = {{0, 0}, {6, 3}, {1.5, 2.5}};
+  cairo_save(cr);
+  cairo_rectangle(cr, r.x, r.y, r.w, r.h);
+  cairo_clip(cr);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  for (int h = 0; h < 3; ++h) {
+    for (int k = 0; k < 2; ++k) {
+      const std::vector<double>& x = xs[h][k];
+      cairo_new_path(cr);
+      bool open = false;
+      for (int g = 0; g < lay.rows; ++g) {
+        const double yc = r.y + (g + 0.5) * row_h;
+        const bool joins = open && !std::isnan(x[g]) && std::fabs(x[g] - x[g - 1]) < r.w / 2;
+        if (open && !joins) cairo_line_to(cr, x[g - 1], yc - 0.5 * row_h);  // a run ends at its row's bottom
+        if (std::isnan(x[g])) {
+          open = false;
+          continue;
+        }
+        if (joins) {
+          cairo_line_to(cr, x[g], yc);
+        } else {
+          cairo_move_to(cr, x[g], yc - 0.5 * row_h);  // and begins at its row's top
+          cairo_line_to(cr, x[g], yc);
+        }
+        open = true;
+      }
+      if (open) cairo_line_to(cr, x[lay.rows - 1], r.y + r.h);
+      // A faint white edge, then the line (dashed by height): seen on every colour.
+      cairo_set_source_rgba(cr, 1, 1, 1, 0.5);
+      cairo_set_line_width(cr, 3.0 * t);
+      cairo_stroke_preserve(cr);
+      const double dash[2] = {kDash[h][0] * t, kDash[h][1] * t};
+      cairo_set_dash(cr, dash, h == 0 ? 0 : 2, 0);
+      cairo_set_source_rgb(cr, 0, 0, 0);
+      cairo_set_line_width(cr, 1.3 * t);
+      cairo_stroke_preserve(cr);
+      cairo_new_path(cr);
+      cairo_set_dash(cr, nullptr, 0, 0);
+      // The label: beside the curve on its night side, sunrises near the top
+      // and sunsets near the bottom (apart where the night is short), each
+      // height a little further in.
+      const double ly = r.y + (k == 0 ? 0.04 + 0.07 * h : 0.96 - 0.07 * h) * r.h;
+      const int g = std::min(lay.rows - 1, static_cast<int>((ly - r.y) / row_h));
+      if (std::isnan(x[g])) continue;
+      const std::string text = std::string(k == 0 ? "sunrise " : "sunset ") + std::to_string(static_cast<int>(kHeights[h])) + " km";
+      const double fs = 11 * t;
+      int tw, th;
+      pen.Size(text, fs, tw, th);
+      const double beside = k == 0 ? x[g] - 5 * t - tw : x[g] + 5 * t, ty = ly - th / 2.0;
+      const double tx = std::clamp(beside, r.x + 3 * t, std::max(r.x + 3 * t, r.x + r.w - tw - 3 * t));
+      cairo_set_source_rgba(cr, 1, 1, 1, 0.8);
+      cairo_rectangle(cr, tx - 2 * t, ty, tw + 4 * t, th);
+      cairo_fill(cr);
+      cairo_set_source_rgb(cr, 0, 0, 0);
+      pen.Show(text, fs, tx, ty, 0, 0);
+    }
+  }
+  cairo_restore(cr);
 }
 
 }  // namespace
@@ -323,7 +401,17 @@ bool ParseStackValue(std::string_view name, StackValue& v) {
 
 int64_t StackLayout::Day(int64_t utc_ms) const { return FloorDiv(utc_ms + zone_ms, kDayMs); }
 
-StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& opt, StackValue value) {
+stations::Registry StackRegistry(const PlotOptions& opt, StackValue value) {
+  if (!opt.sun && (value != StackValue::kFreq || opt.zero_hz)) return {};
+  try {
+    return stations::LoadRegistry(opt.stations_file.value_or(""));
+  } catch (const stations::RegistryError& e) {
+    throw PlotError(e.what());
+  }
+}
+
+StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& opt, StackValue value,
+                      const stations::Registry& reg) {
   StackLayout lay;
   lay.width = opt.width;
   lay.height = opt.height;
@@ -347,10 +435,20 @@ StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& 
   if (last <= lay.t0_ms || first >= lay.t1_ms) throw PlotError("no block lies in the time span asked for");
   lay.day0 = lay.Day(lay.t0_ms);
   lay.days = lay.Day(lay.t1_ms - 1) - lay.day0 + 1;
-  if (value == StackValue::kFreq && opt.zero_hz) {
-    lay.shift = true;
-    lay.zero_hz[0] = lay.zero_hz[1] = *opt.zero_hz;
+
+  const stations::Station* known = lay.station.empty() ? nullptr : reg.Find(lay.station);
+  if (!known && !reg.path().empty()) {
+    std::fprintf(stderr, "hfdoppler-plot: station %s is not in the registry %s: drawn without the Sun%s\n",
+                 lay.station.empty() ? "(no code in the file names)" : lay.station.c_str(), reg.path().c_str(),
+                 opt.zero_hz ? "" : " and the Doppler shift");
   }
+  if (known) lay.place = stations::ReflectionPoint(*known);
+  for (int c = 0; c < 2; ++c) {
+    const std::optional<double> zero = opt.zero_hz ? opt.zero_hz : known ? known->zero_doppler_hz[c] : std::nullopt;
+    lay.shift[c] = value == StackValue::kFreq && zero.has_value();
+    lay.zero_hz[c] = zero.value_or(0.0);
+  }
+  lay.sun = opt.sun && known;
 
   // Margins, bars and labels scale with the picture; never below a size
   // readable at 800 x 450.
@@ -374,10 +472,11 @@ StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& 
   std::string title = lay.station.empty() ? "" : lay.station + "   ";
   title += (from == to ? from : from + " to " + to) + " (" + zone + ")";
   if (lay.data_length > 0) title += "   N = " + std::to_string(lay.data_length);
-  title += std::string("   ") + ValueTitle(lay);
-  if (lay.shift) {
-    char zero[48];
-    std::snprintf(zero, sizeof zero, ", zero at %.2f Hz", lay.zero_hz[0]);
+  title += std::string("   ") + ValueTitle(lay, 0);
+  if (lay.shift[0] || lay.shift[1]) {
+    char zero[64];
+    if (lay.zero_hz[0] == lay.zero_hz[1] && lay.shift[0] == lay.shift[1]) std::snprintf(zero, sizeof zero, ", zero at %.2f Hz", lay.zero_hz[0]);
+    else std::snprintf(zero, sizeof zero, ", zero at %.2f and %.2f Hz", lay.zero_hz[0], lay.zero_hz[1]);
     title += zero;
   }
   lay.title = opt.title.value_or(title);
@@ -416,8 +515,9 @@ void WriteStack(const StackLayout& lay, const std::vector<std::string>& files, c
     for (int c = 0; c < 2; ++c) {
       const Rect& r = lay.panel[c];
       DrawImage(cr, g, c, r, lo[c], hi[c], lut);
+      if (lay.sun) DrawSun(cr, pen, lay, r);
       Frame(cr, r);
-      DrawBar(cr, pen, lay, lay.colorbar[c], lo[c], hi[c], lut);
+      DrawBar(cr, pen, lay, c, lo[c], hi[c], lut);
       DrawHourAxes(cr, pen, lay, r);
       DrawRowAxis(cr, pen, lay, r, c == 0);
       pen.Show(kCarrier[c], 13 * t, r.x + r.w / 2, 36 * t, 0.5, 0);

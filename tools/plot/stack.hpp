@@ -23,6 +23,8 @@
 #include "drawing.hpp"
 #include "figure.hpp"
 #include "picture_file.hpp"
+#include "stations/registry.hpp"
+#include "stations/sun.hpp"
 
 namespace hfd::plot {
 
@@ -44,8 +46,12 @@ struct StackLayout {
   int rows = 1;              // rows of the image: days, or the panel height in pixels when less
   int32_t data_length = 0;   // N (0 when no file tells it)
   std::string station;       // the files' station code
-  double zero_hz[2] = {0, 0};  // subtracted from the peak frequency (shift) when `shift`
-  bool shift = false;
+  // Per channel: the frequency of zero shift, subtracted from the peak
+  // frequency when `shift` (from --zero, else the registry's).
+  double zero_hz[2] = {0, 0};
+  bool shift[2] = {false, false};
+  bool sun = false;          // sunrise and sunset curves, seen from `place`
+  stations::LatLon place{0, 0};  // the reflection point of the station
   Rect panel[2];             // data areas, whole pixels
   Rect colorbar[2];
   std::string title;
@@ -55,11 +61,18 @@ struct StackLayout {
   int Row(int64_t day) const { return static_cast<int>((day - day0) * rows / days); }
 };
 
-// Reads the first and last block of every file and plans the picture. Throws
-// results::ReadError naming the file for a file that cannot be read, of
-// another kind, station or data length than the first; PlotError when no
-// block lies in --from/--to or the picture is too small.
-StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& opt, StackValue value);
+// The station registry when the stack needs it (for the Sun, or for the zero
+// frequency when --zero is not given), else an empty one. A registry that
+// cannot be read throws PlotError naming the file and line.
+stations::Registry StackRegistry(const PlotOptions& opt, StackValue value);
+
+// Reads the first and last block of every file and plans the picture; the
+// files' station is looked up in `reg` (a note on stderr when it is not
+// there). Throws results::ReadError naming the file for a file that cannot be
+// read, of another kind, station or data length than the first; PlotError
+// when no block lies in --from/--to or the picture is too small.
+StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& opt, StackValue value,
+                      const stations::Registry& reg);
 
 // Reads the files one by one into the stack's image and writes the picture
 // (through an output file: nothing is left behind on a failure). `warn` hears

@@ -94,4 +94,6 @@ std::string StationCodeOf(const std::string& path) {
 }
 
 }  // namespace detail
+
+std::string StationCodeOfPath(const std::string& path) { return detail::StationCodeOf(path); }
 }  // namespace hfd::results

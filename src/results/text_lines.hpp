@@ -35,6 +35,15 @@ class MappedFile {
 
   size_t size() const { return size_; }
   bool AtEnd() const { return pos_ == size_; }
+  const char* Begin() const { return data_; }
+  const char* Here() const { return data_ + pos_; }  // where the next line starts
+  // Goes to a line start at `offset` (at most size()), which is line
+  // `lines_before` + 1.
+  void Seek(size_t offset, long lines_before) {
+    pos_ = offset < size_ ? offset : size_;
+    line_ = lines_before;
+    if (released_ > pos_) released_ = pos_ - pos_ % kPageGuess;
+  }
 
   bool Next(Line& l) {
     if (pos_ == size_) return false;
@@ -61,6 +70,7 @@ class MappedFile {
   // Pages already read are given back every so often, so a large file never
   // occupies more than a few megabytes (they read in again if touched).
   static constexpr size_t kReleaseBytes = size_t{4} << 20;
+  static constexpr size_t kPageGuess = 4096;
   void Release();
 
   const char* data_ = nullptr;

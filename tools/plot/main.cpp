@@ -15,7 +15,9 @@
 #include "common/output_file.hpp"
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
+#include "sources.hpp"
 #include "stack.hpp"
+#include "stations/registry.hpp"
 
 
 namespace {
@@ -43,7 +45,7 @@ const char kUsage[] =
     "  --stack             .max or .qdr files of many days as a day stack: per channel one\n"
     "                      row per day, the time of day across (--time: the zone of both)\n"
     "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
-    "                      frequency, or the Doppler shift with --zero)\n"
+    "                      frequency, or the Doppler shift where the zero is known)\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -100,10 +102,6 @@ int64_t NewestMtime(const std::vector<std::string>& files) {
     if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
   }
   return newest;
-}
-
-std::string WithExtension(const std::string& path, const char* ext) {
-  return path.substr(0, path.size() - 4) + ext;
 }
 
 }  // namespace
@@ -204,43 +202,23 @@ int main(int argc, char** argv) {
       plot::ReleaseFonts();
       return 0;
     }
-    // A .spc file's peak summary file beside it gives the traces and S4Indx.
-    if (!spc.empty() && peak.empty()) {
-      for (const std::string& f : spc) {
-        std::string m = WithExtension(f, ".max");
-        if (access(m.c_str(), R_OK) == 0) peak.push_back(m);
-      }
+    const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
+    opt.vector = fmt != plot::Format::kPng;
+    plot::Picture pic = plot::Prepare(files, opt, registry, [](const std::string& text) {
+      std::fprintf(stderr, "%s: %s\n", kProg, text.c_str());
+    });
+    std::vector<std::string> drawn;  // the .max files beside the .spc files too
+    for (const plot::StationFiles& st : pic.src.stations) {
+      for (const auto* list : {&st.spectra, &st.peaks})
+        for (const plot::SourceFile& f : *list) drawn.push_back(f.path);
     }
-
-    const int64_t newest = std::max(NewestMtime(spc), NewestMtime(peak));
-
-    std::vector<results::SpectrumSeries> spc_parts;
-    for (const std::string& f : spc) {
-      spc_parts.push_back(results::ReadSpectrumFile(f));
-      Warn(f, spc_parts.back().dropped_lines);
-    }
-    std::vector<results::PeakSeries> peak_parts;
-    for (const std::string& f : peak) {
-      peak_parts.push_back(results::ReadPeakFile(f));
-      Warn(f, peak_parts.back().dropped_lines);
-    }
-    results::SpectrumSeries spectrum;
-    results::PeakSeries peaks;
-    plot::FigureData data;
-    if (!spc_parts.empty()) {
-      spectrum = results::Join(std::move(spc_parts));
-      data.spectrum = &spectrum;
-    }
-    if (!peak_parts.empty()) {
-      peaks = results::Join(std::move(peak_parts));
-      data.peaks = &peaks;
-    }
-
-    plot::Figure fig = plot::Plan(data, opt);
+    const int64_t newest = NewestMtime(drawn);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
-                          [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
+                          [&](cairo_t* cr) { plot::Draw(cr, pic.fig, pic.folds, opt); });
     plot::ReleaseFonts();
   } catch (const results::ReadError& e) {
+    Fail(e.what());  // names the file and line
+  } catch (const stations::RegistryError& e) {
     Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {
     Fail(e.what());

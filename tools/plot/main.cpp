@@ -46,7 +46,7 @@ const char kUsage[] =
     "  --stack             .max or .qdr files of many days as a day stack: per channel one\n"
     "                      row per day, the time of day across (--time: the zone of both)\n"
     "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
-    "                      frequency, or the Doppler shift with --zero)\n"
+    "                      frequency, or the Doppler shift where the zero is known)\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 

@@ -74,7 +74,7 @@ void CheckSpectrumPath(const std::string& path) {
   if (KindOfPath(path) != Kind::kSpectrum) throw ReadError(path, 0, "not a spectrum file name (.spc)");
 }
 
-SpectrumSeries ReadSpectra(MappedFile& f, const std::string& path) {
+SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
   SpectrumSeries s;
   s.path = path;
   s.station_code = StationCodeOf(path);
@@ -91,6 +91,9 @@ SpectrumSeries ReadSpectra(MappedFile& f, const std::string& path) {
   Line l{};
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
+      if (l.size > kBinLine)  // but not be longer than a whole line (no line ends at all)
+        throw ReadError(path, l.number == 1 ? 0 : l.number,
+                        l.number == 1 ? "not a spectrum (.spc) file" : "not a spectrum line");
       s.dropped_lines = pending ? l.number - block_line + 1 : 1;
       pending = false;
       break;
@@ -162,13 +165,13 @@ SpectrumSeries ReadSpectra(MappedFile& f, const std::string& path) {
 
 SpectrumSeries ReadSpectrumFile(const std::string& path) {
   CheckSpectrumPath(path);
-  MappedFile f(path);
+  TextFile f(path);
   return ReadSpectra(f, path);
 }
 
 SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path) {
   CheckSpectrumPath(path);
-  MappedFile f(bytes, path);
+  TextFile f(bytes, path);
   return ReadSpectra(f, path);
 }
 

@@ -4,6 +4,7 @@
 //   hfdoppler-export 200805010000SGD.max -o day.csv
 //   hfdoppler-export *.spc --from 2008-05-01T00:00Z --to 2008-05-02T00:00Z -o day.nc
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -167,5 +168,8 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fputs("hfdoppler-export: out of memory\n", stderr);
   }
-  return 1;
+  // Without the libraries' exit handlers: HDF5's crashes on a file whose
+  // write failed (a full disk, the file size limit).
+  std::fflush(nullptr);
+  std::_Exit(1);
 }

@@ -79,10 +79,6 @@ class PlotError : public std::runtime_error {
 Figure Plan(const FigureData& data, const PlotOptions& opt);
 void Draw(cairo_t* cr, const Figure& fig, const FigureData& data, const PlotOptions& opt);
 
-// Gives back the font caches of pango, cairo and fontconfig at the end of
-// a run (so that leak checkers see none); no drawing after it.
-void ReleaseFonts();
-
 // The blank colour of the data areas (ARGB32): where no block lies.
 inline constexpr uint32_t kBlank = 0xffffffffu;
 

@@ -1,5 +1,6 @@
 // hfdoppler-plot: quick-look pictures of the analyser's result files.
 #include <getopt.h>
+#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,12 @@ int64_t Time(const char* opt, const std::string& text) {
   return t;
 }
 
+// Text drawn as given: it must be UTF-8.
+const char* Text(const char* opt, const char* text) {
+  if (!g_utf8_validate(text, -1, nullptr)) Usage(std::string("--") + opt + ": not UTF-8 text");
+  return text;
+}
+
 void Warn(const std::string& file, long dropped) {
   if (dropped > 0) {
     std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
@@ -119,11 +126,11 @@ int main(int argc, char** argv) {
         break;
       case kWidth: opt.width = Pixels("width", optarg); break;
       case kHeight: opt.height = Pixels("height", optarg); break;
-      case kTitle: opt.title = optarg; break;
+      case kTitle: opt.title = Text("title", optarg); break;
       case kMark: {
         std::string m = optarg;
         size_t eq = m.find('=');
-        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : m.substr(eq + 1)});
+        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : Text("mark", optarg + eq + 1)});
         break;
       }
       case kNoTrace: opt.trace = false; break;
@@ -156,11 +163,35 @@ int main(int argc, char** argv) {
       }
     }
     if (qdr && (max || !spc.empty())) Usage(".qdr files cannot be drawn together with .spc or .max files");
-    // A .spc file's peak summary file beside it gives the traces and S4Indx.
+    std::vector<results::SpectrumSeries> spc_parts;
+    for (const std::string& f : spc) {
+      spc_parts.push_back(results::ReadSpectrumFile(f));
+      Warn(f, spc_parts.back().dropped_lines);
+    }
+    std::vector<results::PeakSeries> peak_parts;
+    for (const std::string& f : peak) {
+      peak_parts.push_back(results::ReadPeakFile(f));
+      Warn(f, peak_parts.back().dropped_lines);
+    }
+    // A .spc file's peak summary file beside it gives the traces and S4Indx;
+    // one that cannot be used (a run still writing it, another data length)
+    // is left out with a word why.
     if (!spc.empty() && peak.empty()) {
-      for (const std::string& f : spc) {
-        std::string m = WithExtension(f, ".max");
-        if (access(m.c_str(), R_OK) == 0) peak.push_back(m);
+      for (const results::SpectrumSeries& s : spc_parts) {
+        const std::string m = WithExtension(s.path, ".max");
+        if (access(m.c_str(), F_OK) != 0 && errno == ENOENT) continue;
+        try {
+          results::PeakSeries p = results::ReadPeakFile(m);
+          if (p.data_length != 0 && s.data_length != 0 && p.data_length != s.data_length) {
+            throw results::ReadError(m, 0, "data length " + std::to_string(p.data_length) + ", not the " +
+                                               std::to_string(s.data_length) + " of " + s.path);
+          }
+          Warn(m, p.dropped_lines);
+          peak_parts.push_back(std::move(p));
+          peak.push_back(m);
+        } catch (const results::ReadError& e) {
+          std::fprintf(stderr, "%s: %s: no peak trace or S4Indx from it\n", kProg, e.what());
+        }
       }
     }
 
@@ -172,16 +203,6 @@ int main(int argc, char** argv) {
       }
     }
 
-    std::vector<results::SpectrumSeries> spc_parts;
-    for (const std::string& f : spc) {
-      spc_parts.push_back(results::ReadSpectrumFile(f));
-      Warn(f, spc_parts.back().dropped_lines);
-    }
-    std::vector<results::PeakSeries> peak_parts;
-    for (const std::string& f : peak) {
-      peak_parts.push_back(results::ReadPeakFile(f));
-      Warn(f, peak_parts.back().dropped_lines);
-    }
     results::SpectrumSeries spectrum;
     results::PeakSeries peaks;
     plot::FigureData data;
@@ -197,7 +218,6 @@ int main(int argc, char** argv) {
     plot::Figure fig = plot::Plan(data, opt);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
                           [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
-    plot::ReleaseFonts();
   } catch (const results::ReadError& e) {
     Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {

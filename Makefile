@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all build test sample bench bench-export bench-plot clean
+.PHONY: all build test sample bench bench-export bench-plot bench-stack clean
 
 all: build
 
@@ -27,3 +27,6 @@ bench-export: build
 
 bench-plot: build
 	bash bench/plot_day.sh $(BUILD)
+
+bench-stack: build
+	bash bench/plot_stack.sh $(BUILD)

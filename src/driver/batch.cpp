@@ -1,6 +1,7 @@
 #include "driver/batch.hpp"
 
 #include <memory>
+#include <vector>
 #include <new>
 
 #include "analysis/spectra.hpp"
@@ -24,14 +25,19 @@ struct RunStorage {
   BlockSpectra spectra;
   int16_t raw[kMaxSamples];  // one channel's records of a block, as read
   RunObserver* observer = nullptr;
+  RecordWait* wait = nullptr;
 };
+
+void ShowSelectionPrompt(RunIo& io) {
+  static const FormatPlan kPrompt("(a,\\)");
+  kPrompt.Write(io.console, {"  *** Specify the processing file number (500:all): "});
+}
 
 // Selection prompt until the answer is 500 (all) or a listed number.
 void SelectRecordings(RunIo& io, int32_t NFiles, int32_t& first, int32_t& last) {
-  static const FormatPlan kPrompt("(a,\\)");
   int32_t iNumber = 0;
   for (;;) {
-    kPrompt.Write(io.console, {"  *** Specify the processing file number (500:all): "});
+    ShowSelectionPrompt(io);
     io.ReadListInt(iNumber);
     if (iNumber == 500) {
       first = 1;
@@ -94,6 +100,7 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
     }
 
     const int32_t IRecBase = Na * k;
+    if (st.wait && !st.wait->AwaitRecords(io, rec, static_cast<int64_t>(IRecBase) + Na)) return;
     BeginBlock(s, plan);
     if (!ChannelWork(io, st, plan, 1, IRecBase, Na)) return;
     if (!ChannelWork(io, st, plan, 2, IRecBase, Na)) return;
@@ -105,25 +112,38 @@ void ProcessRecording(RunIo& io, RunStorage& st, const SpectrumPlan& plan) {
     else
       WritePeakBlock(io.console, io.unit4, k, rec.BlockTime, rec.ISecOfDay, result);
     EndBlock(s);
+    if (st.wait) {  // readers of a file being written see whole blocks
+      io.unit3.Flush();
+      io.unit4.Flush();
+    }
     if (st.observer) st.observer->BlockWritten();
     if (io.StopRequested()) io.StopForSignal();
   }
 }
 
 // The run; RunBatch adds the report for memory running out.
-int Run(RunIo& io, AnalysisPath path, RunObserver* observer) {
+int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selection,
+        RecordWait* wait) {
   auto st = std::make_unique<RunStorage>();
   st->observer = observer;
+  st->wait = wait;
   RunOptionsDialogue(io, st->opt);
   const SpectrumPlan plan(st->opt.NData, st->opt.dFreq, st->opt.IOutFMT, path);
 
-  ListRecordings(io.console, ".", st->names);
+  ListRecordings(io.console, ".", st->names, selection ? 0 : kMaxRecordings);
   if (st->names.NFiles == 0) return io.Finish();
 
-  int32_t first = 0, last = 0;
-  SelectRecordings(io, st->names.NFiles, first, last);
+  std::vector<int32_t> numbers;
+  if (selection) {
+    ShowSelectionPrompt(io);
+    selection->Choose(st->names, numbers);
+  } else {
+    int32_t first = 0, last = 0;
+    SelectRecordings(io, st->names.NFiles, first, last);
+    for (int32_t IFile = first; IFile <= last; ++IFile) numbers.push_back(IFile);
+  }
 
-  for (int32_t IFile = first; IFile <= last; ++IFile) {
+  for (const int32_t IFile : numbers) {
     OpenRecording(io.console, io.fatal, io, st->names, IFile, st->opt.IOutFMT, st->rec);
     if (observer) observer->RecordingOpened(st->rec);
     if (st->rec.IOpenStatus != 1) {
@@ -139,9 +159,10 @@ int Run(RunIo& io, AnalysisPath path, RunObserver* observer) {
 
 }  // namespace
 
-int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer) {
+int RunBatch(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selection,
+             RecordWait* wait) {
   try {
-    return Run(io, path, observer);
+    return Run(io, path, observer, selection, wait);
   } catch (const std::bad_alloc&) {
     io.fatal.MemoryFailure();
   }

@@ -1,6 +1,7 @@
 #include "driver/command_line.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 
 #include "driver/options.hpp"
@@ -11,7 +12,8 @@ namespace hfd {
 const char* const kCommandLineUsage =
     "usage: hfdoppler\n"
     "       hfdoppler (--mode 1|2 | --qdr | --spc) --length N (--all | --select NAME...)\n"
-    "                 [--window HHMMSS-HHMMSS] [--quiet] [--] [DIR...]\n"
+    "                 [--window HHMMSS-HHMMSS] [--quiet] [--follow [--idle SECONDS]]\n"
+    "                 [--] [DIR...]\n"
     "Without arguments the program asks its questions on the console. With options it\n"
     "answers them itself and runs in each DIR in turn (default: the current folder).\n"
     "  --mode 1|2      1: amplitude file (.qdr); 2: spectrum and peak summary (.spc, .max)\n"
@@ -19,13 +21,18 @@ const char* const kCommandLineUsage =
     "  --length N      samples per analysis block: 512, 1024, 2048 or 4096\n"
     "  --window S-E    analyse from time of day S to E (hhmmss each; E = 000000: midnight);\n"
     "                  without it, from the start of each recording to midnight\n"
-    "  --all           every recording listed\n"
+    "  --all           every recording in the folder, however many\n"
     "  --select NAME   the recording whose channel-0 file is NAME (repeatable)\n"
     "  --quiet, -q     one line per recording instead of the console transcript\n"
+    "  --follow        wait for recordings still being written; with --all, serve the\n"
+    "                  one DIR until stopped, taking each new recording as it appears\n"
+    "  --idle SECONDS  with --follow: end a recording after so long without a record\n"
+    "                  (default 600)\n"
     "  --help, -h      this text\n"
     "  --version, -V   the program's version\n"
-    "Exit status: 0 done; 1 a run failed or a recording could not be opened;\n"
-    "2 usage error; 130 or 143 interrupted.\n";
+    "Exit status: 0 done; 1 a run failed, a recording could not be opened or a\n"
+    "folder listed (with several folders, the failure is reported with the folder's\n"
+    "path and the next folder goes on); 2 usage error; 129, 130 or 143 interrupted.\n";
 
 namespace {
 
@@ -59,7 +66,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
   }
   if (cl.action == CommandLine::Action::Version) return {};
 
-  bool modeGiven = false, lengthGiven = false;
+  bool modeGiven = false, lengthGiven = false, idleGiven = false;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -128,6 +135,18 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
         return Quoted(name, "'" + std::string(value) + "' is not a channel-0 file name (*-0.BIN)");
       if (std::find(cl.select.begin(), cl.select.end(), value) == cl.select.end())
         cl.select.emplace_back(value);
+    } else if (name == "--follow") {
+      if (!(err = flag()).empty()) return err;
+      cl.follow = true;
+    } else if (name == "--idle") {
+      if (!(err = needValue()).empty()) return err;
+      const std::string text(value);
+      char* end = nullptr;
+      const double seconds = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 1e7)
+        return Quoted(name, "must be a number of seconds above 0, not '" + text + "'");
+      cl.idleSeconds = seconds;
+      idleGiven = true;
     } else if (name == "--quiet" || name == "-q") {
       if (!(err = flag()).empty()) return err;
       cl.quiet = true;
@@ -139,17 +158,21 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
   if (!lengthGiven) return "--length: missing";
   if (cl.all && !cl.select.empty()) return "--all: cannot be given with --select";
   if (!cl.all && cl.select.empty()) return "--all or --select: missing";
+  if (idleGiven && !cl.follow) return "--idle: only with --follow";
+  if (cl.follow && cl.all && cl.dirs.size() > 1) return "--follow --all: serves one folder, not several";
   return {};
 }
 
-std::string DialogueAnswers(const CommandLine& cl, int32_t selection) {
-  std::string a = std::to_string(cl.mode) + "\n" + std::to_string(cl.length) + "\n" +
-                  (cl.window ? "1\n" : "0\n") + std::to_string(selection) + "\n";
-  if (cl.window) {
-    const int recordings = selection == 500 ? kMaxRecordings : 1;
-    a.reserve(a.size() + static_cast<size_t>(recordings) * 14);
-    for (int r = 0; r < recordings; ++r) a += cl.windowStart + "\n" + cl.windowEnd + "\n";
-  }
+std::string DialogueAnswers(const CommandLine& cl) {
+  return std::to_string(cl.mode) + "\n" + std::to_string(cl.length) + "\n" +
+         (cl.window ? "1\n" : "0\n");
+}
+
+std::string WindowAnswers(const CommandLine& cl, size_t recordings) {
+  std::string a;
+  if (!cl.window) return a;
+  a.reserve(recordings * 14);
+  for (size_t r = 0; r < recordings; ++r) a += cl.windowStart + "\n" + cl.windowEnd + "\n";
   return a;
 }
 

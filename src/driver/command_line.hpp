@@ -6,9 +6,10 @@
 // recordings are listed is checked by the run before anything is written.
 //
 //   CommandLine cl; std::string err = ParseCommandLine(argc, argv, cl);
-//   if (err.empty()) std::string answers = DialogueAnswers(cl, 500);
+//   if (err.empty()) std::string answers = DialogueAnswers(cl);
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct CommandLine {
   bool all = false;
   std::vector<std::string> select;  // channel-0 file names, each once
   bool quiet = false;
+  bool follow = false;        // wait for recordings being written
+  double idleSeconds = 600;   // with follow: a recording ends after so long without a record
   std::vector<std::string> dirs;  // empty: the current folder
 };
 
@@ -36,10 +39,11 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
 // The usage text printed by --help.
 extern const char* const kCommandLineUsage;
 
-// The answer lines the dialogue reads for one run: output mode, data length,
-// time-window flag, the selection (a listed number, or 500 for all), then,
-// with a window, its start and end for every recording that may ask for
-// them (one for a single selection, the most a listing holds for 500).
-std::string DialogueAnswers(const CommandLine& cl, int32_t selection);
+// The answer lines the dialogue reads before its listing: output mode, data
+// length, time-window flag. (The options choose the recordings themselves.)
+std::string DialogueAnswers(const CommandLine& cl);
+// With a window, its start and end for each of `recordings` recordings (the
+// dialogue asks for them per recording); without one, nothing.
+std::string WindowAnswers(const CommandLine& cl, size_t recordings);
 
 }  // namespace hfd

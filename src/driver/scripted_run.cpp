@@ -1,6 +1,8 @@
 #include "driver/scripted_run.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +18,10 @@
 
 #include "driver/batch.hpp"
 #include "driver/command_line.hpp"
+#include "driver/follow.hpp"
 #include "input/listing.hpp"
+#include "runtime/fatal_report.hpp"
+#include "runtime/signals.hpp"
 
 #ifndef HFD_VERSION
 #define HFD_VERSION "unknown"
@@ -25,28 +30,58 @@
 namespace hfd {
 namespace {
 
-void WriteAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<size_t>(n);
-  }
-}
+// The first failed write to standard output (the --quiet lines, --help):
+// reported at the end, as the console's is.
+int g_outError = 0;
 
 class DiscardRecords final : public RecordSink {
  public:
   void PutRecord(std::string_view, bool) override {}
 };
 
-// The recordings a folder lists, as the dialogue numbers them (1-based).
-std::vector<std::string> ListedNames(const char* dir) {
+}  // namespace
+
+bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why) {
   static DiscardRecords discard;
-  auto names = std::make_unique<NameTable>();
-  ListRecordings(discard, dir, *names);
-  std::vector<std::string> out;
-  for (int i = 0; i < names->NFiles; ++i) out.emplace_back(names->Name(i));
-  return out;
+  DIR* d = ::opendir(dir);
+  if (!d) {
+    why = std::strerror(errno);
+    return false;
+  }
+  ::closedir(d);
+  NameTable names;
+  ListRecordings(discard, dir, names, 0);
+  for (int i = 0; i < names.NFiles; ++i) out.emplace_back(names.Name(i));
+  if (names.failed) why = "the listing failed";
+  return !names.failed;
+}
+
+void WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // wait for the reader
+      pollfd p{fd, POLLOUT, 0};
+      n = ::poll(&p, 1, -1) < 0 ? -1 : 0;
+      if (n == 0) continue;
+    }
+    if (n < 0 && errno == EINTR) {
+      if (StopRequested()) return;  // the stop ends the run; the line is dropped
+      continue;
+    }
+    if (n <= 0) {
+      if (fd == 1 && g_outError == 0) g_outError = n < 0 ? errno : EIO;
+      return;
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+namespace {
+
+// The exit status, or the console write report when standard output failed.
+int Ended(int status) {
+  if (g_outError != 0) ReportFileFailure(2, Statement::Write, "CON", g_outError);
+  return status;
 }
 
 std::string NameOf(const std::array<char, kNameLength>& field) {
@@ -147,23 +182,80 @@ struct Folder {
   std::string path;    // as given ("." when none was)
   std::string prefix;  // shown before names: "" or the path and a slash
   std::vector<std::string> listed;
-  std::vector<int32_t> selections;  // dialogue answers: numbers, or 500
+  std::vector<std::string> selected;  // with --select: the names listed here, in listing order
+  std::string unlisted;               // why the folder could not be listed ("": it was)
 };
 
-// One answered dialogue in the current folder; returns its exit status.
-int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path, RunReport& report) {
+// The recordings one answered run processes: every one listed, or the one
+// named. With a window, the answers for them are added to the answer file
+// then: the console reads the answers only as each is asked for.
+class Choice final : public RunSelection {
+ public:
+  Choice(const CommandLine& cl, const std::string* name, int answers, size_t answered)
+      : cl_(cl), name_(name), fd_(answers), end_(answered) {}
+
+  void Choose(const NameTable& names, std::vector<int32_t>& numbers) override {
+    for (int i = 0; i < names.NFiles; ++i)
+      if (!name_ || names.Name(i) == *name_) numbers.push_back(i + 1);
+    found_ = !numbers.empty();
+    listFailed_ = names.failed;
+    const std::string more = WindowAnswers(cl_, numbers.size());
+    if (::pwrite(fd_, more.data(), more.size(), static_cast<off_t>(end_)) !=
+        static_cast<ssize_t>(more.size())) {
+      WriteAll(2, std::string("hfdoppler: cannot hold the answers: ") + std::strerror(errno) + "\n");
+      numbers.clear();
+      failed_ = true;
+    }
+  }
+  // The named recording was in the run's own listing.
+  bool Found() const { return found_; }
+  bool Failed() const { return failed_; }
+  bool ListFailed() const { return listFailed_; }
+
+ private:
+  const CommandLine& cl_;
+  const std::string* name_;
+  int fd_;
+  size_t end_;
+  bool found_ = false, failed_ = false, listFailed_ = false;
+};
+
+// One answered dialogue in the current folder, for every recording listed
+// (name null) or the one named; returns its exit status. With `goOn`, a
+// fatal report ends only this run: `ended` is then set. `wait` follows
+// recordings being written (--follow).
+int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, AnalysisPath path,
+                RunObserver& report, const Folder& folder, bool goOn, bool& ended,
+                RecordWait* wait = nullptr) {
+  const std::string answers = DialogueAnswers(cl);
   const int in = ::memfd_create("hfdoppler-answers", MFD_CLOEXEC);
   if (in < 0 || ::write(in, answers.data(), answers.size()) != static_cast<ssize_t>(answers.size()) ||
       ::lseek(in, 0, SEEK_SET) != 0) {
     WriteAll(2, std::string("hfdoppler: cannot hold the answers: ") + std::strerror(errno) + "\n");
     return 1;
   }
+  Choice choice(cl, name, in, answers.size());
   auto io = std::make_unique<RunIo>(in, consoleFd, 2);
   io->InstallSignalHandlers();
-  const int status = RunBatch(*io, path, &report);
+  if (goOn) io->fatal.ThrowAfterReport();
+  int status = 1;
+  try {
+    status = RunBatch(*io, path, &report, &choice, wait);
+  } catch (const RunFailed&) {
+    ended = true;
+  }
   if (io->StopRequested()) io->StopForSignal();
   io.reset();
   ::close(in);
+  if (choice.Failed()) status = 1;
+  if (choice.ListFailed()) {
+    WriteAll(2, "hfdoppler: " + folder.path + ": the listing failed\n");
+    status = 1;
+  } else if (name && !choice.Found() && !choice.Failed() && !ended) {
+    // Gone since the folder was first listed.
+    WriteAll(2, "hfdoppler: " + folder.prefix + *name + ": no longer listed\n");
+    status = 1;
+  }
   return status;
 }
 
@@ -177,11 +269,11 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   }
   if (cl.action == CommandLine::Action::Help) {
     WriteAll(1, kCommandLineUsage);
-    return 0;
+    return Ended(0);
   }
   if (cl.action == CommandLine::Action::Version) {
     WriteAll(1, "hfdoppler " HFD_VERSION "\n");
-    return 0;
+    return Ended(0);
   }
 
   // Everything is checked before the first run writes anything.
@@ -196,23 +288,20 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
       WriteAll(2, "hfdoppler: " + d + ": not a folder\n");
       return 2;
     }
-    folders.push_back({d, d.ends_with('/') ? d : d + "/", {}, {}});
+    folders.push_back({d, d.ends_with('/') ? d : d + "/", {}, {}, {}});
   }
-  if (folders.empty()) folders.push_back({".", "", {}, {}});
+  if (folders.empty()) folders.push_back({".", "", {}, {}, {}});
   int total = 0;
   for (Folder& f : folders) {
-    f.listed = ListedNames(f.path.c_str());
+    if (!ListFolder(f.path.c_str(), f.listed, f.unlisted)) continue;
     if (cl.all) {
-      f.selections.push_back(500);
       total += static_cast<int>(f.listed.size());
       continue;
     }
-    for (size_t i = 0; i < f.listed.size(); ++i) {
-      if (std::find(cl.select.begin(), cl.select.end(), f.listed[i]) != cl.select.end()) {
-        f.selections.push_back(static_cast<int32_t>(i + 1));
-        ++total;
-      }
-    }
+    for (const std::string& name : f.listed)
+      if (std::find(cl.select.begin(), cl.select.end(), name) != cl.select.end())
+        f.selected.push_back(name);
+    total += static_cast<int>(f.selected.size());
   }
   for (const std::string& name : cl.select) {
     bool found = std::any_of(folders.begin(), folders.end(), [&](const Folder& f) {
@@ -233,9 +322,33 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     WriteAll(2, std::string("hfdoppler: ") + std::strerror(errno) + "\n");
     return 1;
   }
+  if (cl.follow) {
+    std::vector<FollowFolder> follow;
+    for (const Folder& f : folders) {
+      if (!f.unlisted.empty()) {
+        WriteAll(2, "hfdoppler: " + f.path + ": cannot be listed: " + f.unlisted + "\n");
+        return Ended(1);
+      }
+      follow.push_back({f.path, f.prefix, f.selected});
+    }
+    const int status = RunFollowing(cl, follow, origin, [&](size_t folder, const std::string& name,
+                                                            RunObserver& log, RecordWait& wait) {
+      bool ended = false;
+      return AnsweredRun(cl, &name, console, path, log, folders[folder], false, ended, &wait);
+    });
+    return Ended(status);
+  }
   RunReport report(cl, total);
+  // With several folders, a folder whose run fails is reported and the next
+  // one goes on; the exit status tells of it at the end.
+  const bool goOn = folders.size() > 1;
   int status = 0;
   for (const Folder& f : folders) {
+    if (!f.unlisted.empty()) {
+      WriteAll(2, "hfdoppler: " + f.path + ": cannot be listed: " + f.unlisted + "\n");
+      status = 1;
+      continue;
+    }
     if (::fchdir(origin) != 0 || ::chdir(f.path.c_str()) != 0) {
       WriteAll(2, "hfdoppler: " + f.path + ": " + std::strerror(errno) + "\n");
       status = 1;
@@ -243,25 +356,20 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     }
     report.SetFolder(f.prefix);
     if (cl.quiet && f.listed.empty()) WriteAll(1, f.path + ": no recordings\n");
-    // The listing may have changed since it was checked: numbers are taken
-    // from a fresh one, and a selected recording that has gone is an error.
-    const std::vector<std::string> listed = ListedNames(".");
-    for (int32_t selection : f.selections) {
-      if (selection != 500) {
-        auto it = std::find(listed.begin(), listed.end(), f.listed[static_cast<size_t>(selection - 1)]);
-        if (it == listed.end()) {
-          WriteAll(2, "hfdoppler: " + f.prefix + f.listed[static_cast<size_t>(selection - 1)] +
-                          ": no longer listed\n");
-          status = 1;
-          continue;
-        }
-        selection = static_cast<int32_t>(it - listed.begin() + 1);
+    bool ended = false;
+    if (cl.all) {
+      if (AnsweredRun(cl, nullptr, console, path, report, f, goOn, ended) != 0) status = 1;
+    } else {
+      for (const std::string& name : f.selected) {
+        if (AnsweredRun(cl, &name, console, path, report, f, goOn, ended) != 0) status = 1;
+        if (ended) break;
       }
-      if (AnsweredRun(DialogueAnswers(cl, selection), console, path, report) != 0) status = 1;
     }
+    if (ended)
+      WriteAll(2, "hfdoppler: " + f.path + ": the run in this folder failed (reported above)\n");
   }
   if (report.AnyUnopened()) status = 1;
-  return status;
+  return Ended(status);
 }
 
 }  // namespace hfd

@@ -10,7 +10,11 @@
 //     return argc > 1 ? RunCommandLine(argc, argv, AnalysisPath::Fast) : RunProgram(...); }
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "analysis/spectrum_plan.hpp"
+#include "driver/batch.hpp"
 
 namespace hfd {
 
@@ -19,5 +23,24 @@ namespace hfd {
 // opened (a fatal run error ends the process with 1 at once), 2 for a usage
 // error (reported before anything is written).
 int RunCommandLine(int argc, const char* const* argv, AnalysisPath path);
+
+// Writes all of `text` to `fd`, waiting for a non-blocking one; a failure on
+// standard output is reported at the end of the run.
+void WriteAll(int fd, const std::string& text);
+
+// The recordings a folder lists, in the options' order (every one, no limit
+// of 500); false, with the reason, when the folder cannot be listed.
+bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why);
+
+// Writes all of `text` to `fd` (an error drops the rest).
+void WriteAll(int fd, const std::string& text);
+
+// The recordings a folder lists, as the dialogue numbers them (1-based).
+std::vector<std::string> ListedNames(const char* dir);
+
+// One dialogue in the current folder, answered from `answers`, its transcript
+// on `consoleFd`; returns its exit status (a stop ends the process).
+int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path,
+                RunObserver* observer, RecordWait* wait = nullptr);
 
 }  // namespace hfd

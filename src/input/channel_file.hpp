@@ -23,6 +23,7 @@ class ChannelFile {
   // cannot be read, or is not a regular file (a FIFO or device never blocks).
   bool Open(const char* name);
   bool IsOpen() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }  // -1 when not open
   // Reads records first .. first+count-1 (1-based) into samples[count*128];
   // false when any of them is missing, incomplete or unreadable. At most
   // kWindowRecords records at a time.

@@ -80,14 +80,16 @@ bool MatchesRecordingPattern(std::string_view name) {
   return true;
 }
 
-void ListRecordings(RecordSink& console, const char* directory, NameTable& names) {
+void ListRecordings(RecordSink& console, const char* directory, NameTable& names, size_t limit) {
   static const FormatPlan kLine("(2x,i5,2x,a30,i9,a1,a6)");
   static const FormatPlan kTotal("(a,i5)");
   WriteList(console, {" ======== Matched BIN Files ========"});
   names.NFiles = 0;
   std::vector<Entry> found;
   ListEnd end = Enumerate(directory, found);
-  size_t listed = std::min(found.size(), static_cast<size_t>(kMaxRecordings));
+  names.failed = end != ListEnd::NoMore;
+  const size_t listed = limit == 0 ? found.size() : std::min(found.size(), limit);
+  names.entry.resize(listed);
   for (size_t n = 0; n < listed; ++n) {
     const Entry& e = found[n];
     char attr[5] = {' ', ' ', ' ', ' ', ' '};

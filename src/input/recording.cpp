@@ -93,15 +93,19 @@ void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& fil
 
   if (failures < 2) {
     char out[20];
-    auto create = [&](ResultFile& unit, const char* ext) {
+    auto open = [&](ResultFile& unit, const char* ext) {
       ResultFileName(rec, ext, out);
-      unit.Create(std::string_view(out, strnlen(out, 19)));
+      unit.Open(std::string_view(out, strnlen(out, 19)));
     };
+    // Both files of a pair are opened and locked before either is cut.
     if (IOutFMT == 1) {
-      create(files.unit3, ".qdr");
+      open(files.unit3, ".qdr");
+      files.unit3.Cut();
     } else {
-      create(files.unit3, ".spc");
-      create(files.unit4, ".max");
+      open(files.unit3, ".spc");
+      open(files.unit4, ".max");
+      files.unit3.Cut();
+      files.unit4.Cut();
     }
     rec.IOpenStatus = 0;
   } else {

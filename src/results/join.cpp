@@ -54,6 +54,13 @@ PeakSeries Join(std::vector<PeakSeries> parts) {
                           std::to_string(known->data_length) + " of " + known->path);
     if (known == nullptr) known = &p;
   }
+  if (known != nullptr) {  // a part of unknown N (one block) now learns it
+    for (PeakSeries& p : parts) {
+      if (p.data_length != 0 || p.kind != Kind::kPeak) continue;
+      p.data_length = known->data_length;
+      for (PeakBlock& b : p.blocks) b.utc_ms += StampFractionMs(b.step, p.data_length);
+    }
+  }
   const auto order = TimeOrder(
       parts, [](const PeakSeries& p) { return p.blocks.empty() ? nullptr : &p.blocks.front().utc_ms; },
       [](const PeakSeries& p) { return &p.blocks.back().utc_ms; });

@@ -82,6 +82,30 @@ int32_t InferDataLength(const std::vector<PeakBlock>& blocks) {
   return 0;
 }
 
+// N of a .max file that does not show it in its blocks (one block): the one
+// data length that puts the block's stamp within the start minute of the
+// file name plus the whole seconds of k * N * 0.01 s. 0 when the name is not
+// a result file name or more than one length fits.
+int32_t DataLengthByName(const PeakSeries& s) {
+  if (s.blocks.empty() || s.station_code.empty()) return 0;  // the code is there in a result name
+  const size_t slash = s.path.find_last_of('/');
+  const char* name = s.path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+  int32_t y, mo, d, h, mi;
+  if (!ParseI(name, 4, y) || !ParseI(name + 4, 2, mo) || !ParseI(name + 6, 2, d) ||
+      !ParseI(name + 8, 2, h) || !ParseI(name + 10, 2, mi) || !StampInRange(mo, d, h, mi, 0))
+    return 0;
+  const PeakBlock& b = s.blocks.front();
+  const int64_t offset_ms = b.utc_ms - UtcMsOfJst(y, mo, d, h, mi, 0);
+  int32_t found = 0;
+  for (int32_t n : {512, 1024, 2048, 4096}) {
+    const int64_t seconds_of_start = offset_ms - int64_t{b.step} * n / 100 * 1000;
+    if (seconds_of_start < 0 || seconds_of_start >= 60000) continue;
+    if (found != 0) return 0;
+    found = n;
+  }
+  return found;
+}
+
 // Blocks stand in time order, each after the one before.
 void AddBlock(PeakSeries& s, const PeakBlock& b, const Line& l) {
   if (!TimeInRange(b.utc_ms)) throw ReadError(s.path, l.number, "block time out of range");
@@ -107,6 +131,9 @@ void ReadMax(TextFile& f, PeakSeries& s) {
     AddBlock(s, b, l);
   }
   s.data_length = InferDataLength(s.blocks);
+  if (s.data_length == 0) s.data_length = DataLengthByName(s);
+  if (s.data_length != 0)
+    for (PeakBlock& b : s.blocks) b.utc_ms += StampFractionMs(b.step, s.data_length);
 }
 
 void ReadQdr(TextFile& f, PeakSeries& s) {

@@ -6,7 +6,12 @@
 //   for (const auto& b : max.blocks) use(b.utc_ms, b.peak[0].freq_hz);
 //
 // Times in the files are Japan Standard Time (UTC + 9 h, no daylight saving);
-// the reader gives every block its start as UTC milliseconds since 1970-01-01.
+// the reader gives every block its exact start as UTC milliseconds since
+// 1970-01-01: block step k starts k * N * 10 ms after the recording's start (a
+// whole second), so one block has one time whichever file it is read from
+// (.qdr, .max or .spc) and however files are joined. The .max and .spc stamps
+// keep only the whole seconds of that time; the reader adds back the
+// milliseconds they dropped, (k * N * 10) mod 1000, once it knows N.
 // A value printed as asterisks (too wide for its field) reads as NaN. A file
 // that is not a result file of the expected kind, or a malformed line in the
 // middle, throws ReadError naming the file and the line. An incomplete end (the
@@ -57,7 +62,7 @@ struct Peak {
 // 8006 kHz.
 struct PeakBlock {
   int32_t step;        // block step k; -1 in a .qdr file, which does not hold it
-  int64_t utc_ms;      // block start; whole seconds in .max, milliseconds in .qdr
+  int64_t utc_ms;      // exact block start (whole seconds only in a .max whose N is unknown)
   double mean[2];      // AvAmp (.max only; NaN in .qdr)
   double scint[2];     // S4Indx, ten times the standard deviation (.max only)
   Peak peak[2];
@@ -69,7 +74,10 @@ struct PeakSeries {
   std::string station_code;  // from the file name ("SGD"), empty if it does not say
   std::string station_name;  // from the .qdr header ("Sugadaira"), empty for .max
   // N from the .qdr header; for a .max file inferred from the steps and times
-  // of its first and last block (0 with fewer than two blocks).
+  // of its first and last block, or for a file of one block from the start
+  // minute in its name. 0 when it cannot be told (a .max of one block under
+  // another name): its times are then the file's whole seconds, until Join
+  // learns N from another part.
   int32_t data_length = 0;
   std::vector<PeakBlock> blocks;
   long dropped_lines = 0;    // lines of an incomplete end left out
@@ -83,7 +91,7 @@ struct SpectrumSeries {
   int32_t data_length = 0;         // N, from the bin spacing (1 / (N * 0.01 s))
   std::vector<float> freq_hz;      // the bin frequencies, as written (0 to 12 Hz)
   std::vector<int32_t> step;       // per block
-  std::vector<int64_t> utc_ms;     // per block, whole seconds
+  std::vector<int64_t> utc_ms;     // per block, exact start
   std::vector<float> level[2];     // dBuV, blocks() * bins()
   std::vector<float> phase[2];     // degrees, blocks() * bins()
   long dropped_lines = 0;
@@ -91,6 +99,12 @@ struct SpectrumSeries {
   size_t bins() const { return freq_hz.size(); }
   size_t blocks() const { return step.size(); }
 };
+
+// The milliseconds a whole-second stamp drops from the start of block step k
+// of data length N: (k * N * 10) mod 1000.
+inline int64_t StampFractionMs(int64_t step, int32_t data_length) {
+  return step * data_length * 10 % 1000;
+}
 
 // Reads a .max or a .qdr file (by its extension).
 PeakSeries ReadPeakFile(const std::string& path);
@@ -107,7 +121,8 @@ SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path)
 // may be given in any order). Throws ReadError (line 0, naming the second
 // file) when they differ in kind, data length, bins or station code, or when
 // their blocks overlap in time. The result keeps the path of the earliest
-// part; dropped_lines is the sum.
+// part; dropped_lines is the sum. A .max part whose N was unknown takes the
+// others' and its times are made exact.
 PeakSeries Join(std::vector<PeakSeries> parts);
 SpectrumSeries Join(std::vector<SpectrumSeries> parts);
 

@@ -144,7 +144,7 @@ SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
       for (auto* a : {&s.level[0], &s.level[1], &s.phase[0], &s.phase[1]}) a->reserve(blocks * bins);
     }
     s.step.push_back(step);
-    s.utc_ms.push_back(utc_ms);
+    s.utc_ms.push_back(utc_ms + StampFractionMs(step, s.data_length));
     for (size_t i = 0; i < bins; ++i) {
       s.level[0].push_back(stage[4 * i]);
       s.phase[0].push_back(stage[4 * i + 1]);

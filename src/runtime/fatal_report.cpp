@@ -45,10 +45,10 @@ const char* StatementText(Statement s) {
   return ": ";
 }
 
-// Writes the report and ends the process with status 1. Nothing here
-// allocates: it also serves when memory ran out.
-[[noreturn]] void WriteReport(int fd, char letter, int number, std::string_view statement,
-                              std::string_view description) {
+// Writes the report. Nothing here allocates: it also serves when memory ran
+// out.
+void WriteReport(int fd, char letter, int number, std::string_view statement,
+                 std::string_view description) {
   char text[1024];
   int n = std::snprintf(text, sizeof text, "\r\nrun-time error %c%04d%.*s\r\n- %.*s\r\n", letter,
                         number, static_cast<int>(statement.size()), statement.data(),
@@ -60,7 +60,13 @@ const char* StatementText(Statement s) {
     if (w <= 0) break;
     done += static_cast<int>(w);
   }
-  _exit(1);
+}
+
+// The statement of an F report on a unit, such as ": OPEN(unit)".
+std::string_view UnitStatement(Statement what, std::string_view unit, char (&out)[300]) {
+  const int n = std::snprintf(out, sizeof out, "%s%.*s)", StatementText(what),
+                              static_cast<int>(unit.size()), unit.data());
+  return {out, n < static_cast<int>(sizeof out) ? static_cast<size_t>(n) : sizeof out - 1};
 }
 
 }  // namespace
@@ -94,28 +100,36 @@ void FatalReport::InputFailure(ReadError e, std::string_view unit) {
 void FatalReport::UnitReport(Statement what, std::string_view unit, int number,
                              const char* description) {
   char statement[300];
-  std::snprintf(statement, sizeof statement, "%s%.*s)", StatementText(what),
-                static_cast<int>(unit.size()), unit.data());
-  Report('F', number, statement, description);
+  Report('F', number, UnitStatement(what, unit, statement), description);
 }
 
 void FatalReport::MathFailure(int number, const char* description) {
-  Report('M', number, ": MATH", description);
+  Report('M', number, ": MATH", description, false);
 }
 
 void FatalReport::MemoryFailure() { Report('F', 6700, ": ALLOCATE", std::strerror(ENOMEM)); }
 
 void FatalReport::Report(char letter, int number, std::string_view statement,
-                         std::string_view description) {
+                         std::string_view description, bool mayThrow) {
   // Keep every record written so far: close the result files first.
   for (ResultFile* f : keep_)
     if (f) f->Abandon();
   console_.Finish();
   WriteReport(err_, letter, number, statement, description);
+  if (throw_ && mayThrow) throw RunFailed{};
+  _exit(1);
+}
+
+void ReportFileFailure(int errFd, Statement what, std::string_view unit, int errnum) {
+  char statement[300];
+  WriteReport(errFd, 'F', FileErrorNumber(what, errnum), UnitStatement(what, unit, statement),
+              std::strerror(errnum));
+  _exit(1);
 }
 
 void ReportMemoryFailure(int errFd) {
   WriteReport(errFd, 'F', 6700, ": ALLOCATE", std::strerror(ENOMEM));
+  _exit(1);
 }
 
 }  // namespace hfd

@@ -7,6 +7,8 @@
 // line ended. A stop request ends the run by its signal with the same files
 // kept whole; a file that cannot be kept whole at a stop is the fatal write
 // report instead. Running out of memory is the ALLOCATE report, F6700.
+// A run among several (options with several folders) may end by RunFailed
+// thrown after the report instead, so that the next run goes on.
 //
 //   FatalReport report(console, 2); report.Keep(unit3, unit4);
 //   report.InputFailure(ReadError::BadChar, "CON");  // does not return
@@ -20,6 +22,10 @@
 
 namespace hfd {
 
+// Thrown after the report by a FatalReport told to, once the run's files are
+// closed; the arithmetic report, made in a signal handler, always exits.
+struct RunFailed {};
+
 class FatalReport final : public FatalHandler {
  public:
   FatalReport(Console& console, int errFd) : console_(console), err_(errFd) {}
@@ -32,6 +38,9 @@ class FatalReport final : public FatalHandler {
     keep_[0] = &a;
     keep_[1] = &b;
   }
+
+  // Reports end this run by throwing RunFailed instead of the process.
+  void ThrowAfterReport() { throw_ = true; }
 
   [[noreturn]] void FileFailure(Statement what, std::string_view unit, int errnum) override;
   [[noreturn]] void OpenRefused(std::string_view unit, const char* why) override;
@@ -50,13 +59,17 @@ class FatalReport final : public FatalHandler {
   [[noreturn]] void UnitReport(Statement what, std::string_view unit, int number,
                                const char* description);
   [[noreturn]] void Report(char letter, int number, std::string_view statement,
-                           std::string_view description);
+                           std::string_view description, bool mayThrow = true);
   Console& console_;
   ResultFile* keep_[2] = {nullptr, nullptr};
   int err_;
+  bool throw_ = false;
 };
 
 // The ALLOCATE report of a run that could not even be set up.
 [[noreturn]] void ReportMemoryFailure(int errFd);
+// The report of a failed file operation outside any run (nothing to keep),
+// such as "F6422: WRITE(CON)"; exit status 1.
+[[noreturn]] void ReportFileFailure(int errFd, Statement what, std::string_view unit, int errnum);
 
 }  // namespace hfd

@@ -20,7 +20,7 @@ volatile sig_atomic_t g_stopSignal = 0;
 
 void OnStopSignal(int sig) { g_stopSignal = sig; }
 
-// Stop signals; those after the first two are left alone when ignored at start.
+// Stop signals; each is left alone when ignored at start.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM};
 bool g_caught[std::size(kStopSignals)] = {};
 
@@ -73,7 +73,7 @@ void InstallSignalHandlers(FatalReport& report) {
   sigemptyset(&stop.sa_mask);
   for (size_t i = 0; i < std::size(kStopSignals); ++i) {
     struct sigaction old;
-    if (i >= 2 && sigaction(kStopSignals[i], nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+    if (sigaction(kStopSignals[i], nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
       continue;
     g_caught[i] = sigaction(kStopSignals[i], &stop, nullptr) == 0;
   }

@@ -4,9 +4,9 @@
 // (SIGFPE) to the MATH report. SIGINT, SIGTERM and SIGHUP (the terminal
 // closing), and SIGUSR1, SIGUSR2 and SIGALRM, whose default would end the run
 // with buffered lines lost, become a stop request that the run honours after
-// the block in progress; the run then ends by that signal. SIGHUP and the
-// others stay ignored when the run was started with them ignored (nohup);
-// SIGQUIT keeps its default, a core dump that loses buffered lines. SIGPIPE
+// the block in progress; the run then ends by that signal. Each stays
+// ignored when the run was started with it ignored (nohup; SIGINT in a
+// script's background job); SIGQUIT keeps its default, a core dump that loses buffered lines. SIGPIPE
 // and SIGXFSZ are ignored so that a failed write is reported as such. The
 // traps go to the report of the run that installed them last.
 //

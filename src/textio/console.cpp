@@ -54,10 +54,10 @@ void Console::PutRecord(std::string_view record, bool advance) {
   if (outIsTty_) Flush();
 }
 
-bool Console::WaitWritable() {
-  pollfd p{out_, POLLOUT, 0};
+bool Console::WaitReady(int fd, short events) {
+  pollfd p{fd, events, 0};
   while (::poll(&p, 1, -1) < 0) {
-    if (errno != EINTR) return true;  // the write says what is wrong
+    if (errno != EINTR) return true;  // the read or write says what is wrong
     if (Stopping()) return false;
   }
   return true;
@@ -78,7 +78,7 @@ bool Console::Flush() {
       continue;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitWritable()) ended_ = true;
+      if (!WaitReady(out_, POLLOUT)) ended_ = true;
       continue;
     }
     if (writeError_ == 0) writeError_ = n < 0 ? errno : EIO;
@@ -115,6 +115,10 @@ ReadError Console::ReadLine(std::string_view& line) {
       ssize_t n = ::read(in_, inBuf_, kInSize);
       if (n < 0) {
         if (errno == EINTR) continue;  // the stop flag is checked above
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+          if (!WaitReady(in_, POLLIN)) return ReadError::Interrupted;
+          continue;
+        }
         return ReadError::DeviceFailure;
       }
       if (n == 0) {

@@ -25,8 +25,9 @@ class Console final : public RecordSink {
 
   void PutRecord(std::string_view record, bool advance) override;
 
-  // Reads one answer line (without its line end). Returns None, EndOfInput
-  // (end of the input, or a line ending in Ctrl-Z) or DeviceFailure.
+  // Reads one answer line (without its line end), waiting while a
+  // non-blocking input has none yet. Returns None, EndOfInput (end of the
+  // input, or a line ending in Ctrl-Z) or DeviceFailure.
   ReadError ReadLine(std::string_view& line);
 
   // Writes the pending output, waiting while a non-blocking output is full.
@@ -49,7 +50,8 @@ class Console final : public RecordSink {
  private:
   void Raw(const char* p, size_t n);
   bool Stopping() const { return stop_ && *stop_; }
-  bool WaitWritable();
+  // Waits until `fd` is ready for `events`; false when a stop came first.
+  bool WaitReady(int fd, short events);
   int in_, out_;
   bool shared_;
   bool outIsTty_;

@@ -10,47 +10,57 @@
 
 namespace hfd {
 
-void ResultFile::Create(std::string_view name) {
+void ResultFile::Open(std::string_view name) {
   Close();
   nameLen_ = name.size() < sizeof name_ - 1 ? name.size() : sizeof name_ - 1;
   std::memcpy(name_, name.data(), nameLen_);
   name_[nameLen_] = '\0';
   used_ = lastEnd_ = 0;
   fileBytes_ = fileLastEnd_ = 0;
-  auto stopIfRequested = [this](int fd) {
-    if (!fatal_.StopRequested()) return;
-    if (fd >= 0) ::close(fd);
-    fatal_.StopForSignal();
-  };
-  stopIfRequested(-1);
+  created_ = cut_ = false;
+  if (fatal_.StopRequested()) fatal_.StopForSignal();
   // O_NONBLOCK: a FIFO at this name must not hold the open; O_NOFOLLOW: nor
-  // may a link lead the results elsewhere.
+  // may a link lead the results elsewhere. A missing file is made with
+  // O_EXCL, so that it is known to be this run's own.
+  constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
   int fd;
-  while ((fd = ::open(name_, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666)) < 0 &&
-         errno == EINTR)
-    stopIfRequested(-1);
+  for (;;) {
+    fd = ::open(name_, kFlags);
+    if (fd < 0 && errno == ENOENT) {
+      fd = ::open(name_, kFlags | O_CREAT | O_EXCL, 0666);
+      created_ = fd >= 0;
+      if (fd < 0 && errno == EEXIST) continue;  // made meanwhile: open it as it is
+    }
+    if (fd >= 0 || errno != EINTR) break;
+    if (fatal_.StopRequested()) fatal_.StopForSignal();
+  }
   if (fd < 0) {
     if (errno == ELOOP) fatal_.OpenRefused(Name(), "Symbolic link: results are not written through");
     if (errno == ENXIO) fatal_.OpenRefused(Name(), "Not a regular file");
     fatal_.FileFailure(Statement::Open, Name(), errno);
   }
+  fd_ = fd;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+    Abandon();
     fatal_.OpenRefused(Name(), "Not a regular file");
   }
   // A file system without locks still gets its results.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    ::close(fd);
+    created_ = false;  // another run's file now
+    Abandon();
     fatal_.OpenRefused(Name(), "File in use by another run");
   }
-  stopIfRequested(fd);
-  if (::ftruncate(fd, 0) != 0) {
+}
+
+void ResultFile::Cut() {
+  if (fatal_.StopRequested()) fatal_.StopForSignal();  // the kept files are left whole
+  if (::ftruncate(fd_, 0) != 0) {
     const int err = errno;
-    ::close(fd);
+    Abandon();
     fatal_.FileFailure(Statement::Open, Name(), err);
   }
-  fd_ = fd;
+  cut_ = true;
 }
 
 bool ResultFile::WriteOut(int& err) {
@@ -110,6 +120,10 @@ void ResultFile::PutRecord(std::string_view record, bool advance) {
 
 void ResultFile::Close() {
   if (fd_ < 0) return;
+  if (!cut_) {
+    Abandon();
+    return;
+  }
   int err = 0;
   if (!WriteOut(err)) {
     fatal_.FileFailure(Statement::Write, Name(), err);
@@ -121,6 +135,12 @@ void ResultFile::Close() {
 
 bool ResultFile::Abandon() {
   if (fd_ < 0) return true;
+  if (!cut_) {  // opened, never written: as it was, or gone again when this run made it
+    if (created_) ::unlink(name_);
+    ::close(fd_);
+    fd_ = -1;
+    return true;
+  }
   int err = 0;
   bool ok = WriteOut(err);
   used_ = 0;

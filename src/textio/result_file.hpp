@@ -5,9 +5,12 @@
 // Only a regular file is written, never through a symbolic link, and only
 // while this run holds its exclusive lock: a second run on the same folder
 // ends with the open report instead of mixing its lines in. The old content
-// is cut only once the lock is held, and never after a stop request.
+// is cut only once the lock is held, and never after a stop request. Files
+// written together are first all opened and locked, then all cut: a refusal
+// of one leaves the others as they were (one it created is removed again).
 //
 //   ResultFile out(fatal); out.Create("200803151230SGD.spc");
+//   a.Open("x.spc"); b.Open("x.max"); a.Cut(); b.Cut();  // a pair
 //   FormatPlan("(a)").Write(out, {"a line"}); out.Close();
 #pragma once
 
@@ -28,7 +31,15 @@ class ResultFile final : public RecordSink {
 
   // Creates or truncates the file; failure is fatal (OPEN). At a stop
   // request the run ends instead, the file untouched.
-  void Create(std::string_view name);
+  void Create(std::string_view name) {
+    Open(name);
+    Cut();
+  }
+  // The first half of Create: opens (creating it when missing), checks and
+  // locks the file, its content still whole; a refusal is fatal (OPEN).
+  void Open(std::string_view name);
+  // The second half: cuts the old content; the file is then written.
+  void Cut();
   bool IsOpen() const { return fd_ >= 0; }
   std::string_view Name() const { return {name_, nameLen_}; }
 
@@ -51,6 +62,8 @@ class ResultFile final : public RecordSink {
   size_t lastEnd_ = 0;        // buffer index just after the last whole record
   uint64_t fileBytes_ = 0;    // bytes already in the file
   uint64_t fileLastEnd_ = 0;  // file offset just after its last whole record
+  bool created_ = false;      // Open made the file
+  bool cut_ = false;          // Cut done: the file holds this run's lines
   char buf_[kBufSize];
   bool WriteOut(int& err);
 };

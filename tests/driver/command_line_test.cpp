@@ -2,6 +2,8 @@
 // result files as the piped dialogue with the same answers; usage errors stop
 // before anything is written; --quiet summarises.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -29,26 +31,22 @@ std::string Parse(const Args& args, hfd::CommandLine& cl) {
 TEST(CommandLineParse, OptionsGiveTheDialogueAnswers) {
   const std::string win = "101500\n000000\n";
   const std::vector<std::pair<Args, std::string>> cases = {
-      {{"--qdr", "--length", "512", "--all"}, "1\n512\n0\n500\n"},
-      {{"--mode=2", "--length=4096", "--all"}, "2\n4096\n0\n500\n"},
-      {{"--spc", "--mode", "1", "--length", "1024", "--all"}, "1\n1024\n0\n500\n"},  // last wins
+      {{"--qdr", "--length", "512", "--all"}, "1\n512\n0\n"},
+      {{"--mode=2", "--length=4096", "--all"}, "2\n4096\n0\n"},
+      {{"--spc", "--mode", "1", "--length", "1024", "--all"}, "1\n1024\n0\n"},  // last wins
       {{"--select", "A-0.BIN", "--spc", "--length", "2048", "--window", "101500-000000"},
-       "2\n2048\n1\n7\n" + win},
+       "2\n2048\n1\n" + win + win},
   };
   for (const auto& [args, answers] : cases) {
     hfd::CommandLine cl;
     ASSERT_EQ(Parse(args, cl), "") << args[0];
-    EXPECT_EQ(hfd::DialogueAnswers(cl, cl.all ? 500 : 7), answers) << args[0];
+    EXPECT_EQ(hfd::DialogueAnswers(cl) + hfd::WindowAnswers(cl, 2), answers) << args[0];
   }
-  // With all recordings, every one that the listing can hold may ask for the window.
   hfd::CommandLine cl;
   ASSERT_EQ(Parse({"--qdr", "--length", "512", "--all", "--window", "101500-000000", "x", "--",
                    "--y"},
                   cl),
             "");
-  std::string many = "1\n512\n1\n500\n";
-  for (int i = 0; i < 500; ++i) many += win;
-  EXPECT_EQ(hfd::DialogueAnswers(cl, 500), many);
   EXPECT_EQ(cl.dirs, (std::vector<std::string>{"x", "--y"}));
   // Names are kept once, in the order given.
   ASSERT_EQ(Parse({"--qdr", "--length", "512", "--select", "b-0.bin", "--select", "a-0.BIN",
@@ -231,6 +229,103 @@ TEST_F(OptionRun, RecordingThatCannotBeOpenedFailsTheRun) {
                    "200805011200SGD.max\n");
 }
 
+// An archive folder holds more recordings than the dialogue lists: options
+// process every one, and --select finds any, the 500th (which the answer 500
+// cannot name) and those after it too.
+TEST_F(OptionRun, EveryRecordingOfALargeFolderIsReachable) {
+  auto name = [](int i) {
+    char n[48];
+    std::snprintf(n, sizeof n, "2008050%d%02d%02d00SGD-0.BIN", 1 + i / 1440, i / 60 % 24, i % 60);
+    return std::string(n);
+  };
+  auto qdr = [&](int i) { return name(i).substr(0, 12) + "SGD.qdr"; };
+  constexpr int kCount = 503;
+  for (int i = 0; i < kCount; ++i) WriteText(name(i), "");  // no data: a header only
+  const Args mode1 = {"--qdr", "--length", "4096"};
+  auto run = [&](Args more) {
+    Args args = mode1;
+    args.insert(args.end(), more.begin(), more.end());
+    return Options(args);
+  };
+
+  for (const int pick : {499, 502}) {  // the 500th and the 503rd
+    const RunResult one = run({"--select", name(pick), "-q"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, name(pick) + ": 0 blocks analysed; channel 2 file missing; wrote " +
+                           qdr(pick) + "\n");
+    EXPECT_EQ(Entries().size(), static_cast<size_t>(kCount + 1)) << "only " << qdr(pick);
+    fs::remove(Path(qdr(pick)));
+  }
+
+  const RunResult all = run({"--all"});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(Entries().size(), static_cast<size_t>(2 * kCount));
+  EXPECT_TRUE(Exists(qdr(kCount - 1)));
+  // The listing shows every recording, numbered on, and counts them all.
+  EXPECT_NE(all.out.find("\r\n   503  " + name(502)), std::string::npos);
+  EXPECT_NE(all.out.find("\r\n === total:   503\r\n"), std::string::npos);
+}
+
+TEST_F(OptionRun, AFailedFolderIsReportedAndTheNextOnesGo) {
+  Tree();
+  // "f": the peak file's name is taken by a FIFO; "n": a stray name that
+  // matches but holds no date, listed after the good recording.
+  Recording("f", "20080501120000SGD-0.BIN", 16);
+  ASSERT_EQ(mkfifo(Path("f/200805011200SGD.max").c_str(), 0600), 0);
+  Recording("n", "20080501120000SGD-0.BIN", 16);
+  WriteText("n/notes-0.bin", "");
+  const std::string refused =
+      "\r\nrun-time error F6419: OPEN(200805011200SGD.max)\r\n- Not a regular file\r\n";
+  const std::string noDate =
+      "\r\nrun-time error F6101: READ(internal)\r\n- invalid character in an integer value\r\n";
+
+  const RunResult got = Options({"--spc", "--length", "1024", "--all", "f", "a", "n", "b"});
+  EXPECT_EQ(got.status, 1);
+  EXPECT_EQ(got.err, refused + "hfdoppler: f: the run in this folder failed (reported above)\n" +
+                         noDate + "hfdoppler: n: the run in this folder failed (reported above)\n");
+  const std::string answers = "2\n1024\n0\n500\n";
+  for (const char* sub : {"a", "b"}) {
+    EXPECT_NE(got.out.find(Dialogue(sub, answers).out), std::string::npos) << sub;
+    ExpectSameFiles(sub);
+  }
+  EXPECT_TRUE(Exists("n/200805011200SGD.max"));  // before the stray name
+
+  // One folder alone: the report, and nothing else, as from the dialogue.
+  const RunResult alone = Options({"--spc", "--length", "1024", "--all", "f"});
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_EQ(alone.err, refused);
+}
+
+TEST_F(OptionRun, AFolderThatCannotBeListedIsAnError) {
+  Recording("a", "20080501120000SGD-0.BIN", 16);
+  fs::create_directories(Path("locked"));
+  // Root lists any folder: the program then runs as nobody.
+  Launch how;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run without root";
+    how.binary = "/usr/bin/setpriv";
+    how.args = {"--reuid=65534", "--regid=65534", "--clear-groups", HFD_BINARY};
+  }
+  for (const char* sub : {".", "a", "locked"}) fs::permissions(Path(sub), fs::perms::all);
+  fs::permissions(Path("locked"), fs::perms::owner_write | fs::perms::owner_exec |
+                                      fs::perms::others_write | fs::perms::others_exec);
+  auto run = [&](const Args& dirs) {
+    Launch l = how;
+    for (const char* a : {"--qdr", "--length", "512", "--all", "-q"}) l.args.emplace_back(a);
+    l.args.insert(l.args.end(), dirs.begin(), dirs.end());
+    return RunProgram(dir(), "", l);
+  };
+  const std::string err = "hfdoppler: locked: cannot be listed: Permission denied\n";
+  const RunResult alone = run({"locked"});
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_EQ(alone.err, err);
+  EXPECT_EQ(alone.out, "");
+  const RunResult both = run({"locked", "a"});
+  EXPECT_EQ(both.status, 1);
+  EXPECT_EQ(both.err, err);
+  EXPECT_EQ(both.out, "a/20080501120000SGD-0.BIN: 4 blocks analysed; wrote a/200805011200SGD.qdr\n");
+}
+
 TEST_F(OptionRun, UsageErrorsWriteNothing) {
   Recording("a", "20080501120000SGD-0.BIN", 16);
   WriteText("file", "x");
@@ -264,6 +359,26 @@ TEST_F(OptionRun, UsageErrorsWriteNothing) {
   const RunResult version = Options({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("hfdoppler ", 0), 0u);
+}
+
+TEST_F(OptionRun, ALostLineOnStandardOutputIsTheConsoleWriteReport) {
+  Recording(".", "20080501120000SGD-0.BIN", 16);
+  const std::vector<std::pair<Output, std::string>> outputs = {
+      {Output::Full, "\r\nrun-time error F6422: WRITE(CON)\r\n- No space left on device\r\n"},
+      {Output::Closed, "\r\nrun-time error F6423: WRITE(CON)\r\n- Bad file descriptor\r\n"},
+  };
+  for (const auto& [output, report] : outputs) {
+    for (const Args& args : {Args{"--qdr", "--length", "512", "--all", "--quiet"}, Args{"--help"},
+                             Args{"--version"}}) {
+      Launch how;
+      how.args = args;
+      how.output = output;
+      const RunResult r = RunProgram(dir(), "", how);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_EQ(r.err, report) << args[0];
+    }
+    EXPECT_EQ(Lines(ReadFile("200805011200SGD.qdr")).size(), 4u + 4u);  // written all the same
+  }
 }
 
 TEST_F(OptionRun, QuietShowsProgressOnATerminalAndClearsIt) {

@@ -11,7 +11,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/recording_fixture.hpp"
 
@@ -175,6 +178,45 @@ TEST_F(Ending, ResultFileInUseByAnotherRunIsNeitherTruncatedNorWritten) {
   EXPECT_EQ(Lines(ReadFile("200805010000SGD.spc")).size(), 4u * 63 + 1);
 }
 
+TEST_F(Ending, RefusedPeakFileLeavesTheSpectrumFileAsItWas) {
+  namespace fs = std::filesystem;
+  WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
+  const std::string max = "200805010000SGD.max";
+  const std::string head = "\r\nrun-time error F6419: OPEN(" + max + ")\r\n- ";
+  int other = -1;  // another run's lock
+  const std::vector<std::pair<const char*, std::function<void()>>> refusals = {
+      {"FIFO", [&] { ASSERT_EQ(mkfifo(Path(max).c_str(), 0600), 0); }},
+      {"link", [&] { fs::create_symlink("elsewhere", Path(max)); }},
+      {"folder", [&] { fs::create_directory(Path(max)); }},
+      {"in use",
+       [&] {
+         WriteText(max, "the other run's peaks\r\n");
+         other = open(Path(max).c_str(), O_WRONLY);
+         ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+       }},
+  };
+  for (const auto& [what, refuse] : refusals) {
+    for (const bool earlier : {true, false}) {
+      fs::remove(Path("200805010000SGD.spc"));
+      if (earlier) WriteText("200805010000SGD.spc", "earlier spectra\r\n");
+      refuse();
+      const RunResult r = RunHfd(dir(), kMode2, 20);
+      ExpectReport(r, head);
+      // Neither file of the pair changed: the spectra are not cut, nor made.
+      if (earlier)
+        EXPECT_TRUE(ReadFile("200805010000SGD.spc") == "earlier spectra\r\n") << what;
+      else
+        EXPECT_FALSE(Exists("200805010000SGD.spc")) << what;
+      if (other >= 0) {
+        EXPECT_TRUE(ReadFile(max) == "the other run's peaks\r\n");
+        close(other);
+        other = -1;
+      }
+      fs::remove(Path(max));
+    }
+  }
+}
+
 TEST_F(Ending, ConsoleWriteFailuresNameTheirCause) {
   WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
   const struct {
@@ -195,6 +237,33 @@ TEST_F(Ending, ConsoleWriteFailuresNameTheirCause) {
     // The result files are complete all the same: 4 blocks.
     EXPECT_EQ(Lines(ReadFile("200805010000SGD.max")).size(), 5u);
   }
+}
+
+TEST_F(Ending, NonBlockingInputWaitsForItsAnswers) {
+  WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
+  const RunResult whole = RunHfd(dir(), kMode2, 30);
+  ASSERT_EQ(whole.status, 0);
+  Launch how;
+  how.timeoutSeconds = 30;
+  how.inputNonBlocking = true;
+  const RunResult r = RunProgram(dir(), kMode2, how);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == whole.out) << r.out;
+}
+
+TEST_F(Ending, InterruptIgnoredAtStartStaysIgnored) {
+  WriteLongRecording();
+  const RunResult whole = RunHfd(dir(), kMode2, 30);
+  ASSERT_EQ(whole.status, 0);
+  Launch how;  // a background job of a script, sent Ctrl-C's signal
+  how.timeoutSeconds = 30;
+  how.ignoreInterrupt = true;
+  how.signal = SIGINT;
+  how.signalAfterBytes = 2000;
+  const RunResult r = RunProgram(dir(), kMode2, how);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == whole.out) << r.out.size() << " of " << whole.out.size() << " bytes";
 }
 
 TEST_F(Ending, NonBlockingConsoleThatFillsUpWaitsForItsReader) {

@@ -41,9 +41,9 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-// A .max of `count` blocks from 23:59:50 JST; block 1's channel-2 level too
-// wide for its field (asterisks).
-std::string MaxText(int count) {
+// A .max of `count` blocks of N = 100 * block_s from 23:59:50 JST; block 1's
+// channel-2 level too wide for its field (asterisks).
+std::string MaxText(int count, double block_s = 10.24) {
   auto s = std::make_unique<BlockResult>();
   test::Records con, file;
   WritePeakHeader(file);
@@ -51,7 +51,7 @@ std::string MaxText(int count) {
     s->channel[0].AvAmp = 0.001, s->channel[0].S4Indx = 1.5, s->channel[0].DfFrqMx = 8.0078125f, s->channel[0].DfAmpMx = 75.31f;
     s->channel[0].DfPhsMx = -23.47f, s->channel[1].AvAmp = -0.002, s->channel[1].S4Indx = 0.987, s->channel[1].DfFrqMx = 7.91f;
     s->channel[1].DfAmpMx = k == 1 ? 1e6f : 68.0f, s->channel[1].DfPhsMx = 0.0f;
-    const TimeStamp t = StampAt(2008, 5, 1, 86390.0 + 10.24 * k);
+    const TimeStamp t = StampAt(2008, 5, 1, 86390.0 + block_s * k);
     WritePeakBlock(con, file, k, t, test::SecOfDay(t), *s);
   }
   return test::FileText(file);
@@ -72,13 +72,14 @@ TEST(ExportCommand, PeakCsvRows) {
   ASSERT_EQ(Export(max + " -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   // Values as the file gives them, a digit before the point, the asterisk
-  // field empty; the second block is after midnight JST (hour 24 in the file).
+  // field empty; the second block is after midnight JST (hour 24 in the file),
+  // at its exact start (the file's stamp drops the .240).
   EXPECT_EQ(csv,
             "time_utc,time_jst,step,mean_5006,scint_5006,freq_5006_hz,level_5006_dbuv,"
             "phase_5006_deg,mean_8006,scint_8006,freq_8006_hz,level_8006_dbuv,phase_8006_deg\n"
-            "2008-05-01T14:59:50Z,2008-05-01T23:59:50+09:00,0,0.001,1.500,8.01,75.31,-23.47,"
+            "2008-05-01T14:59:50.000Z,2008-05-01T23:59:50.000+09:00,0,0.001,1.500,8.01,75.31,-23.47,"
             "-0.002,0.987,7.91,68.00,0.00\n"
-            "2008-05-01T15:00:00Z,2008-05-02T00:00:00+09:00,1,0.001,1.500,8.01,75.31,-23.47,"
+            "2008-05-01T15:00:00.240Z,2008-05-02T00:00:00.240+09:00,1,0.001,1.500,8.01,75.31,-23.47,"
             "-0.002,0.987,7.91,,0.00\n");
 }
 
@@ -119,18 +120,29 @@ TEST(ExportCommand, BadInputFailsWithoutOutput) {
   EXPECT_NE(r.err.find("fifo.max: not a regular file"), std::string::npos) << r.err;
   r = Export(good + " " + good + " -o " + dir.Path("x.csv"));  // overlapping blocks
   EXPECT_EQ(r.status, 1);
+  // Another station may overlap in time, but not with another data length.
+  const std::string kur = dir.Put("200805012359KUR.max", MaxText(3, 5.12));
+  r = Export(good + " " + kur + " -o " + dir.Path("x.nc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(kur + ": data length 512 differs from 1024"), std::string::npos) << r.err;
+  const std::string registry = dir.Put("bad.toml", "[SGD]\nname = 5\n");
+  r = Export(good + " --stations " + registry + " -o " + dir.Path("x.nc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(registry + ":2:"), std::string::npos) << r.err;
   r = Export(good + " -o " + dir.Path("no/such/folder/x.csv"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no/such/folder/x.csv"), std::string::npos) << r.err;
-  EXPECT_EQ(Listing(dir), (std::vector<std::string>{"200805012359SGD.max", "200805020000SGD.max",
-                                                    "empty.max", "fifo.max", "out.csv"}));
+  EXPECT_EQ(Listing(dir), (std::vector<std::string>{"200805012359KUR.max", "200805012359SGD.max",
+                                                    "200805020000SGD.max", "bad.toml", "empty.max",
+                                                    "fifo.max", "out.csv"}));
 
   // Usage errors: exit status 2.
   for (const std::string& args :
        {good, "-o " + out, good + " -o x.txt", good + " --from 2008-05-01 -o " + out,
         good + " --to 2008-05-01T00:00Z --from 2008-05-02T00:00Z -o " + out,
         good + " " + dir.Path("a.qdr") + " -o " + out, good + " --bogus -o " + out,
-        good + " -o"}) {
+        good + " -o", good + " --deflate 10 -o x.nc", good + " --pack -o " + out,
+        good + " --pack -o -", good + " --deflate 1 -o -"}) {
     EXPECT_EQ(Export(args).status, 2) << args;
   }
   EXPECT_EQ(Export("--help").status, 0);

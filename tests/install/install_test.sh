@@ -25,6 +25,7 @@ for name in hfdoppler hfdoppler-synth; do
 done
 [ ! -e "$bin/hfdoppler-reference" ] || fail "the test program hfdoppler-reference is installed"
 [ -f "$prefix/share/doc/hfdoppler/formats.md" ] || fail "docs/formats.md is not installed"
+[ -f "$prefix/share/hfdoppler/stations.toml" ] || fail "the station registry is not installed"
 
 for program in "$bin"/*; do
   name=$(basename "$program")

@@ -194,6 +194,8 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
       {"--from 2008-05-01 -o out.png n1024.spc", 2, "--from"},
       {"--width 50 -o out.png n1024.spc", 2, "--width"},
       {"--bogus -o out.png n1024.spc", 2, "--bogus"},
+      {"--time cet -o out.png n1024.spc", 2, "--time: jst or utc"},
+      {"--zero 8Hz -o out.png n1024.spc", 2, "--zero"},
       {"--from 2009-01-01T00:00Z -o out.png n1024.spc", 1, "no block"},
       {"--title A\xff\xfe" "B -o out.png n1024.spc", 2, "--title: not UTF-8"},
       {"--mark 2008-05-01T03:10Z=\xc3 -o out.png n1024.spc", 2, "--mark: not UTF-8"},

@@ -31,12 +31,13 @@ void FillPeaks(BlockResult& s, int k) {
   s.channel[1].DfFrqMx = 7.9101562f, s.channel[1].DfAmpMx = k == 2 ? 123456.0f : 68.02f, s.channel[1].DfPhsMx = 151.06f;
 }
 
-// A .max of blocks k = 0..count-1 every 10.24 s from `start` seconds of day.
-std::string MaxText(double start, int count) {
+// A .max of blocks k = first..first+count-1 of a recording that started at
+// `start` seconds of day (N = 1024: every 10.24 s).
+std::string MaxText(double start, int count, int first = 0) {
   auto s = std::make_unique<BlockResult>();
   test::Records con, file;
   WritePeakHeader(file);
-  for (int k = 0; k < count; ++k) {
+  for (int k = first; k < first + count; ++k) {
     FillPeaks(*s, k);
     const TimeStamp t = StampAt(2008, 5, 1, start + 10.24 * k);
     WritePeakBlock(con, file, k, t, test::SecOfDay(t), *s);
@@ -93,8 +94,9 @@ TEST(ResultReader, PeakSummaryValuesAndTimesAcrossMidnight) {
   for (int k = 0; k < 5; ++k) {
     const results::PeakBlock& b = s.blocks[k];
     EXPECT_EQ(b.step, k);
-    // Whole seconds of 86380 + 10.24 k after 00:00 JST, less 9 hours.
-    EXPECT_EQ(b.utc_ms, kMay1Utc + (86380 + static_cast<int64_t>(10.24 * k)) * 1000 - results::kJstOffsetMs);
+    // 86380 + 10.24 k s after 00:00 JST, less 9 hours: exact, although the
+    // file holds whole seconds only.
+    EXPECT_EQ(b.utc_ms, kMay1Utc + 86380000 + 10240 * k - results::kJstOffsetMs);
     EXPECT_DOUBLE_EQ(b.mean[0], std::round(k) * 0.001);
     EXPECT_DOUBLE_EQ(b.scint[0], 1.25 + k);
     EXPECT_DOUBLE_EQ(b.peak[0].freq_hz, 4.0 + 0.5 * k);
@@ -109,8 +111,27 @@ TEST(ResultReader, PeakSummaryValuesAndTimesAcrossMidnight) {
       EXPECT_DOUBLE_EQ(b.peak[1].level_dbuv, 68.02);
     }
   }
-  EXPECT_EQ(results::FormatIsoTime(s.blocks[4].utc_ms, 0), "2008-05-01T15:00:20Z");
-  EXPECT_EQ(results::FormatIsoTime(s.blocks[4].utc_ms, 540), "2008-05-02T00:00:20+09:00");
+  EXPECT_EQ(results::FormatIsoTime(s.blocks[4].utc_ms, 0), "2008-05-01T15:00:20.960Z");
+  EXPECT_EQ(results::FormatIsoTime(s.blocks[4].utc_ms, 540), "2008-05-02T00:00:20.960+09:00");
+}
+
+// One block does not show N: the start minute in the file name tells it, or
+// a joined part that knows it.
+TEST(ResultReader, ExactTimeOfALoneBlock) {
+  ResultFolder dir;
+  const std::string one = MaxText(43200, 1, 20);  // 204.8 s after 12:00:00
+  const int64_t exact = kMay1Utc + 43404800 - results::kJstOffsetMs;
+  const auto named = results::ReadPeakFile(dir.Put("200805011200SGD.max", one));
+  EXPECT_EQ(named.data_length, 1024);
+  EXPECT_EQ(named.blocks[0].utc_ms, exact);
+  auto unnamed = results::ReadPeakFile(dir.Put("one.max", one));
+  EXPECT_EQ(unnamed.data_length, 0);
+  EXPECT_EQ(unnamed.blocks[0].utc_ms, exact - 800);  // whole seconds: N unknown
+  std::vector<results::PeakSeries> parts;
+  parts.push_back(std::move(unnamed));
+  parts.push_back(results::ReadPeakFile(dir.Put("200805010000SGD.max", MaxText(0, 2))));
+  const auto joined = results::Join(std::move(parts));
+  EXPECT_EQ(joined.blocks.back().utc_ms, exact);
 }
 
 TEST(ResultReader, AmplitudeFileMillisecondsAndHeader) {
@@ -142,8 +163,7 @@ TEST(ResultReader, SpectrumEveryValueForEachDataLength) {
     EXPECT_FLOAT_EQ(s.freq_hz[1], static_cast<float>(std::round(100000.0 / n) / 1000));
     for (int k = 0; k < 4; ++k) {
       EXPECT_EQ(s.step[k], k);
-      EXPECT_EQ(s.utc_ms[k], kMay1Utc + (86370 + static_cast<int64_t>(n * 0.01 * k)) * 1000 -
-                                 results::kJstOffsetMs);
+      EXPECT_EQ(s.utc_ms[k], kMay1Utc + 86370000 + n * 10 * k - results::kJstOffsetMs);
       for (int c = 0; c < 2; ++c) {
         for (int i = 0; i < bins; ++i) {
           const size_t at = static_cast<size_t>(k * bins + i);

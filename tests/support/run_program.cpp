@@ -30,6 +30,7 @@ void IgnoreSigpipe() {
 
 [[noreturn]] void ExecInDir(const std::filesystem::path& dir, const Launch& how) {
   ::signal(SIGPIPE, SIG_DFL);
+  ::signal(SIGINT, how.ignoreInterrupt ? SIG_IGN : SIG_DFL);
   auto limit = [](int resource, long bytes) {
     const rlimit rl{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
     if (bytes > 0) ::setrlimit(resource, &rl);
@@ -106,6 +107,7 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
     probe = ::fcntl(out[1], F_DUPFD_CLOEXEC, 3);
   }
   if (how.outputNonBlocking) ::fcntl(out[1], F_SETFL, O_NONBLOCK);
+  if (how.inputNonBlocking) ::fcntl(in[0], F_SETFL, O_NONBLOCK);
   if (how.output == Output::BrokenPipe) ::close(out[0]);
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -135,6 +137,8 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
     inFd = -1;
   }
   bool outOpen = captured, errOpen = true, signalled = how.signal == 0;
+  // A held-back input: released this long after the child's first output.
+  Clock::time_point inputAt = how.inputNonBlocking ? Clock::time_point::max() : Clock::time_point();
   bool stalling = how.output == Output::Stalled;
   const auto deadline =
       Clock::now() + std::chrono::milliseconds(static_cast<long>(how.timeoutSeconds * 1000));
@@ -144,7 +148,8 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
     const bool readOut = outOpen && !stalling;
     if (readOut) fds[n++] = {out[0], POLLIN, 0};
     if (errOpen) fds[n++] = {err[0], POLLIN, 0};
-    if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
+    const bool inputDue = inFd >= 0 && Clock::now() >= inputAt;
+    if (inputDue) fds[n++] = {inFd, POLLOUT, 0};
     const int left = MillisLeft(deadline);
     if (left == 0) {
       r.timedOut = true;
@@ -153,10 +158,15 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
     // While stalling, the pipe is looked at every few milliseconds; the
     // folder, while watched for a hidden file, every millisecond.
     const bool watching = !signalled && how.signalOnHiddenFile;
-    const int wait = stalling && left > 5 ? 5 : watching ? 1 : left;
+    const bool holding = inFd >= 0 && !inputDue;
+    const int wait = (stalling || holding) && left > 5 ? 5 : watching ? 1
+                     : how.whileRunning && left > 10 ? 10 : left;
     if (::poll(fds, static_cast<nfds_t>(n), wait) < 0 && errno != EINTR) break;
     if (readOut) outOpen = Drain(out[0], r.out);
+    if (inputAt == Clock::time_point::max() && !r.out.empty())
+      inputAt = Clock::now() + std::chrono::milliseconds(200);
     if (errOpen) errOpen = Drain(err[0], r.err);
+    if (how.whileRunning) how.whileRunning(pid, r);
     if (stalling) {
       pollfd full{probe, POLLOUT, 0};
       if (::poll(&full, 1, 0) == 0 || !errOpen) {  // held, or already gone
@@ -172,7 +182,7 @@ RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,
       ::kill(pid, how.signal);
       signalled = true;
     }
-    if (inFd >= 0) {
+    if (inputDue) {
       ssize_t w = ::write(inFd, input.data(), input.size());
       if (w > 0) input.remove_prefix(static_cast<size_t>(w));
       if (input.empty() || (w < 0 && errno != EAGAIN && errno != EINTR)) {

@@ -53,6 +53,11 @@ struct Launch {
   bool holdInput = false;        // standard input stays open after `input`: the child waits
   Output output = Output::Captured;
   bool outputNonBlocking = false;  // O_NONBLOCK on the child's standard output
+  // O_NONBLOCK on the child's standard input, and `input` held back until the
+  // child has shown output and a fifth of a second more has passed: its
+  // first read finds no answer yet.
+  bool inputNonBlocking = false;
+  bool ignoreInterrupt = false;    // the child starts with SIGINT ignored (a background job)
   bool readAfterStall = true;      // false: a stalled output is never read again
   // When not 0: sent once standard output has carried signalAfterBytes bytes
   // (or, for a stalled output, once the child is held).
@@ -61,6 +66,9 @@ struct Launch {
   // With `signal`: sent instead once a hidden file (a name starting with '.',
   // as a temporary output file has) shows in the folder.
   bool signalOnHiddenFile = false;
+  // When set: called about every 10 ms while the child runs, with its process
+  // id and the output so far (to write its input files, signal it, ...).
+  std::function<void(int pid, const RunResult& sofar)> whileRunning;
 };
 
 RunResult RunProgram(const std::filesystem::path& dir, std::string_view input,

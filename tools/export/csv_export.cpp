@@ -1,5 +1,9 @@
 #include "csv_export.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -24,14 +28,96 @@ char* WriteInt(char* o, int64_t v) {
   return o;
 }
 
-// "time_utc,time_jst" fields of one block.
-char* WriteTimes(char* o, int64_t utc_ms, bool milliseconds) {
-  o = results::FormatIsoTime(o, utc_ms, 0, milliseconds);
+// "time_utc,time_jst[,station],step," of one block.
+std::string Lead(int64_t utc_ms, const std::string* station, int32_t step) {
+  char buf[96];
+  char* o = results::FormatIsoTime(buf, utc_ms, 0, true);
   *o++ = ',';
-  return results::FormatIsoTime(o, utc_ms, kJstMinutes, milliseconds);
+  o = results::FormatIsoTime(o, utc_ms, kJstMinutes, true);
+  *o++ = ',';
+  std::string lead(buf, o);
+  if (station != nullptr) lead += *station + ",";
+  if (step >= 0) {
+    o = WriteInt(buf, step);
+    *o++ = ',';
+    lead.append(buf, o);
+  }
+  return lead;
+}
+
+// Calls row(station, block) for every block of every station in time order
+// (stations in their order at equal times).
+template <class Series, class Row>
+void InTimeOrder(const std::vector<Station<Series>>& stations, Row row) {
+  const TimeAxis axis = CommonTimes(stations);
+  std::vector<size_t> next(stations.size(), 0);
+  for (size_t t = 0; t < axis.times.size(); ++t) {
+    for (size_t s = 0; s < stations.size(); ++s) {
+      if (next[s] < axis.row[s].size() && axis.row[s][next[s]] == t) row(s, next[s]++);
+    }
+  }
+}
+
+const std::string* StationColumn(const std::string& code, size_t stations) {
+  return stations > 1 ? &code : nullptr;
 }
 
 }  // namespace
+
+TextOut::TextOut(OutputFile* file, int gzip_level) : file_(file), buf_(new char[kBuffer]) {
+  if (gzip_level < 0) return;
+  z_ = std::make_unique<z_stream>();
+  zbuf_.reset(new char[kBuffer]);
+  // windowBits 15 + 16: a gzip header and trailer around the deflate stream.
+  if (deflateInit2(z_.get(), gzip_level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    z_.reset();
+    throw std::bad_alloc();
+  }
+}
+
+TextOut::~TextOut() {
+  if (z_) deflateEnd(z_.get());
+}
+
+void TextOut::Append(std::string_view s) {
+  while (!s.empty()) {
+    const size_t n = std::min(s.size(), kBuffer);
+    std::memcpy(Room(n), s.data(), n);
+    Advance(n);
+    s.remove_prefix(n);
+  }
+}
+
+void TextOut::Write(const char* p, size_t n) {
+  if (file_ != nullptr) return file_->Append(std::string_view(p, n));
+  while (n > 0) {
+    const ssize_t w = ::write(STDOUT_FILENO, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) throw tools::WriteError(std::string("cannot write standard output: ") +
+                                        std::strerror(w == 0 ? EIO : errno));
+    p += w, n -= static_cast<size_t>(w);
+  }
+}
+
+void TextOut::Flush(bool end) {
+  if (!z_) {
+    Write(buf_.get(), used_);
+    used_ = 0;
+    return;
+  }
+  z_->next_in = reinterpret_cast<Bytef*>(buf_.get());
+  z_->avail_in = static_cast<uInt>(used_);
+  int status;
+  do {
+    z_->next_out = reinterpret_cast<Bytef*>(zbuf_.get());
+    z_->avail_out = static_cast<uInt>(kBuffer);
+    status = deflate(z_.get(), end ? Z_FINISH : Z_NO_FLUSH);
+    Write(zbuf_.get(), kBuffer - z_->avail_out);
+  } while (z_->avail_out == 0 || (end && status != Z_STREAM_END));
+  used_ = 0;
+}
+
+void TextOut::Finish() { Flush(true); }
 
 char* WriteDecimal(char* o, double v, int decimals) {
   static constexpr int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
@@ -50,67 +136,58 @@ char* WriteDecimal(char* o, double v, int decimals) {
   return o + decimals;
 }
 
-void WritePeakCsv(const results::PeakSeries& s, OutputFile& out) {
-  const bool qdr = s.kind == results::Kind::kAmplitude;
-  if (qdr) {
-    // The amplitude file holds the peak frequency (four decimals) and level.
-    out.Append("time_utc,time_jst,freq_5006_hz,level_5006_dbuv,freq_8006_hz,level_8006_dbuv\n");
-  } else {
-    out.Append(
-        "time_utc,time_jst,step,"
-        "mean_5006,scint_5006,freq_5006_hz,level_5006_dbuv,phase_5006_deg,"
-        "mean_8006,scint_8006,freq_8006_hz,level_8006_dbuv,phase_8006_deg\n");
-  }
-  for (const results::PeakBlock& b : s.blocks) {
+void WritePeakCsv(const PeakStations& stations, TextOut& out) {
+  const results::Kind kind = stations.empty() ? results::Kind::kPeak : stations[0].series.kind;
+  const bool steps = kind == results::Kind::kPeak;  // a .qdr file holds no step
+  const std::vector<PeakColumn> cols = PeakColumns(kind);
+  std::string head = stations.size() > 1 ? "time_utc,time_jst,station," : "time_utc,time_jst,";
+  if (steps) head += "step,";
+  for (const PeakColumn& c : cols) head += c.csv_name + ",";
+  head.back() = '\n';
+  out.Append(head);
+  InTimeOrder(stations, [&](size_t s, size_t b) {
+    const results::PeakBlock& block = stations[s].series.blocks[b];
+    const std::string lead = Lead(block.utc_ms, StationColumn(stations[s].info.code, stations.size()),
+                                  steps ? block.step : -1);
     char* const start = out.Room(512);
-    char* o = WriteTimes(start, b.utc_ms, qdr);
-    if (!qdr) {
+    char* o = Put(start, lead);
+    for (const PeakColumn& c : cols) {
+      o = WriteDecimal(o, c.get(block, c.channel), c.decimals);
       *o++ = ',';
-      o = WriteInt(o, b.step);
     }
-    for (int c = 0; c < 2; ++c) {
-      if (qdr) {
-        *o++ = ',', o = WriteDecimal(o, b.peak[c].freq_hz, 4);
-        *o++ = ',', o = WriteDecimal(o, b.peak[c].level_dbuv, 2);
-        continue;
-      }
-      *o++ = ',', o = WriteDecimal(o, b.mean[c], 3);
-      *o++ = ',', o = WriteDecimal(o, b.scint[c], 3);
-      *o++ = ',', o = WriteDecimal(o, b.peak[c].freq_hz, 2);
-      *o++ = ',', o = WriteDecimal(o, b.peak[c].level_dbuv, 2);
-      *o++ = ',', o = WriteDecimal(o, b.peak[c].phase_deg, 2);
-    }
-    *o++ = '\n';
+    o[-1] = '\n';
     out.Advance(static_cast<size_t>(o - start));
-  }
+  });
 }
 
-void WriteSpectrumCsv(const results::SpectrumSeries& s, OutputFile& out) {
-  out.Append(
-      "time_utc,time_jst,step,frequency_hz,"
-      "level_5006_dbuv,phase_5006_deg,level_8006_dbuv,phase_8006_deg\n");
-  const size_t bins = s.bins();
-  for (size_t b = 0; b < s.blocks(); ++b) {
-    // The block's leading fields, once: times and step.
-    char lead[96];
-    char* e = WriteTimes(lead, s.utc_ms[b], false);
-    *e++ = ',';
-    e = WriteInt(e, s.step[b]);
-    *e++ = ',';
-    const std::string_view prefix(lead, static_cast<size_t>(e - lead));
+void WriteSpectrumCsv(const SpectrumStations& stations, TextOut& out) {
+  out.Append(std::string(stations.size() > 1 ? "time_utc,time_jst,station," : "time_utc,time_jst,") +
+             "step,frequency_hz,level_5006_dbuv,phase_5006_deg,level_8006_dbuv,phase_8006_deg\n");
+  // The exact bin frequencies, written once (at most ten decimals).
+  std::vector<std::string> freq;
+  for (const auto& st : stations) {
+    for (size_t i = freq.size(); i < st.series.bins(); ++i) {
+      char buf[32];
+      freq.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, BinFrequency(i, st.series.data_length)).ptr);
+    }
+  }
+  InTimeOrder(stations, [&](size_t st, size_t b) {
+    const results::SpectrumSeries& s = stations[st].series;
+    const std::string lead = Lead(s.utc_ms[b], StationColumn(stations[st].info.code, stations.size()), s.step[b]);
+    const size_t bins = s.bins();
     for (size_t i = 0; i < bins; ++i) {
       const size_t at = b * bins + i;
       char* const start = out.Room(256);
-      char* o = Put(start, prefix);
-      o = WriteDecimal(o, s.freq_hz[i], 3);
-      *o++ = ',', o = WriteDecimal(o, s.level[0][at], 3);
-      *o++ = ',', o = WriteDecimal(o, s.phase[0][at], 1);
-      *o++ = ',', o = WriteDecimal(o, s.level[1][at], 3);
-      *o++ = ',', o = WriteDecimal(o, s.phase[1][at], 1);
+      char* o = Put(start, lead);
+      o = Put(o, freq[i]);
+      *o++ = ',', o = WriteDecimal(o, s.level[0][at], kSpectrumLevelDecimals);
+      *o++ = ',', o = WriteDecimal(o, s.phase[0][at], kSpectrumPhaseDecimals);
+      *o++ = ',', o = WriteDecimal(o, s.level[1][at], kSpectrumLevelDecimals);
+      *o++ = ',', o = WriteDecimal(o, s.phase[1][at], kSpectrumPhaseDecimals);
       *o++ = '\n';
       out.Advance(static_cast<size_t>(o - start));
     }
-  }
+  });
 }
 
 }  // namespace hfd::exporter

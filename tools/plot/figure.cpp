@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "drawing.hpp"
 #include "spectrogram.hpp"
 
 namespace hfd::plot {
@@ -39,29 +40,6 @@ int64_t BlockLength(const FigureData& d) {
     }
   }
   return (n > 0 ? n : 1024) * 10LL;
-}
-
-// Values at the ticks of a linear axis: 1, 2 or 5 times a power of ten apart.
-std::vector<double> NiceTicks(double lo, double hi, int max_ticks) {
-  std::vector<double> ticks;
-  if (!(hi > lo)) return ticks;
-  double raw = (hi - lo) / std::max(1, max_ticks - 1), mag = std::pow(10.0, std::floor(std::log10(raw)));
-  double step = mag * 10;
-  for (double m : {1.0, 2.0, 5.0, 10.0}) {
-    if (m * mag >= raw) { step = m * mag; break; }
-  }
-  for (double v = std::ceil(lo / step - 1e-9) * step; v <= hi + step * 1e-9; v += step) {
-    ticks.push_back(std::fabs(v) < step * 1e-9 ? 0.0 : v);
-  }
-  return ticks;
-}
-
-std::string Number(double v, double step) {
-  char buf[32];
-  int decimals = 0;  // enough for the step (1, 2 or 5 times a power of ten)
-  while (decimals < 6 && std::fabs(step * std::pow(10, decimals) - std::round(step * std::pow(10, decimals))) > 1e-6) ++decimals;
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
 }
 
 // The range of a value of both channels over the blocks shown, widened to
@@ -100,50 +78,6 @@ std::string DefaultTitle(const FigureData& d, const Figure& f) {
   return t;
 }
 
-// Text by pango, placed by an anchor: (ax, ay) = (0, 0) top left, (0.5, 0.5)
-// centre, (1, 1) bottom right of the text's box.
-class TextPen {
- public:
-  explicit TextPen(cairo_t* cr) : cr_(cr), layout_(pango_cairo_create_layout(cr)),
-                                  font_(pango_font_description_from_string("DejaVu Sans")) {
-    pango_layout_set_alignment(layout_, PANGO_ALIGN_CENTER);
-  }
-  ~TextPen() {
-    pango_font_description_free(font_);
-    g_object_unref(layout_);
-  }
-  TextPen(const TextPen&) = delete;
-  TextPen& operator=(const TextPen&) = delete;
-
-  // Width and height of a text in pixels.
-  void Size(const std::string& text, double px, int& w, int& h) {
-    Prepare(text, px);
-    pango_layout_get_pixel_size(layout_, &w, &h);
-  }
-  void Show(const std::string& text, double px, double x, double y, double ax, double ay,
-            bool upward = false) {
-    int w, h;
-    Size(text, px, w, h);
-    cairo_save(cr_);
-    cairo_translate(cr_, x, y);
-    if (upward) cairo_rotate(cr_, -M_PI / 2);
-    cairo_move_to(cr_, -ax * w, -ay * h);
-    pango_cairo_update_layout(cr_, layout_);
-    pango_cairo_show_layout(cr_, layout_);
-    cairo_restore(cr_);
-  }
-
- private:
-  void Prepare(const std::string& text, double px) {
-    pango_font_description_set_absolute_size(font_, px * PANGO_SCALE);
-    pango_layout_set_font_description(layout_, font_);
-    pango_layout_set_text(layout_, text.data(), static_cast<int>(text.size()));
-  }
-  cairo_t* cr_;
-  PangoLayout* layout_;
-  PangoFontDescription* font_;
-};
-
 double Y(const Panel& p, double v) { return p.r.y + (p.ymax - v) / (p.ymax - p.ymin) * p.r.h; }
 
 // A value of one channel against time as a line, broken where blocks are
@@ -178,14 +112,6 @@ void DrawSeries(cairo_t* cr, const Figure& f, const Panel& p, const PeakSeries& 
   }
   cairo_stroke(cr);
   cairo_restore(cr);
-}
-
-// A one-pixel frame just outside a data area, never over its pixels.
-void Frame(cairo_t* cr, const Rect& r) {
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_set_line_width(cr, 1.0);
-  cairo_rectangle(cr, r.x - 0.5, r.y - 0.5, r.w + 1, r.h + 1);
-  cairo_stroke(cr);
 }
 
 void DrawSpectrogramPanel(cairo_t* cr, const Figure& f, const Panel& p, const FigureData& d,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "colormap.hpp"
+#include "drawing.hpp"
 #include "results/result_files.hpp"
 #include "time_axis.hpp"
 
@@ -29,6 +30,10 @@ struct Mark {
   std::string label;
 };
 
+// The zone of the bottom time axis, the title's date and the day stack's days;
+// the other zone is shown on the top axis.
+enum class TimeZone { kJst, kUtc };
+
 struct PlotOptions {
   std::optional<double> fmin, fmax;  // Hz; default 0-12 (spectrogram), 4-12 (peak frequency)
   std::optional<double> vmin, vmax;  // dBuV; default 5th and 99.5th percentile
@@ -38,15 +43,15 @@ struct PlotOptions {
   std::vector<Mark> marks;
   bool trace = true;
   std::optional<int64_t> from_ms, to_ms;
+  std::optional<std::string> stations_file;  // --stations: the registry to use
+  std::optional<double> zero_hz;             // --zero: the frequency of zero shift, Hz
+  bool sun = true;                           // sunrise and sunset lines (--no-sun leaves them out)
+  TimeZone zone = TimeZone::kJst;            // --time jst|utc
 };
 
 struct FigureData {
   const results::SpectrumSeries* spectrum = nullptr;
   const results::PeakSeries* peaks = nullptr;  // beside the spectrum, or alone
-};
-
-struct Rect {
-  double x = 0, y = 0, w = 0, h = 0;
 };
 
 enum class PanelKind { kSpectrogram, kPeakFrequency, kPeakLevel, kScintillation };

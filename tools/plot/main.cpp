@@ -16,6 +16,7 @@
 #include "common/output_file.hpp"
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
+#include "stack.hpp"
 
 
 namespace {
@@ -35,6 +36,15 @@ const char kUsage[] =
     "  --title TEXT        title (default: station, date, N and carriers)\n"
     "  --mark TIME[=LABEL] a vertical line at TIME (repeatable)\n"
     "  --no-trace          no peak-frequency trace over the spectrograms\n"
+    "  --stations FILE     the station registry (default: $HFDOPPLER_STATIONS,\n"
+    "                      ~/.config/hfdoppler/stations.toml, the installed one)\n"
+    "  --zero HZ           the frequency of zero Doppler shift (default: the registry's)\n"
+    "  --no-sun            no sunrise and sunset lines\n"
+    "  --time jst|utc      the zone of the bottom axis and the title's date (default jst)\n"
+    "  --stack             .max or .qdr files of many days as a day stack: per channel one\n"
+    "                      row per day, the time of day across (--time: the zone of both)\n"
+    "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
+    "                      frequency, or the Doppler shift with --zero)\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -89,6 +99,16 @@ void Warn(const std::string& file, long dropped) {
   }
 }
 
+// Seconds since 1970 of the newest file's modification (0 for none).
+int64_t NewestMtime(const std::vector<std::string>& files) {
+  int64_t newest = 0;
+  for (const std::string& f : files) {
+    struct stat st;
+    if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+  }
+  return newest;
+}
+
 std::string WithExtension(const std::string& path, const char* ext) {
   return path.substr(0, path.size() - 4) + ext;
 }
@@ -97,7 +117,7 @@ std::string WithExtension(const std::string& path, const char* ext) {
 
 int main(int argc, char** argv) {
   enum { kFrom = 256, kTo, kFmin, kFmax, kVmin, kVmax, kColormap, kWidth, kHeight, kTitle, kMark,
-         kNoTrace, kHelp, kVersion };
+         kNoTrace, kStations, kZero, kNoSun, kTime, kStack, kStackValue, kHelp, kVersion };
   static const option kLong[] = {
       {"output", required_argument, nullptr, 'o'}, {"from", required_argument, nullptr, kFrom},
       {"to", required_argument, nullptr, kTo},     {"fmin", required_argument, nullptr, kFmin},
@@ -105,10 +125,15 @@ int main(int argc, char** argv) {
       {"vmax", required_argument, nullptr, kVmax}, {"colormap", required_argument, nullptr, kColormap},
       {"width", required_argument, nullptr, kWidth}, {"height", required_argument, nullptr, kHeight},
       {"title", required_argument, nullptr, kTitle}, {"mark", required_argument, nullptr, kMark},
-      {"no-trace", no_argument, nullptr, kNoTrace}, {"help", no_argument, nullptr, kHelp},
+      {"no-trace", no_argument, nullptr, kNoTrace}, {"stations", required_argument, nullptr, kStations},
+      {"zero", required_argument, nullptr, kZero},  {"no-sun", no_argument, nullptr, kNoSun},
+      {"time", required_argument, nullptr, kTime},  {"stack", no_argument, nullptr, kStack},
+      {"stack-value", required_argument, nullptr, kStackValue},  {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
 
   plot::PlotOptions opt;
+  bool stack = false;
+  plot::StackValue stack_value = plot::StackValue::kFreq;
   std::string out;
   opterr = 0;
   int c;
@@ -134,6 +159,21 @@ int main(int argc, char** argv) {
         break;
       }
       case kNoTrace: opt.trace = false; break;
+      case kStations:
+        if (!*optarg) Usage("--stations: an empty file name");
+        opt.stations_file = optarg;
+        break;
+      case kZero: opt.zero_hz = Number("zero", optarg); break;
+      case kNoSun: opt.sun = false; break;
+      case kTime:
+        if (std::string(optarg) == "jst") opt.zone = plot::TimeZone::kJst;
+        else if (std::string(optarg) == "utc") opt.zone = plot::TimeZone::kUtc;
+        else Usage(std::string("--time: jst or utc, not '") + optarg + "'");
+        break;
+      case kStack: stack = true; break;
+      case kStackValue:
+        if (!plot::ParseStackValue(optarg, stack_value)) Usage(std::string("--stack-value: freq, level or s4, not '") + optarg + "'");
+        break;
       case 'h':
       case kHelp: std::fputs(kUsage, stdout); return 0;
       case kVersion: std::printf("%s %s\n", kProg, HFD_VERSION); return 0;
@@ -163,6 +203,13 @@ int main(int argc, char** argv) {
       }
     }
     if (qdr && (max || !spc.empty())) Usage(".qdr files cannot be drawn together with .spc or .max files");
+    if (stack) {
+      if (!spc.empty()) Usage("--stack draws .max or .qdr files, not .spc files");
+      if (qdr && stack_value == plot::StackValue::kS4) Usage("--stack-value s4: .qdr files hold no S4Indx");
+      const plot::StackLayout lay = plot::PlanStack(peak, opt, stack_value, plot::StackRegistry(opt, stack_value));
+      plot::WriteStack(lay, peak, opt, out, fmt, plot::PdfDate(NewestMtime(peak)), Warn);
+      return 0;
+    }
     std::vector<results::SpectrumSeries> spc_parts;
     for (const std::string& f : spc) {
       spc_parts.push_back(results::ReadSpectrumFile(f));
@@ -195,13 +242,7 @@ int main(int argc, char** argv) {
       }
     }
 
-    int64_t newest = 0;
-    for (const auto* list : {&spc, &peak}) {
-      for (const std::string& f : *list) {
-        struct stat st;
-        if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
-      }
-    }
+    const int64_t newest = std::max(NewestMtime(spc), NewestMtime(peak));
 
     results::SpectrumSeries spectrum;
     results::PeakSeries peaks;

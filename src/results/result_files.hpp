@@ -106,6 +106,10 @@ inline int64_t StampFractionMs(int64_t step, int32_t data_length) {
   return step * data_length * 10 % 1000;
 }
 
+// "SGD" of "/data/200805010000SGD.max": the three letters after the twelve
+// digits of a result file's name; empty for any other name.
+std::string StationCodeOfPath(const std::string& path);
+
 // Reads a .max or a .qdr file (by its extension).
 PeakSeries ReadPeakFile(const std::string& path);
 
@@ -116,6 +120,36 @@ SpectrumSeries ReadSpectrumFile(const std::string& path);
 // code and the name in messages.
 PeakSeries ReadPeakText(std::string_view bytes, const std::string& path);
 SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path);
+
+// A spectrum file block by block, for readers that keep only what they need.
+class SpectrumVisitor {
+ public:
+  virtual ~SpectrumVisitor() = default;
+  // Once, at the first whole block: N and the bin frequencies.
+  virtual void Start(int32_t data_length, const std::vector<float>& freq_hz) = 0;
+  // Per block, in time order: its step, exact start and 4 values per bin
+  // (level and phase of 5006 kHz, level and phase of 8006 kHz).
+  virtual void Block(int32_t step, int64_t utc_ms, const float* values) = 0;
+};
+
+// Gives the visitor the whole blocks of a .spc file that start in [from_ms,
+// to_ms), and the last one that starts before from_ms (the block under way at
+// from_ms). In a file whose blocks all have the size the analyser writes, the
+// blocks before from_ms are found by halving without reading them, and the
+// reading ends at the first block at or after to_ms: lines that are not read
+// are not checked. Returns the lines of an incomplete end left out (0 when
+// the reading ended before the end). Throws ReadError as ReadSpectrumFile.
+long ScanSpectrumFile(const std::string& path, int64_t from_ms, int64_t to_ms, SpectrumVisitor& v);
+
+// The first and last whole block of a .spc file, read without the blocks
+// between them when they are all of one size.
+struct SpectrumExtent {
+  int32_t data_length = 0;
+  int64_t first_ms = 0, last_ms = 0;  // exact starts of the first and the last whole block
+  long dropped_lines = 0;             // an incomplete end
+};
+// False when the file holds no whole block.
+bool SpectrumFileExtent(const std::string& path, SpectrumExtent& e);
 
 // Several files of one kind on one time axis, blocks in time order (files
 // may be given in any order). Throws ReadError (line 0, naming the second

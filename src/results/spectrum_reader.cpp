@@ -2,6 +2,8 @@
 // (step and time stamp), then one line per bin with level and phase of both
 // channels. The data length follows from the second bin's frequency.
 #include <cmath>
+#include <limits>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -74,19 +76,49 @@ void CheckSpectrumPath(const std::string& path) {
   if (KindOfPath(path) != Kind::kSpectrum) throw ReadError(path, 0, "not a spectrum file name (.spc)");
 }
 
-SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
-  SpectrumSeries s;
-  s.path = path;
-  s.station_code = StationCodeOf(path);
+// The size of a block in a file of CR LF lines: its block line and bin lines.
+size_t BlockBytes(size_t bins) { return kBlockLine + 2 + bins * (kBinLine + 2); }
 
+// Reads block lines and their bin lines from the file's start, giving the
+// visitor each whole block that starts in [from_ms, to_ms) and the last one
+// that starts before from_ms. In a file of blocks of one size (as the
+// analyser writes them) the blocks before from_ms are found by halving
+// without reading them, and the reading ends at the first block at or after
+// to_ms; only what is read is checked. Returns the lines of an incomplete end
+// left out (0 when the reading ended before the end).
+long ScanSpectra(TextFile& f, const std::string& path, int64_t from_ms, int64_t to_ms, SpectrumVisitor& v) {
   size_t bins = 0;                     // known from the first block's second bin line
+  int32_t data_length = 0;
   std::string freq_text;               // the first block's frequency fields
   std::vector<float> stage(492 * 4);   // the block in progress, bin-major
+  std::vector<float> held(492 * 4);    // the last whole block before from_ms
+  bool have_held = false;
+  int32_t held_step = 0;
+  int64_t held_ms = 0;
   bool pending = false;                // a block line read, its bins not all yet
+  bool started = false;                // the first whole block read
   long block_line = 0;
   int32_t step = 0;
-  int64_t utc_ms = 0;
+  int64_t utc_ms = 0, prev_ms = 0;
   size_t filled = 0;
+  auto give_held = [&] {
+    if (have_held) v.Block(held_step, held_ms, held.data());
+    have_held = false;
+  };
+
+  // The exact start of the block at an index of a file of blocks of one
+  // size; false when no block line stands there.
+  auto probe = [&](size_t index, int64_t& t) {
+    Line pl{};
+    const size_t at = index * BlockBytes(bins);
+    f.Seek(at, static_cast<long>(index * (bins + 1)));
+    int32_t k;
+    if (!f.Next(pl) || !pl.ended || !IsBlockLine(pl) || f.Offset() != at + kBlockLine + 2 ||
+        !ParseBlockLine(pl.text, k, t))
+      return false;
+    t += StampFractionMs(k, data_length);
+    return true;
+  };
 
   Line l{};
   while (f.Next(l)) {
@@ -94,9 +126,8 @@ SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
       if (l.size > kBinLine)  // but not be longer than a whole line (no line ends at all)
         throw ReadError(path, l.number == 1 ? 0 : l.number,
                         l.number == 1 ? "not a spectrum (.spc) file" : "not a spectrum line");
-      s.dropped_lines = pending ? l.number - block_line + 1 : 1;
-      pending = false;
-      break;
+      give_held();
+      return pending ? l.number - block_line + 1 : 1;
     }
     if (IsBlockLine(l)) {
       if (pending) throw ReadError(path, l.number, "block line where a bin line belongs");
@@ -104,8 +135,12 @@ SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
         throw ReadError(path, l.number == 1 ? 0 : l.number,
                         l.number == 1 ? "not a spectrum (.spc) file" : "not a block line");
       if (!TimeInRange(utc_ms)) throw ReadError(path, l.number, "block time out of range");
-      if (!s.utc_ms.empty() && utc_ms <= s.utc_ms.back())
+      if (started && utc_ms <= prev_ms)
         throw ReadError(path, l.number, "block time not after the previous block's");
+      if (started && utc_ms + StampFractionMs(step, data_length) >= to_ms) {
+        give_held();
+        return 0;
+      }
       pending = true;
       block_line = l.number;
       filled = 0;
@@ -115,18 +150,18 @@ SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
       throw ReadError(path, l.number == 1 ? 0 : l.number,
                       l.number == 1 ? "not a spectrum (.spc) file" : "not a block line");
     }
-    float* v = &stage[4 * filled];
-    if (l.size != kBinLine || !ParseBinLine(l.text, v))
+    float* val = &stage[4 * filled];
+    if (l.size != kBinLine || !ParseBinLine(l.text, val))
       throw ReadError(path, l.number, "not a spectrum bin line");
-    if (s.step.empty()) {  // the first block: its frequencies are the ones every block must repeat
+    if (!started) {  // the first block: its frequencies are the ones every block must repeat
       double freq;
       if (!ParseF(l.text, 6, 3, freq)) throw ReadError(path, l.number, "not a spectrum bin line");
       if (filled == 1) {
-        s.data_length = DataLengthOf(std::string_view(l.text, 6));
-        if (s.data_length == 0) throw ReadError(path, l.number, "bin spacing of no data length");
-        bins = static_cast<size_t>(BinsOf(s.data_length));
+        data_length = DataLengthOf(std::string_view(l.text, 6));
+        if (data_length == 0) throw ReadError(path, l.number, "bin spacing of no data length");
+        bins = static_cast<size_t>(BinsOf(data_length));
       }
-      if (!IsBinFrequency(freq, filled, s.data_length))
+      if (!IsBinFrequency(freq, filled, data_length))
         throw ReadError(path, l.number, "not the frequency of bin " + std::to_string(filled));
       freq_text.append(l.text, 6);
     } else if (std::memcmp(l.text, freq_text.data() + 6 * filled, 6) != 0) {
@@ -135,29 +170,85 @@ SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
     ++filled;
     if (bins == 0 || filled < bins) continue;
 
-    if (s.step.empty()) {  // the first whole block: frequencies and room for all
-      s.freq_hz.resize(bins);
-      for (size_t i = 0; i < bins; ++i) ParseF(freq_text.data() + 6 * i, 6, 3, s.freq_hz[i]);
-      const size_t blocks = f.size() / (kBlockLine + 2 + bins * (kBinLine + 2)) + 1;
-      s.step.reserve(blocks);
-      s.utc_ms.reserve(blocks);
-      for (auto* a : {&s.level[0], &s.level[1], &s.phase[0], &s.phase[1]}) a->reserve(blocks * bins);
-    }
-    s.step.push_back(step);
-    s.utc_ms.push_back(utc_ms + StampFractionMs(step, s.data_length));
-    for (size_t i = 0; i < bins; ++i) {
-      s.level[0].push_back(stage[4 * i]);
-      s.phase[0].push_back(stage[4 * i + 1]);
-      s.level[1].push_back(stage[4 * i + 2]);
-      s.phase[1].push_back(stage[4 * i + 3]);
-    }
     pending = false;
+    const int64_t exact = utc_ms + StampFractionMs(step, data_length);
+    prev_ms = exact;
+    const bool first = !started;
+    if (first) {  // the first whole block: the frequencies
+      started = true;
+      std::vector<float> freq(bins);
+      for (size_t i = 0; i < bins; ++i) ParseF(freq_text.data() + 6 * i, 6, 3, freq[i]);
+      v.Start(data_length, freq);
+    }
+    if (exact < from_ms) {
+      std::swap(stage, held);
+      have_held = true, held_step = step, held_ms = exact;
+    } else {
+      give_held();
+      v.Block(step, exact, stage.data());
+    }
+    if (!first) continue;
+    // Blocks of one size from the start: on by halving to the last block
+    // before from_ms.
+    const size_t size = BlockBytes(bins), total = f.size() / size;
+    int64_t t;
+    if (exact >= from_ms || f.Offset() != size || total < 3) continue;
+    size_t lo = 0, hi = total;  // the block at lo starts before from_ms, none from hi on
+    bool regular = true;
+    while (regular && hi - lo > 1) {
+      const size_t mid = lo + (hi - lo) / 2;
+      regular = probe(mid, t);
+      (regular && t < from_ms ? lo : hi) = mid;
+    }
+    if (regular && lo > 0 && probe(lo, t) && t > prev_ms) {
+      f.Seek(lo * size, static_cast<long>(lo * (bins + 1)));
+    } else {
+      f.Seek(size, static_cast<long>(bins + 1));  // not of one size: read on from the second block
+    }
   }
+  give_held();
   // A block line with fewer bin lines at the end: a block cut short. A whole
   // block line alone at the end is how every recording that runs out of data
   // ends (its block's read failed): nothing of it is missing.
-  if (pending && (filled > 0 || !l.ended)) s.dropped_lines = l.number - block_line + 1;
-  if (s.step.empty()) s.data_length = 0;
+  if (pending && (filled > 0 || !l.ended)) return l.number - block_line + 1;
+  return 0;
+}
+
+// The whole series: every block kept.
+class SeriesBuilder : public SpectrumVisitor {
+ public:
+  SeriesBuilder(SpectrumSeries& s, size_t file_size) : s_(s), file_size_(file_size) {}
+  void Start(int32_t data_length, const std::vector<float>& freq_hz) override {
+    s_.data_length = data_length;
+    s_.freq_hz = freq_hz;
+    const size_t blocks = file_size_ / BlockBytes(freq_hz.size()) + 1;
+    s_.step.reserve(blocks);
+    s_.utc_ms.reserve(blocks);
+    for (auto* a : {&s_.level[0], &s_.level[1], &s_.phase[0], &s_.phase[1]}) a->reserve(blocks * freq_hz.size());
+  }
+  void Block(int32_t step, int64_t utc_ms, const float* values) override {
+    s_.step.push_back(step);
+    s_.utc_ms.push_back(utc_ms);
+    for (size_t i = 0; i < s_.bins(); ++i) {
+      s_.level[0].push_back(values[4 * i]);
+      s_.phase[0].push_back(values[4 * i + 1]);
+      s_.level[1].push_back(values[4 * i + 2]);
+      s_.phase[1].push_back(values[4 * i + 3]);
+    }
+  }
+
+ private:
+  SpectrumSeries& s_;
+  size_t file_size_;
+};
+
+SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
+  SpectrumSeries s;
+  s.path = path;
+  s.station_code = StationCodeOf(path);
+  SeriesBuilder builder(s, f.size());
+  s.dropped_lines = ScanSpectra(f, path, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), builder);
+  if (s.step.empty()) s.data_length = 0, s.freq_hz.clear();
   return s;
 }
 
@@ -173,6 +264,37 @@ SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path)
   CheckSpectrumPath(path);
   TextFile f(bytes, path);
   return ReadSpectra(f, path);
+}
+
+long ScanSpectrumFile(const std::string& path, int64_t from_ms, int64_t to_ms, SpectrumVisitor& v) {
+  CheckSpectrumPath(path);
+  TextFile f(path);
+  return ScanSpectra(f, path, from_ms, to_ms, v);
+}
+
+bool SpectrumFileExtent(const std::string& path, SpectrumExtent& e) {
+  struct Ends : SpectrumVisitor {
+    SpectrumExtent& e;
+    bool any = false;
+    explicit Ends(SpectrumExtent& out) : e(out) {}
+    void Start(int32_t data_length, const std::vector<float>&) override { e.data_length = data_length; }
+    void Block(int32_t, int64_t utc_ms, const float*) override {
+      if (!any) e.first_ms = utc_ms;
+      e.last_ms = utc_ms;
+      any = true;
+    }
+  } ends(e);
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min(), kMax = std::numeric_limits<int64_t>::max();
+  CheckSpectrumPath(path);
+  e = {};
+  TextFile f(path);
+  ScanSpectra(f, path, kMin, kMin + 1, ends);  // the first block only
+  if (!ends.any) return false;
+  const int64_t first = e.first_ms;
+  TextFile g(path);
+  e.dropped_lines = ScanSpectra(g, path, kMax, kMax, ends);  // the last block only
+  e.first_ms = first;
+  return true;
 }
 
 }  // namespace hfd::results

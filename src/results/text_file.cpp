@@ -69,6 +69,18 @@ TextFile::~TextFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+void TextFile::Seek(size_t offset, long lines_before) {
+  offset = std::min(offset, size_);
+  line_ = lines_before;
+  if (offset >= start_ && offset <= start_ + end_) {
+    pos_ = offset - start_;
+    return;
+  }
+  start_ = read_ = offset;  // read from there, a little at first (a seek looks at one line)
+  pos_ = end_ = 0;
+  chunk_ = kSeekChunk;
+}
+
 bool TextFile::NextAfterRead(Line& l) {
   if (read_ < size_) {  // the window's unread part moved to its start and filled up
     if (end_ - pos_ == window_.size()) {  // longer than any line of a result file
@@ -76,11 +88,13 @@ bool TextFile::NextAfterRead(Line& l) {
       throw ReadError(path_, line_ == 0 ? 0 : line_ + 1, line_ == 0 ? "not a result file: " + what : what);
     }
     std::memmove(window_.data(), data_ + pos_, end_ - pos_);
+    start_ += pos_;
     end_ -= pos_;
     pos_ = 0;
-    const size_t want = std::min(window_.size() - end_, size_ - read_);
+    const size_t want = std::min({window_.size() - end_, size_ - read_, chunk_});
+    chunk_ = std::min(2 * chunk_, kWindow);
     for (size_t got = 0; got < want;) {
-      const ssize_t n = ::read(fd_, window_.data() + end_ + got, want - got);
+      const ssize_t n = ::pread(fd_, window_.data() + end_ + got, want - got, static_cast<off_t>(read_ + got));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw ReadError(path_, 0, std::strerror(errno));
       if (n == 0) throw ReadError(path_, 0, "the file changed while it was read (it is shorter now)");
@@ -112,4 +126,6 @@ std::string StationCodeOf(const std::string& path) {
 }
 
 }  // namespace detail
+
+std::string StationCodeOfPath(const std::string& path) { return detail::StationCodeOf(path); }
 }  // namespace hfd::results

@@ -39,6 +39,10 @@ class TextFile {
   TextFile& operator=(const TextFile&) = delete;
 
   size_t size() const { return size_; }
+  size_t Offset() const { return start_ + pos_; }  // where the next line starts
+  // Goes to a line start at `offset` (at most size()), which is line
+  // `lines_before` + 1.
+  void Seek(size_t offset, long lines_before);
 
   // The next line; throws ReadError when the file changed or a line is
   // longer than the window (no result file has such a line).
@@ -56,6 +60,7 @@ class TextFile {
   }
 
   static constexpr size_t kWindow = size_t{1} << 20;
+  static constexpr size_t kSeekChunk = 4096;
 
  private:
   bool NextAfterRead(Line& l);
@@ -63,9 +68,11 @@ class TextFile {
   std::string path_;
   std::vector<char> window_;
   const char* data_ = nullptr;  // the window, or the bytes given
+  size_t start_ = 0;            // the file offset of data_[0]
   size_t pos_ = 0, end_ = 0;    // the unread part of data_
   size_t size_ = 0;             // the file's size when opened
-  size_t read_ = 0;             // bytes of the file read so far
+  size_t read_ = 0;             // the file offset of data_[end_]
+  size_t chunk_ = kWindow;      // bytes read at once: small after a seek, growing
   long line_ = 0;
   int fd_ = -1;
 };

@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "stations/sun.hpp"
 #include "support/run_program.hpp"
+#include "synth/sun_pattern.hpp"
 #include "synth/synth_model.hpp"
 
 namespace {
@@ -139,7 +141,9 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
        {"--start 2008", "--start 20080501abcdef", "--start 20081301000000", "--start 20070229000000",
         "--start 20080501240000", "--station SG", "--station S1D",
         "--seconds 0", "--seconds x", "--records -3", "--scint 1.5", "--seed -1",
-        "--seconds 10 --records 3", "--bogus", "--dir"}) {
+        "--seconds 10 --records 3", "--bogus", "--dir", "--days 0", "--days 2 --seconds 86401",
+        "--station SGD,SGD", "--station SGD,", "--station SGD;KUR", "--tone-only --sun",
+        "--stations x.toml"}) {
     TempDir d;
     EXPECT_EQ(RunSynth(d, args), 2) << args;
     EXPECT_TRUE(fs::is_empty(d.work())) << args;
@@ -268,6 +272,103 @@ TEST(SynthModel, DayTracesStayInTheDopplerBand) {
       EXPECT_GT(ahi / alo, 1.8) << "fading depth 0.5 spans about 1:3";
     }
   }
+}
+
+// Several days and stations: one recording per day and station, dates
+// counted across the month's end, each with its own seed.
+TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
+  TempDir d;
+  ASSERT_EQ(RunSynth(d, "--start 20080430120000 --days 3 --station SGD,KUR --records 10"), 0);
+  std::set<std::string> want;
+  for (const char* day : {"20080430", "20080501", "20080502"}) {
+    for (const char* code : {"SGD", "KUR"}) {
+      for (const char* ch : {"-0.BIN", "-1.BIN"}) want.insert(std::string(day) + "120000" + code + ch);
+    }
+  }
+  EXPECT_EQ(Names(d.work()), want);
+  const std::string summary = Slurp(d.log());
+  EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 6) << summary;
+  EXPECT_NE(summary.find("20080502120000KUR-1.BIN in .: 10 records"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("seed 100003"), std::string::npos) << summary;  // KUR, third day
+  EXPECT_NE(Slurp(d.work() / "20080430120000SGD-0.BIN"), Slurp(d.work() / "20080501120000SGD-0.BIN"));
+
+  // --days alone: whole days.
+  TempDir day;
+  ASSERT_EQ(RunSynth(day, "--days 1 --no-channel2"), 0);
+  EXPECT_EQ(fs::file_size(day.work() / "20080501000000SGD-0.BIN"), 67500u * 256u);
+}
+
+// The Sun's bells lie at sunrise and sunset at 100 km over the place, rise at
+// sunrise and fall at sunset, 1.6 times as large on channel 2, and the phase
+// stays the integral of the frequency across them.
+TEST(SynthModel, SunPatternAtSunriseAndSunset) {
+  const hfd::stations::LatLon sgd{36.52, 138.35};
+  const std::int64_t start = 1209567600000;  // 2008-05-01 00:00 JST
+  const auto events = hfd::stations::SunEvents(sgd, hfd::synth::kSunHeightKm, start, start + 86400000);
+  ASSERT_EQ(events.size(), 2u);
+  SynthParams with{.s_excursion = false};
+  with.sun = hfd::synth::SunPattern(sgd, start, 86400.0);
+  const SynthModel sun(with), plain(SynthParams{.s_excursion = false});
+  ASSERT_EQ(with.sun.size(), 2u);
+  for (const auto& e : events) {
+    const double t = static_cast<double>(e.utc_ms - start) / 1000.0;
+    for (int ch = 1; ch <= 2; ++ch) {
+      const double shift = sun.frequency(ch, t) - plain.frequency(ch, t);
+      EXPECT_NEAR(shift, (e.rise ? 1.0 : -0.6) * (ch == 1 ? 1.0 : 1.6), 1e-9) << t;
+      // A quarter of an hour either side, the bell is well on its way down.
+      for (double off : {-900.0, 900.0}) {
+        EXPECT_LT(std::abs(sun.frequency(ch, t + off) - plain.frequency(ch, t + off)), 0.75 * std::abs(shift));
+      }
+    }
+  }
+  EXPECT_NEAR(sun.frequency(1, 43200.0), plain.frequency(1, 43200.0), 1e-12);  // no bell at noon
+  // Phase: Simpson's rule over the whole day, 5 s steps.
+  for (int ch = 1; ch <= 2; ++ch) {
+    double sum = 0.0;
+    const double h = 5.0;
+    for (int i = 0; i < 86400 / 5; ++i) {
+      const double t = i * h;
+      sum += h / 6.0 * ((sun.frequency(ch, t) - plain.frequency(ch, t)) +
+                        4.0 * (sun.frequency(ch, t + h / 2) - plain.frequency(ch, t + h / 2)) +
+                        (sun.frequency(ch, t + h) - plain.frequency(ch, t + h)));
+    }
+    EXPECT_NEAR(sun.cycles(ch, 86400.0) - plain.cycles(ch, 86400.0), sum, 1e-6);
+    EXPECT_NEAR(sun.cycles(ch, 0.0), 0.0, 1e-12);
+  }
+}
+
+// hfdoppler-synth --sun takes the station from the registry, its Sun at the
+// midpoint of the path from its transmitter, at the recording's UTC time:
+// the samples carry the bell at sunrise.
+TEST(Synth, SunOptionPutsTheBellAtTheRegistrysSunrise) {
+  TempDir d;
+  const fs::path registry = d.work() / "stations.toml";
+  std::ofstream(registry) << "[KAK]\nname = \"Kakioka\"\nlatitude = 36.23\nlongitude = 140.19\n"
+                             "[KAK.transmitter]\nname = \"T\"\nlatitude = 35.0\nlongitude = 139.0\n";
+  // 2008-05-01 03:00 to 05:00 JST: sunrise at 100 km lies inside.
+  ASSERT_EQ(RunSynth(d, "--sun --station KAK --stations stations.toml --start 20080501030000 --seconds 7200"), 0);
+  hfd::stations::Station kak;
+  kak.latitude_deg = 36.23;
+  kak.longitude_deg = 140.19;
+  kak.transmitter = hfd::stations::Place{"T", 35.0, 139.0};
+  const std::int64_t start = 1209578400000;  // 03:00 JST
+  SynthParams params{.excursion_center = 3600.0, .s_excursion = false};
+  params.sun = hfd::synth::SunPattern(hfd::stations::ReflectionPoint(kak), start, 7200.0);
+  ASSERT_EQ(params.sun.size(), 1u);
+  const double rise = params.sun[0].center_s;
+  EXPECT_GT(rise, 1200.0);
+  EXPECT_LT(rise, 6000.0);
+  const SynthModel model(params);
+  const auto x = Samples(d.work() / "20080501030000KAK-1.BIN");
+  const auto at = [&](double t) { return PeakFrequency(x, static_cast<std::size_t>(t * 100.0) - 256, 512); };
+  EXPECT_NEAR(at(rise), model.frequency(2, rise), 0.03);
+  EXPECT_GT(at(rise) - at(rise - 2400.0), 1.2);  // 1.6 Hz on channel 2, less the wander
+
+  TempDir none;
+  std::ofstream(none.work() / "stations.toml") << "[SGD]\nname = \"S\"\nlatitude = 36\nlongitude = 138\n";
+  EXPECT_EQ(RunSynth(none, "--sun --station KAK --stations stations.toml"), 1);
+  EXPECT_NE(Slurp(none.log()).find("stations.toml: station KAK is not in the station registry"), std::string::npos);
+  EXPECT_EQ(Names(none.work()), std::set<std::string>{"stations.toml"});
 }
 
 }  // namespace

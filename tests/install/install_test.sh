@@ -54,6 +54,9 @@ out=$(cd "$prefix" && "$bin/hfdoppler" --spc --length 512 --all --quiet work)
 [ "$out" = "work/20080501000000SGD-0.BIN: 11 blocks analysed; wrote work/200805010000SGD.spc work/200805010000SGD.max" ] ||
   fail "installed hfdoppler said: $out"
 [ -s "$work/200805010000SGD.spc" ] || fail "no spectrum file from the installed hfdoppler"
+# The installed programs find the installed station registry beside them.
+HOME=$prefix XDG_CONFIG_HOME= HFDOPPLER_STATIONS= "$bin/hfdoppler-synth" --sun --station KAK \
+  --dir "$prefix/sun" --seconds 60 >/dev/null || fail "installed hfdoppler-synth --sun finds no registry"
 
 [ "$status" -eq 0 ] && echo "installed programs and manual pages: all checks passed"
 exit "$status"

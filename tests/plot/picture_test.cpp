@@ -44,8 +44,8 @@ TEST_F(Tones, EveryColumnPeaksAtTheToneAndTheGapStaysBlank) {
   const results::SpectrumSeries s = Spectrum();
   const results::PeakSeries max = results::Join({results::ReadPeakFile(Rec("200805011200SGD.max")),
                                                  results::ReadPeakFile(Rec("200805011240SGD.max"))});
-  plot::FigureData data{&s, &max};  // the .max files beside add the S4Indx panel
-  const plot::Figure fig = plot::Plan(data, {});
+  // The .max files beside add the S4Indx panel.
+  const plot::Figure fig = Prepared(*dir_, {"200805011200SGD.spc", "200805011240SGD.spc"}).fig;
   ASSERT_EQ(png.width(), fig.width);
   ASSERT_EQ(png.height(), fig.height);
   // The gap: after the first recording's last block, before the second's first.
@@ -92,7 +92,7 @@ TEST_F(Tones, ColourBarEndsMatchTheRangeAndTheData) {
   const results::PeakSeries max = results::ReadPeakFile(Rec("200805011200SGD.max"));
   plot::PlotOptions opt;
   opt.vmin = 60, opt.vmax = 110;
-  const plot::Figure fig = plot::Plan({&s, &max}, opt);
+  const plot::Figure fig = Prepared(*dir_, {"200805011200SGD.spc"}, opt).fig;
   const plot::Rect& bar = fig.colorbar;
   const plot::ColourTable& lut = plot::ColormapTable(plot::Colormap::kViridis);
   for (int x = static_cast<int>(bar.x); x < bar.x + bar.w; ++x) {
@@ -117,7 +117,7 @@ TEST_F(Tones, ColourBarEndsMatchTheRangeAndTheData) {
 TEST_F(Tones, TraceIsDrawnUnlessSwitchedOff) {
   const results::SpectrumSeries s = results::ReadSpectrumFile(Rec("200805011200SGD.spc"));
   const results::PeakSeries max = results::ReadPeakFile(Rec("200805011200SGD.max"));
-  const plot::Figure fig = plot::Plan({&s, &max}, {});
+  const plot::Figure fig = Prepared(*dir_, {"200805011200SGD.spc"}).fig;
   const ColourIndexOf index(plot::Colormap::kViridis);
   for (const char* opt : {"", "--no-trace"}) {
     ASSERT_EQ(RunPlot(*dir_, std::string(opt) + " -o trace.png 200805011200SGD.spc").status, 0);

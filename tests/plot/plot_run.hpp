@@ -9,6 +9,8 @@
 
 #include "e2e/e2e_run.hpp"
 #include "figure.hpp"
+#include "sources.hpp"
+#include "stations/registry.hpp"
 
 namespace hfd::test {
 
@@ -28,6 +30,15 @@ inline PlotRun RunPlot(const test::ScratchDir& d, const std::string& args, const
   if (!env.empty()) how.env.push_back(env);
   const hfd::test::RunResult r = hfd::test::RunProgram(d.rec(), "", how);
   return {r.status, r.err};
+}
+
+// The figure hfdoppler-plot draws of files in the recording folder, planned
+// and folded as the program does (with the registry it finds).
+inline plot::Picture Prepared(const test::ScratchDir& d, const std::vector<std::string>& names,
+                              const plot::PlotOptions& opt = {}) {
+  std::vector<std::string> files;
+  for (const std::string& n : names) files.push_back((d.rec() / n).string());
+  return plot::Prepare(files, opt, stations::LoadRegistry(""), [](const std::string&) {});
 }
 
 // A PNG read back by cairo, pixels as 0xffRRGGBB.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -346,6 +347,61 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, 33 + 46 * 5)));
   EXPECT_EQ(p.blocks(), 0u);
   EXPECT_EQ(p.dropped_lines, 6);
+}
+
+// Block starts a scan gives, with the level of channel 2, bin 3 of each.
+struct Starts : results::SpectrumVisitor {
+  std::vector<int64_t> t;
+  std::vector<float> level;
+  int32_t n = 0;
+  void Start(int32_t data_length, const std::vector<float>&) override { n = data_length; }
+  void Block(int32_t, int64_t utc_ms, const float* v) override { t.push_back(utc_ms), level.push_back(v[4 * 3 + 2]); }
+};
+
+TEST(ResultReader, ScanGivesTheBlocksOfASpanWhetherItSkipsOrReadsThrough) {
+  ResultFolder dir;
+  const std::string crlf = SpcText(1024, 0, 40, 123);
+  std::string lf = crlf;  // lines of other sizes: no skipping, the same blocks
+  std::erase(lf, '\r');
+  const auto whole = results::ReadSpectrumFile(dir.Put("w.spc", crlf));
+  const int64_t t0 = whole.utc_ms[0];
+  for (const std::string* text : {&crlf, static_cast<const std::string*>(&lf)}) {
+    const std::string path = dir.Put("s.spc", *text);
+    for (auto [from, to] : {std::pair{0, 40}, {17, 23}, {39, 40}, {1, 2}, {40, 41}}) {
+      Starts got;
+      // From a little after block `from`'s start: that block is under way.
+      const int64_t a = from == 0 ? std::numeric_limits<int64_t>::min() : whole.utc_ms[from - 1] + 5;
+      const int64_t b = to < 40 ? whole.utc_ms[to] : std::numeric_limits<int64_t>::max();
+      EXPECT_EQ(results::ScanSpectrumFile(path, a, b, got), 0);
+      const int first = from == 0 ? 0 : from - 1;
+      ASSERT_EQ(got.t.size(), static_cast<size_t>(std::min(to, 40) - first)) << from << " " << to;
+      EXPECT_EQ(got.n, 1024);
+      for (size_t i = 0; i < got.t.size(); ++i) {
+        EXPECT_EQ(got.t[i], whole.utc_ms[first + i]);
+        EXPECT_EQ(got.level[i], whole.level[1][(first + i) * 123 + 3]);
+      }
+    }
+    results::SpectrumExtent e;
+    ASSERT_TRUE(results::SpectrumFileExtent(path, e));
+    EXPECT_EQ(e.first_ms, t0);
+    EXPECT_EQ(e.last_ms, whole.utc_ms[39]);
+    EXPECT_EQ(e.data_length, 1024);
+  }
+  // A cut end is counted when the reading reaches it; a garbled line is
+  // found when read, not when skipped.
+  results::SpectrumExtent e;
+  ASSERT_TRUE(results::SpectrumFileExtent(dir.Put("c.spc", crlf.substr(0, crlf.size() - 100)), e));
+  EXPECT_EQ(e.last_ms, whole.utc_ms[38]);
+  EXPECT_GT(e.dropped_lines, 0);
+  std::string garbled = crlf;
+  garbled[2 * (33 + 123 * 46) + 33 + 10] = 'x';  // block 2, bin 0
+  const std::string g = dir.Put("g.spc", garbled);
+  Starts late;
+  EXPECT_EQ(results::ScanSpectrumFile(g, whole.utc_ms[30], std::numeric_limits<int64_t>::max(), late), 0);
+  EXPECT_EQ(late.t.size(), 11u);
+  Starts all;
+  EXPECT_THROW(results::ScanSpectrumFile(g, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), all),
+               ReadError);
 }
 
 TEST(ResultReader, JoinOrdersPartsAndRefusesMismatches) {

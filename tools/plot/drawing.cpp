@@ -61,10 +61,10 @@ std::string Number(double v, double step) {
   return buf;
 }
 
-void Frame(cairo_t* cr, const Rect& r) {
+void Frame(cairo_t* cr, const Rect& r, double width) {
   cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_set_line_width(cr, 1.0);
-  cairo_rectangle(cr, r.x - 0.5, r.y - 0.5, r.w + 1, r.h + 1);
+  cairo_set_line_width(cr, width);
+  cairo_rectangle(cr, r.x - width / 2, r.y - width / 2, r.w + width, r.h + width);
   cairo_stroke(cr);
 }
 

@@ -46,7 +46,7 @@ std::vector<double> NiceTicks(double lo, double hi, int max_ticks);
 // v with the decimals the tick step needs.
 std::string Number(double v, double step);
 
-// A one-pixel frame just outside a data area, never over its pixels.
-void Frame(cairo_t* cr, const Rect& r);
+// A frame `width` pixels wide just outside a data area, never over its pixels.
+void Frame(cairo_t* cr, const Rect& r, double width = 1.0);
 
 }  // namespace hfd::plot

@@ -16,7 +16,9 @@
 #include "common/output_file.hpp"
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
+#include "sources.hpp"
 #include "stack.hpp"
+#include "stations/registry.hpp"
 
 
 namespace {
@@ -44,7 +46,7 @@ const char kUsage[] =
     "  --stack             .max or .qdr files of many days as a day stack: per channel one\n"
     "                      row per day, the time of day across (--time: the zone of both)\n"
     "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
-    "                      frequency, or the Doppler shift with --zero)\n"
+    "                      frequency, or the Doppler shift where the zero is known)\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -107,10 +109,6 @@ int64_t NewestMtime(const std::vector<std::string>& files) {
     if (stat(f.c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
   }
   return newest;
-}
-
-std::string WithExtension(const std::string& path, const char* ext) {
-  return path.substr(0, path.size() - 4) + ext;
 }
 
 }  // namespace
@@ -210,56 +208,22 @@ int main(int argc, char** argv) {
       plot::WriteStack(lay, peak, opt, out, fmt, plot::PdfDate(NewestMtime(peak)), Warn);
       return 0;
     }
-    std::vector<results::SpectrumSeries> spc_parts;
-    for (const std::string& f : spc) {
-      spc_parts.push_back(results::ReadSpectrumFile(f));
-      Warn(f, spc_parts.back().dropped_lines);
+    const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
+    opt.vector = fmt != plot::Format::kPng;
+    plot::Picture pic = plot::Prepare(files, opt, registry, [](const std::string& text) {
+      std::fprintf(stderr, "%s: %s\n", kProg, text.c_str());
+    });
+    std::vector<std::string> drawn;  // the .max files beside the .spc files too
+    for (const plot::StationFiles& st : pic.src.stations) {
+      for (const auto* list : {&st.spectra, &st.peaks})
+        for (const plot::SourceFile& f : *list) drawn.push_back(f.path);
     }
-    std::vector<results::PeakSeries> peak_parts;
-    for (const std::string& f : peak) {
-      peak_parts.push_back(results::ReadPeakFile(f));
-      Warn(f, peak_parts.back().dropped_lines);
-    }
-    // A .spc file's peak summary file beside it gives the traces and S4Indx;
-    // one that cannot be used (a run still writing it, another data length)
-    // is left out with a word why.
-    if (!spc.empty() && peak.empty()) {
-      for (const results::SpectrumSeries& s : spc_parts) {
-        const std::string m = WithExtension(s.path, ".max");
-        if (access(m.c_str(), F_OK) != 0 && errno == ENOENT) continue;
-        try {
-          results::PeakSeries p = results::ReadPeakFile(m);
-          if (p.data_length != 0 && s.data_length != 0 && p.data_length != s.data_length) {
-            throw results::ReadError(m, 0, "data length " + std::to_string(p.data_length) + ", not the " +
-                                               std::to_string(s.data_length) + " of " + s.path);
-          }
-          Warn(m, p.dropped_lines);
-          peak_parts.push_back(std::move(p));
-          peak.push_back(m);
-        } catch (const results::ReadError& e) {
-          std::fprintf(stderr, "%s: %s: no peak trace or S4Indx from it\n", kProg, e.what());
-        }
-      }
-    }
-
-    const int64_t newest = std::max(NewestMtime(spc), NewestMtime(peak));
-
-    results::SpectrumSeries spectrum;
-    results::PeakSeries peaks;
-    plot::FigureData data;
-    if (!spc_parts.empty()) {
-      spectrum = results::Join(std::move(spc_parts));
-      data.spectrum = &spectrum;
-    }
-    if (!peak_parts.empty()) {
-      peaks = results::Join(std::move(peak_parts));
-      data.peaks = &peaks;
-    }
-
-    plot::Figure fig = plot::Plan(data, opt);
+    const int64_t newest = NewestMtime(drawn);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
-                          [&](cairo_t* cr) { plot::Draw(cr, fig, data, opt); });
+                          [&](cairo_t* cr) { plot::Draw(cr, pic.fig, pic.folds, opt); });
   } catch (const results::ReadError& e) {
+    Fail(e.what());  // names the file and line
+  } catch (const stations::RegistryError& e) {
     Fail(e.what());  // names the file and line
   } catch (const plot::PlotError& e) {
     Fail(e.what());

@@ -33,8 +33,6 @@ enum class StackValue { kFreq, kLevel, kS4 };
 // "freq", "level" or "s4"; false for any other name.
 bool ParseStackValue(std::string_view name, StackValue& v);
 
-inline constexpr int64_t kDayMs = 86400 * 1000LL;
-
 struct StackLayout {
   int width = 0, height = 0;
   double scale = 1;          // of fonts, ticks and margins

@@ -1,17 +1,20 @@
 // The horizontal time axis shared by every panel of a picture: the span shown,
-// its pixel columns, and the ticks labelled in JST hours (below) and UTC hours
-// (above). Also where each block of a result file lies in time.
+// its pixel columns, and its ticks in a time zone (JST below and UTC above, or
+// the other way round), from seconds to decades.
 //
 //   hfd::plot::TimeAxis ax{t0_ms, t1_ms, 80.0, 1400.0};
-//   for (const auto& tick : hfd::plot::TimeTicks(ax.t0_ms, ax.t1_ms, 14)) draw(ax.X(tick.utc_ms));
+//   for (const auto& tick : hfd::plot::TimeTicks(ax.t0_ms, ax.t1_ms, 14, hfd::plot::kJstOffsetMs))
+//     draw(ax.X(tick.utc_ms), tick.label);
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
 namespace hfd::plot {
+
+inline constexpr int64_t kJstOffsetMs = 9 * 3600 * 1000LL;  // JST = UTC + 9 h
+inline constexpr int64_t kDayMs = 86400 * 1000LL;
 
 struct TimeAxis {
   int64_t t0_ms = 0, t1_ms = 1;  // UTC milliseconds at the left and right edge
@@ -23,31 +26,23 @@ struct TimeAxis {
 
 struct TimeTick {
   int64_t utc_ms;
-  std::string jst;  // "13", "13:30", or "00\n5/2" where a new day begins
-  std::string utc;
+  std::string label;  // "13", "13:30", "00\n5/2" where a day begins, "5/2", "May", "2008"
 };
 
-// Ticks on whole minutes or hours (JST and UTC hours coincide), at most
-// about max_ticks of them over [t0_ms, t1_ms]; with `dates`, the ticks at
-// midnight say the date on a second line.
-std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks, bool dates);
+// Ticks of the zone `offset_ms` ahead of UTC over [t0_ms, t1_ms], at most
+// about max_ticks of them, on whole steps of that zone's clock and calendar:
+// 1 s to 30 min, 1 to 12 h (on the zone's midnight), days of the month,
+// months, years. When the span holds a date change of the zone, ticks under
+// a day say the date on a second line at its first tick and at midnight; day
+// and month ticks say the year at the first tick and where it changes.
+std::vector<TimeTick> TimeTicks(int64_t t0_ms, int64_t t1_ms, int max_ticks, int64_t offset_ms);
 
-// Whether the ticks of a span say dates: it is longer than half a day or
-// holds a JST midnight.
-bool SpanNeedsDates(int64_t t0_ms, int64_t t1_ms);
+// Whether tick labels of the zone need a second line: the span holds the
+// zone's midnight.
+bool SpanCrossesDate(int64_t t0_ms, int64_t t1_ms, int64_t offset_ms);
 
-// The span of block b: from its start to the next block's start when that one
-// follows on without a gap (starts in the files are cut to whole seconds, so up
-// to one second more than the block length still counts as following on),
-// else to its start plus the block length.
-int64_t BlockEnd(std::span<const int64_t> starts, size_t b, int64_t block_ms);
-
-// The block length N * 10 ms of a peak file that does not hold N: from its
-// block steps and times, rounded to the nearest of 512, 1024, 2048, 4096.
-// Returns 0 when the blocks do not tell (fewer than two in one sequence).
-int32_t DataLengthFromSteps(std::span<const int32_t> steps, std::span<const int64_t> starts);
-
-// "2008-05-01" of a UTC time, in JST.
-std::string JstDate(int64_t utc_ms);
+// "2008-05-01": the date of a UTC time in the zone `offset_ms` ahead of UTC.
+std::string DateIn(int64_t utc_ms, int64_t offset_ms);
+inline std::string JstDate(int64_t utc_ms) { return DateIn(utc_ms, kJstOffsetMs); }
 
 }  // namespace hfd::plot

@@ -1,6 +1,7 @@
 // hfdoppler-synth: writes a synthetic two-channel Doppler recording (the pair
 // of channel files YYYYMMDDhhmmssSSS-0.BIN / -1.BIN) for tests, benchmarks and
-// first-time users. Run with --help for the options.
+// first-time users; or one a day for several days and stations, with a daily
+// pattern tied to the Sun. Run with --help for the options.
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -11,12 +12,15 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "common/output_file.hpp"
+#include "stations/registry.hpp"
+#include "synth/sun_pattern.hpp"
 #include "synth/synth_model.hpp"
 
 namespace {
@@ -25,13 +29,16 @@ namespace fs = std::filesystem;
 using hfd::synth::kRecordSamples;
 
 const char* const kSynopsis =
-    "usage: hfdoppler-synth [--start YYYYMMDDhhmmss] [--station SGD]\n"
+    "usage: hfdoppler-synth [--start YYYYMMDDhhmmss] [--station SGD[,KAK...]]\n"
     "                       [--seconds S | --records R] [--no-channel2] [--seed N]\n"
-    "                       [--dir DIR] [--scint DEPTH] [--excursion T] [--tone-only]\n";
+    "                       [--dir DIR] [--scint DEPTH] [--excursion T] [--tone-only]\n"
+    "                       [--days D] [--sun [--stations FILE]]\n";
 const char* const kOptions =
-    "  --start      start date and time in the file names (default 20080501000000)\n"
-    "  --station    three-letter station code (default SGD)\n"
-    "  --seconds    length in seconds, rounded up to whole records (default 3600)\n"
+    "  --start      start date and time (JST) in the file names (default 20080501000000)\n"
+    "  --station    three-letter station code (default SGD); several, comma-separated,\n"
+    "               give one recording each (seed N + 100000 for the second, ...)\n"
+    "  --seconds    length in seconds, rounded up to whole records (default 3600;\n"
+    "               with --days a whole day, which is also the most then)\n"
     "  --records    length in 256-byte records of 128 samples\n"
     "  --no-channel2  write only the channel-0 file\n"
     "  --seed       noise and trace seed (default 1)\n"
@@ -40,12 +47,20 @@ const char* const kOptions =
     "  --excursion  middle of the frequency excursion, seconds after the start\n"
     "               (default: the middle of the recording)\n"
     "  --tone-only  steady pure tones (8 Hz, 7.5 Hz): no wander, fading, DC or noise\n"
+    "  --days       D recordings a day apart from --start (seed N + 1 for the second day, ...)\n"
+    "  --sun        a daily pattern tied to the Sun at the station's reflection point\n"
+    "               (from the station registry): the frequency rises by 1 Hz at sunrise\n"
+    "               at 100 km and falls by 0.6 Hz at sunset (channel 1; 1.6 times that on\n"
+    "               channel 2); no S-shaped excursion unless --excursion is given\n"
+    "  --stations   the station registry file (default: $HFDOPPLER_STATIONS, then\n"
+    "               ~/.config/hfdoppler/stations.toml, then the installed one)\n"
     "  --help, -h   this text;  --version, -V  the program's version\n"
-    "Exit status: 0 written; 1 a file could not be written; 2 usage error.\n";
+    "Exit status: 0 written; 1 a file could not be written, or a bad station registry\n"
+    "or a station not in it (--sun); 2 usage error.\n";
 
 struct Options {
   std::string start = "20080501000000";
-  std::string station = "SGD";
+  std::vector<std::string> stations = {"SGD"};
   double seconds = 3600.0;
   long long records = 0;  // 0: derived from seconds
   bool seconds_given = false;
@@ -55,6 +70,10 @@ struct Options {
   double scint = 0.4;
   double excursion = NAN;  // NaN: the middle of the recording
   bool tone_only = false;
+  int days = 1;
+  bool days_given = false;
+  bool sun = false;
+  std::string registry;  // --stations FILE; empty: the usual lookup
 };
 
 template <class T>
@@ -90,14 +109,29 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     const std::string a = argv[i];
     if (a == "--no-channel2") { o.channel2 = false; continue; }
     if (a == "--tone-only") { o.tone_only = true; continue; }
+    if (a == "--sun") { o.sun = true; continue; }
     if (i + 1 >= argc) return "unknown option or missing value: " + a;
     const std::string v = argv[++i];
     if (a == "--start") {
       if (!IsStartTime(v)) return "--start needs a date and time as 14 digits YYYYMMDDhhmmss: " + v;
       o.start = v;
     } else if (a == "--station") {
-      if (v.size() != 3 || !AllLetters(v)) return "--station needs three letters";
-      o.station = v;
+      o.stations.clear();
+      for (size_t at = 0; at <= v.size(); at += 4) {
+        const std::string code = v.substr(at, 3);
+        if (code.size() != 3 || !AllLetters(code) || (at + 3 < v.size() && v[at + 3] != ','))
+          return "--station needs three letters, or several separated by commas: " + v;
+        if (std::find(o.stations.begin(), o.stations.end(), code) != o.stations.end())
+          return "--station names " + code + " twice";
+        o.stations.push_back(code);
+      }
+    } else if (a == "--days") {
+      if (!ParseNumber(v, o.days) || o.days < 1 || o.days > 36600)
+        return "--days needs a number of days from 1 to 36600";
+      o.days_given = true;
+    } else if (a == "--stations") {
+      if (v.empty()) return "--stations needs a file name";
+      o.registry = v;
     } else if (a == "--seconds") {
       if (!ParseNumber(v, o.seconds) || !(o.seconds > 0.0) || o.seconds > 1e8)
         return "--seconds needs a positive number";
@@ -120,11 +154,33 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     }
   }
   if (o.seconds_given && o.records > 0) return "give --seconds or --records, not both";
+  if (o.tone_only && o.sun) return "--tone-only and --sun exclude each other";
+  if (!o.registry.empty() && !o.sun) return "--stations is only for --sun";
+  if (o.days_given && !o.seconds_given && o.records == 0) o.seconds = 86400.0;
   if (o.records == 0) {
     const double samples = std::ceil(o.seconds * hfd::synth::kSampleRate - 1e-6);
     o.records = static_cast<long long>(std::ceil(samples / kRecordSamples));
   }
+  // Recordings of one station must not overlap: a day at most (675 records
+  // are 864 s; 67500 are 86400 s).
+  if (o.days_given && o.records > 67500) return "with --days a recording lasts at most 86400 s";
   return {};
+}
+
+// The start `days` days after `start` (14 digits, checked), as 14 digits; and
+// its UTC time in milliseconds (the names are in JST, UTC + 9 h).
+std::string StartAfter(const std::string& start, int days, std::int64_t* utc_ms) {
+  namespace cr = std::chrono;
+  const auto num = [&](size_t at, size_t n) { return std::stoi(start.substr(at, n)); };
+  const cr::sys_days day = cr::sys_days(cr::year(num(0, 4)) / num(4, 2) / num(6, 2)) + cr::days(days);
+  const cr::year_month_day ymd(day);
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02u%02u%s", static_cast<int>(ymd.year()),
+                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                start.substr(8).c_str());
+  const cr::seconds clock = cr::hours(num(8, 2)) + cr::minutes(num(10, 2)) + cr::seconds(num(12, 2));
+  *utc_ms = cr::duration_cast<cr::milliseconds>(day.time_since_epoch() + clock - cr::hours(9)).count();
+  return name;
 }
 
 // Writes one channel file (under its temporary name) in large chunks of whole
@@ -145,6 +201,54 @@ void WriteChannel(const hfd::synth::SynthModel& model, int ch, std::int64_t samp
     }
     out.Append(std::string_view(reinterpret_cast<const char*>(part.data()), count * sizeof(std::int16_t)));
   }
+}
+
+// Writes the channel files of one recording (name: start and station code)
+// and says so in one line; false when a file could not be written.
+bool WriteRecording(const Options& o, const std::string& name_stem,
+                    const hfd::synth::SynthParams& params,
+                    const std::optional<hfd::stations::LatLon>& place, std::int64_t samples) {
+  const hfd::synth::SynthModel model(params);
+  std::string written;
+  try {
+    // Both channels are written whole before either is given its name, the
+    // second channel's first: a channel-0 file is never there without its pair.
+    std::vector<std::unique_ptr<hfd::tools::OutputFile>> files;
+    for (int ch = 1; ch <= (o.channel2 ? 2 : 1); ++ch) {
+      const std::string name = name_stem + "-" + std::to_string(ch - 1) + ".BIN";
+      files.push_back(std::make_unique<hfd::tools::OutputFile>((o.dir / name).string()));
+      WriteChannel(model, ch, samples, *files.back());
+      written += (written.empty() ? "" : ", ") + name;
+    }
+    hfd::tools::SignalsHeld hold;
+    for (auto f = files.rbegin(); f != files.rend(); ++f) (*f)->Commit();
+  } catch (const hfd::tools::WriteError& e) {
+    std::fprintf(stderr, "hfdoppler-synth: %s\n", e.what());
+    return false;
+  }
+  char what[160];
+  if (o.tone_only) {
+    std::snprintf(what, sizeof what, "pure tones");
+  } else if (place) {
+    const int n = std::snprintf(what, sizeof what,
+                                "scintillation depth %.2f, %zu Sun excursions at %.2f%c %.2f%c", o.scint,
+                                params.sun.size(), std::fabs(place->latitude_deg),
+                                place->latitude_deg < 0 ? 'S' : 'N', std::fabs(place->longitude_deg),
+                                place->longitude_deg < 0 ? 'W' : 'E');
+    if (params.s_excursion && n > 0 && static_cast<size_t>(n) < sizeof what) {
+      std::snprintf(what + n, sizeof what - static_cast<size_t>(n), ", excursion at %.2f s",
+                    params.excursion_center);
+    }
+  } else {
+    std::snprintf(what, sizeof what, "scintillation depth %.2f, excursion at %.2f s", o.scint,
+                  params.excursion_center);
+  }
+  const double length_s = static_cast<double>(samples) / hfd::synth::kSampleRate;
+  std::printf("hfdoppler-synth: wrote %s in %s: %lld records (%lld samples, %.2f s) per channel, "
+              "seed %llu, %s\n",
+              written.c_str(), o.dir.c_str(), static_cast<long long>(samples / kRecordSamples),
+              static_cast<long long>(samples), length_s, static_cast<unsigned long long>(params.seed), what);
+  return true;
 }
 
 }  // namespace
@@ -168,42 +272,43 @@ int main(int argc, char** argv) {
   }
   const std::int64_t samples = o.records * kRecordSamples;
   const double length_s = static_cast<double>(samples) / hfd::synth::kSampleRate;
-  hfd::synth::SynthParams params;
-  params.seed = o.seed;
-  params.scint_depth = o.scint;
-  params.tone_only = o.tone_only;
-  params.excursion_center = std::isnan(o.excursion) ? length_s / 2.0 : o.excursion;
-  const hfd::synth::SynthModel model(params);
+  // With --sun, every station's reflection point, found before anything is written.
+  std::vector<std::optional<hfd::stations::LatLon>> places(o.stations.size());
+  if (o.sun) {
+    try {
+      const hfd::stations::Registry reg = hfd::stations::LoadRegistry(o.registry);
+      for (size_t i = 0; i < o.stations.size(); ++i) {
+        const hfd::stations::Station* st = reg.Find(o.stations[i]);
+        if (!st) {
+          std::fprintf(stderr, "hfdoppler-synth: %s: station %s is not in the station registry\n",
+                       reg.path().c_str(), o.stations[i].c_str());
+          return 1;
+        }
+        places[i] = hfd::stations::ReflectionPoint(*st);
+      }
+    } catch (const hfd::stations::RegistryError& e) {
+      std::fprintf(stderr, "hfdoppler-synth: %s\n", e.what());
+      return 1;
+    }
+  }
 
   std::error_code ec;
   fs::create_directories(o.dir, ec);
-  std::string written;
-  try {
-    // Both channels are written whole before either is given its name, the
-    // second channel's first: a channel-0 file is never there without its pair.
-    std::vector<std::unique_ptr<hfd::tools::OutputFile>> files;
-    for (int ch = 1; ch <= (o.channel2 ? 2 : 1); ++ch) {
-      const std::string name = o.start + o.station + "-" + std::to_string(ch - 1) + ".BIN";
-      files.push_back(std::make_unique<hfd::tools::OutputFile>((o.dir / name).string()));
-      WriteChannel(model, ch, samples, *files.back());
-      written += (written.empty() ? "" : ", ") + name;
+  for (int day = 0; day < o.days; ++day) {
+    std::int64_t start_utc_ms = 0;
+    const std::string start = StartAfter(o.start, day, &start_utc_ms);
+    for (size_t i = 0; i < o.stations.size(); ++i) {
+      hfd::synth::SynthParams params;
+      params.seed = o.seed + static_cast<std::uint64_t>(day) + 100000u * i;
+      params.scint_depth = o.scint;
+      params.tone_only = o.tone_only;
+      params.excursion_center = std::isnan(o.excursion) ? length_s / 2.0 : o.excursion;
+      if (places[i]) {
+        params.sun = hfd::synth::SunPattern(*places[i], start_utc_ms, length_s);
+        params.s_excursion = !std::isnan(o.excursion);
+      }
+      if (!WriteRecording(o, start + o.stations[i], params, places[i], samples)) return 1;
     }
-    hfd::tools::SignalsHeld hold;
-    for (auto f = files.rbegin(); f != files.rend(); ++f) (*f)->Commit();
-  } catch (const hfd::tools::WriteError& e) {
-    std::fprintf(stderr, "hfdoppler-synth: %s\n", e.what());
-    return 1;
   }
-  char what[96];
-  if (o.tone_only) {
-    std::snprintf(what, sizeof what, "pure tones");
-  } else {
-    std::snprintf(what, sizeof what, "scintillation depth %.2f, excursion at %.2f s", o.scint,
-                  params.excursion_center);
-  }
-  std::printf("hfdoppler-synth: wrote %s in %s: %lld records (%lld samples, %.2f s) per channel, "
-              "seed %llu, %s\n",
-              written.c_str(), o.dir.c_str(), o.records, static_cast<long long>(samples),
-              length_s, static_cast<unsigned long long>(o.seed), what);
   return 0;
 }

@@ -31,6 +31,8 @@ constexpr std::array<double, 2> kWanderPeriod = {18000.0, 2820.0};
 constexpr double kExcursionHz = 0.65;
 constexpr double kExcursionWidth = 100.0;
 const double kSqrtE = std::exp(0.5);
+const double kSqrtHalfPi = std::sqrt(kTwoPi / 4.0);
+const double kSqrtHalf = std::sqrt(0.5);
 
 // Scintillation: s(t) = sum w_k sin(2 pi t / P_k + phase); the weights add up
 // to 1, so |s| <= 1.
@@ -42,6 +44,20 @@ constexpr std::array<double, 4> kScintPeriod = {67.0, 173.0, 431.0, 1187.0};
 SynthModel::SynthModel(const SynthParams& params) : params_(params) {
   if (!(params.scint_depth >= 0.0 && params.scint_depth <= 1.0)) {
     throw std::invalid_argument("scintillation depth must lie in 0..1");
+  }
+  auto& sun = params_.sun;
+  std::sort(sun.begin(), sun.end(),
+            [](const SunExcursion& a, const SunExcursion& b) { return a.center_s < b.center_s; });
+  sun_area_before_.push_back(0.0);
+  for (const SunExcursion& e : sun) {
+    if (!(e.width_s > 0.0) || !std::isfinite(e.center_s) || !std::isfinite(e.shift_hz)) {
+      throw std::invalid_argument("a Sun excursion needs a finite centre and shift and a positive width");
+    }
+    // Nine widths out, erf is 1 and the bell below 1e-17 of its height.
+    sun_reach_s_ = std::max(sun_reach_s_, 9.0 * e.width_s);
+    const double half = e.shift_hz * e.width_s * kSqrtHalfPi;
+    sun_area_before_.push_back(sun_area_before_.back() + 2.0 * half);
+    sun_offset_ += half * (1.0 + std::erf(-e.center_s / e.width_s * kSqrtHalf));
   }
   std::uint64_t state = params.seed;
   auto next = [&state] { state += kGolden; return Mix(state); };
@@ -71,8 +87,11 @@ double SynthModel::frequency(int ch, double t) const {
   for (std::size_t k = 0; k < kWanderHz.size(); ++k) {
     shift += kWanderHz[k] * std::sin(kTwoPi * t / kWanderPeriod[k] + wander_phase_[k]);
   }
-  const double u = (t - params_.excursion_center) / kExcursionWidth;
-  shift += kExcursionHz * u * std::exp(0.5 * (1.0 - u * u));
+  if (params_.s_excursion) {
+    const double u = (t - params_.excursion_center) / kExcursionWidth;
+    shift += kExcursionHz * u * std::exp(0.5 * (1.0 - u * u));
+  }
+  if (!params_.sun.empty()) shift += sun_shift(t);
   return c.base_hz + c.doppler_scale * shift;
 }
 
@@ -85,11 +104,40 @@ double SynthModel::cycles(int ch, double t) const {
     shift += kWanderHz[k] * kWanderPeriod[k] / kTwoPi *
              (std::cos(p0) - std::cos(kTwoPi * t / kWanderPeriod[k] + p0));
   }
-  const double u0 = -params_.excursion_center / kExcursionWidth;
-  const double u = (t - params_.excursion_center) / kExcursionWidth;
-  shift += kExcursionHz * kExcursionWidth * kSqrtE *
-           (std::exp(-0.5 * u0 * u0) - std::exp(-0.5 * u * u));
+  if (params_.s_excursion) {
+    const double u0 = -params_.excursion_center / kExcursionWidth;
+    const double u = (t - params_.excursion_center) / kExcursionWidth;
+    shift += kExcursionHz * kExcursionWidth * kSqrtE *
+             (std::exp(-0.5 * u0 * u0) - std::exp(-0.5 * u * u));
+  }
+  if (!params_.sun.empty()) shift += sun_cycles(t);
   return c.base_hz * t + c.doppler_scale * shift;
+}
+
+// Only the bells within reach of t are evaluated; those wholly before t add
+// their whole area, those after it nothing.
+double SynthModel::sun_shift(double t) const {
+  const auto& sun = params_.sun;
+  const auto by_centre = [](const SunExcursion& e, double x) { return e.center_s < x; };
+  double shift = 0.0;
+  for (auto e = std::lower_bound(sun.begin(), sun.end(), t - sun_reach_s_, by_centre);
+       e != sun.end() && e->center_s <= t + sun_reach_s_; ++e) {
+    const double u = (t - e->center_s) / e->width_s;
+    shift += e->shift_hz * std::exp(-0.5 * u * u);
+  }
+  return shift;
+}
+
+double SynthModel::sun_cycles(double t) const {
+  const auto& sun = params_.sun;
+  const auto by_centre = [](const SunExcursion& e, double x) { return e.center_s < x; };
+  auto e = std::lower_bound(sun.begin(), sun.end(), t - sun_reach_s_, by_centre);
+  double area = sun_area_before_[static_cast<std::size_t>(e - sun.begin())];
+  for (; e != sun.end() && e->center_s <= t + sun_reach_s_; ++e) {
+    const double u = (t - e->center_s) / e->width_s;
+    area += e->shift_hz * e->width_s * kSqrtHalfPi * (1.0 + std::erf(u * kSqrtHalf));
+  }
+  return area - sun_offset_;
 }
 
 double SynthModel::amplitude(int ch, double t) const {

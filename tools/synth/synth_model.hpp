@@ -17,11 +17,17 @@
 // nearly Gaussian receiver noise are added; samples are rounded and clipped to
 // int16. The phase is the exact integral of the frequency, so the frequency
 // the model reports is the one in the samples.
+//
+// A daily pattern tied to the Sun can be added (SunPattern in sun_pattern.hpp
+// makes it for a place and time): a bell-shaped rise of the frequency at each
+// sunrise and a fall at each sunset, in channel-1 Hz like the other shifts;
+// the S-shaped excursion can then be left out.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace hfd::synth {
 
@@ -30,11 +36,20 @@ constexpr double kDt = 0.01;              // seconds per sample
 constexpr int kRecordSamples = 128;       // samples per 256-byte record
 constexpr int kKnotSamples = 32;          // renderer's interpolation step
 
+// One bell of the Doppler shift: shift_hz * exp(-u^2 / 2), u = (t - center_s) / width_s.
+struct SunExcursion {
+  double center_s;  // seconds after the start
+  double shift_hz;  // channel-1 scale: positive at sunrise, negative at sunset
+  double width_s;   // the standard deviation of the bell
+};
+
 struct SynthParams {
   std::uint64_t seed = 1;
   double scint_depth = 0.4;         // 0 = steady amplitude, at most 1
   double excursion_center = 1800.0; // seconds after the start
   bool tone_only = false;           // steady pure tone: no wander, scintillation, DC or noise
+  bool s_excursion = true;          // the S-shaped excursion at excursion_center
+  std::vector<SunExcursion> sun = {};  // in any order
 };
 
 class SynthModel {
@@ -74,8 +89,15 @@ class SynthModel {
   };
   const Channel& chan(int ch) const;
   double noise(const Channel& c, std::int64_t n) const;
+  double sun_shift(double t) const;   // the sum of the bells at t
+  double sun_cycles(double t) const;  // its integral from 0 to t
 
   SynthParams params_;
+  // The bells by centre; before[k]: the area of bells 0..k-1, far before t;
+  // sun_offset_: their integral from minus infinity to 0.
+  std::vector<double> sun_area_before_;
+  double sun_offset_ = 0.0;
+  double sun_reach_s_ = 0.0;          // beyond this from its centre a bell is 0
   std::array<double, 2> wander_phase_{};  // radians, shared by both channels
   std::array<Channel, 2> chans_{};
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "figure.hpp"
+#include "live.hpp"
 #include "common/output_file.hpp"
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
@@ -48,6 +49,9 @@ const char kUsage[] =
     "                      row per day, the time of day across (--time: the zone of both)\n"
     "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
     "                      frequency, or the Doppler shift where the zero is known)\n"
+    "  --every SECONDS     stay, and redraw whenever the files have grown (at most every\n"
+    "                      SECONDS); FILE may be a pattern ('*SGD.spc'), expanded anew\n"
+    "  --last DURATION     the span shown: DURATION (90m, 6h, 2d) up to the newest block\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
       {"stack-value", required_argument, nullptr, kStackValue},  {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
 
+  const plot::LiveOptions live = plot::TakeLiveOptions(argc, argv, [](const std::string& m) { Usage(m); });
   plot::PlotOptions opt;
   bool stack = false;
   plot::StackValue stack_value = plot::StackValue::kFreq;
@@ -189,7 +194,10 @@ int main(int argc, char** argv) {
   if (opt.fmin && opt.fmax && *opt.fmax <= *opt.fmin) Usage("--fmax must be above --fmin");
   if (opt.vmin && opt.vmax && *opt.vmax <= *opt.vmin) Usage("--vmax must be above --vmin");
 
+  if (live.last_ms && (opt.from_ms || opt.to_ms)) Usage("--last cannot be given with --from or --to");
+
   try {
+    plot::PrepareDrawing(live, files, opt);
     std::vector<std::string> spc, peak;
     bool qdr = false, max = false;
     for (const std::string& f : files) {

@@ -1,5 +1,6 @@
 // hfdoppler-plot: quick-look pictures of the analyser's result files.
 #include <getopt.h>
+#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,12 @@ int64_t Time(const char* opt, const std::string& text) {
   return t;
 }
 
+// Text drawn as given: it must be UTF-8.
+const char* Text(const char* opt, const char* text) {
+  if (!g_utf8_validate(text, -1, nullptr)) Usage(std::string("--") + opt + ": not UTF-8 text");
+  return text;
+}
+
 void Warn(const std::string& file, long dropped) {
   if (dropped > 0) {
     std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
@@ -148,11 +155,11 @@ int main(int argc, char** argv) {
         break;
       case kWidth: opt.width = Pixels("width", optarg); break;
       case kHeight: opt.height = Pixels("height", optarg); break;
-      case kTitle: opt.title = optarg; break;
+      case kTitle: opt.title = Text("title", optarg); break;
       case kMark: {
         std::string m = optarg;
         size_t eq = m.find('=');
-        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : m.substr(eq + 1)});
+        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : Text("mark", optarg + eq + 1)});
         break;
       }
       case kNoTrace: opt.trace = false; break;
@@ -208,7 +215,6 @@ int main(int argc, char** argv) {
       if (qdr && stack_value == plot::StackValue::kS4) Usage("--stack-value s4: .qdr files hold no S4Indx");
       const plot::StackLayout lay = plot::PlanStack(peak, opt, stack_value, plot::StackRegistry(opt, stack_value));
       plot::WriteStack(lay, peak, opt, out, fmt, plot::PdfDate(NewestMtime(peak)), Warn);
-      plot::ReleaseFonts();
       return 0;
     }
     const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
@@ -224,7 +230,6 @@ int main(int argc, char** argv) {
     const int64_t newest = NewestMtime(drawn);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
                           [&](cairo_t* cr) { plot::Draw(cr, pic.fig, pic.folds, opt); });
-    plot::ReleaseFonts();
   } catch (const results::ReadError& e) {
     Fail(e.what());  // names the file and line
   } catch (const stations::RegistryError& e) {

@@ -292,6 +292,21 @@ TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
   EXPECT_NE(summary.find("seed 100003"), std::string::npos) << summary;  // KUR, third day
   EXPECT_NE(Slurp(d.work() / "20080430120000SGD-0.BIN"), Slurp(d.work() / "20080501120000SGD-0.BIN"));
 
+  // Stopped after the first recording: its files and its line stay, nothing
+  // half written does.
+  TempDir stop;
+  hfd::test::Launch how;
+  how.binary = HFD_SYNTH_BINARY;
+  how.args = {"--days", "5", "--records", "40000"};
+  how.signal = SIGTERM;
+  how.signalAfterBytes = 1;
+  const hfd::test::RunResult r = hfd::test::RunProgram(stop.work(), "", how);
+  EXPECT_EQ(r.signal, SIGTERM) << r.status << r.err;
+  ASSERT_NE(r.out.find("wrote 20080501000000SGD-0.BIN, 20080501000000SGD-1.BIN"), std::string::npos) << r.out;
+  EXPECT_FALSE(hfd::test::HasHiddenFile(stop.work()));
+  EXPECT_EQ(fs::file_size(stop.work() / "20080501000000SGD-1.BIN"), 40000u * 256u);
+  EXPECT_LT(Names(stop.work()).size(), 10u) << "stopped before the end";
+
   // --days alone: whole days.
   TempDir day;
   ASSERT_EQ(RunSynth(day, "--days 1 --no-channel2"), 0);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -262,6 +263,7 @@ int AnsweredRun(const CommandLine& cl, const std::string* name, int consoleFd, A
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
+  ::signal(SIGPIPE, SIG_IGN);  // a reader gone is a failed write, reported as such
   CommandLine cl;
   if (std::string err = ParseCommandLine(argc, argv, cl); !err.empty()) {
     WriteAll(2, "hfdoppler: " + err + " (hfdoppler --help shows the usage)\n");

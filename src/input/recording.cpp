@@ -104,8 +104,7 @@ void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& fil
     } else {
       open(files.unit3, ".spc");
       open(files.unit4, ".max");
-      files.unit3.Cut();
-      files.unit4.Cut();
+      ResultFile::Cut(files.unit3, &files.unit4);
     }
     rec.IOpenStatus = 0;
   } else {

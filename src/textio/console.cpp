@@ -56,8 +56,9 @@ void Console::PutRecord(std::string_view record, bool advance) {
 
 bool Console::WaitReady(int fd, short events) {
   pollfd p{fd, events, 0};
-  while (::poll(&p, 1, -1) < 0) {
-    if (errno != EINTR) return true;  // the read or write says what is wrong
+  // A stop that lands just before the wait began is seen within a second.
+  for (int n; (n = ::poll(&p, 1, 1000)) <= 0;) {
+    if (n < 0 && errno != EINTR) return true;  // the read or write says what is wrong
     if (Stopping()) return false;
   }
   return true;

@@ -53,8 +53,13 @@ void ResultFile::Open(std::string_view name) {
   }
 }
 
-void ResultFile::Cut() {
-  if (fatal_.StopRequested()) fatal_.StopForSignal();  // the kept files are left whole
+void ResultFile::Cut(ResultFile& a, ResultFile* b) {
+  if (a.fatal_.StopRequested()) a.fatal_.StopForSignal();  // the kept files are left whole
+  a.CutNow();
+  if (b) b->CutNow();
+}
+
+void ResultFile::CutNow() {
   if (::ftruncate(fd_, 0) != 0) {
     const int err = errno;
     Abandon();

@@ -10,7 +10,7 @@
 // of one leaves the others as they were (one it created is removed again).
 //
 //   ResultFile out(fatal); out.Create("200803151230SGD.spc");
-//   a.Open("x.spc"); b.Open("x.max"); a.Cut(); b.Cut();  // a pair
+//   a.Open("x.spc"); b.Open("x.max"); ResultFile::Cut(a, b);  // a pair
 //   FormatPlan("(a)").Write(out, {"a line"}); out.Close();
 #pragma once
 
@@ -38,8 +38,11 @@ class ResultFile final : public RecordSink {
   // The first half of Create: opens (creating it when missing), checks and
   // locks the file, its content still whole; a refusal is fatal (OPEN).
   void Open(std::string_view name);
-  // The second half: cuts the old content; the file is then written.
-  void Cut();
+  // The second half: cuts the old content; the file is then written. At a
+  // stop request the run ends instead, the file whole.
+  void Cut() { Cut(*this, nullptr); }
+  // Cuts both files of a pair, or (at a stop request) neither.
+  static void Cut(ResultFile& a, ResultFile* b);
   bool IsOpen() const { return fd_ >= 0; }
   std::string_view Name() const { return {name_, nameLen_}; }
 
@@ -66,6 +69,7 @@ class ResultFile final : public RecordSink {
   bool cut_ = false;          // Cut done: the file holds this run's lines
   char buf_[kBufSize];
   bool WriteOut(int& err);
+  void CutNow();
 };
 
 }  // namespace hfd

@@ -366,6 +366,7 @@ TEST_F(OptionRun, ALostLineOnStandardOutputIsTheConsoleWriteReport) {
   const std::vector<std::pair<Output, std::string>> outputs = {
       {Output::Full, "\r\nrun-time error F6422: WRITE(CON)\r\n- No space left on device\r\n"},
       {Output::Closed, "\r\nrun-time error F6423: WRITE(CON)\r\n- Bad file descriptor\r\n"},
+      {Output::BrokenPipe, "\r\nrun-time error F6423: WRITE(CON)\r\n- Broken pipe\r\n"},
   };
   for (const auto& [output, report] : outputs) {
     for (const Args& args : {Args{"--qdr", "--length", "512", "--all", "--quiet"}, Args{"--help"},

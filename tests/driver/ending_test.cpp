@@ -249,6 +249,13 @@ TEST_F(Ending, NonBlockingInputWaitsForItsAnswers) {
   const RunResult r = RunProgram(dir(), kMode2, how);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out == whole.out) << r.out;
+  // An answer that never comes: the wait still ends at a stop.
+  how.holdInput = true;
+  how.signal = SIGTERM;
+  how.signalAfterBytes = 1;
+  const RunResult stopped = RunProgram(dir(), "", how);
+  EXPECT_FALSE(stopped.timedOut);
+  EXPECT_EQ(stopped.signal, SIGTERM);
 }
 
 TEST_F(Ending, InterruptIgnoredAtStartStaysIgnored) {

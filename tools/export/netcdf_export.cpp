@@ -309,8 +309,8 @@ std::array<int, 2> DefineDopplerShift(Nc& nc, const Shape& sh, const SpectrumSta
       break;
     }
     v[c] = nc.Var(shared ? "doppler_shift" : "doppler_shift_" + khz, NC_DOUBLE, dims);
-    nc.Text(v[c], "long_name", std::string("Doppler shift") + (shared ? "" : " at " + khz + " kHz") +
-                                   " (bin frequency less the zero-shift frequency)");
+    nc.Text(v[c], "long_name", std::string("Doppler shift") + (shared ? "" : " at " + khz + " kHz"));
+    nc.Text(v[c], "comment", "the bin frequency less the receiver's frequency of zero Doppler shift");
     nc.Text(v[c], "units", "Hz");
     nc.Fill(v[c], NC_FILL_DOUBLE);
   }
@@ -351,16 +351,37 @@ void WriteCommon(Nc& nc, const std::vector<Station<Series>>& st, const TimeAxis&
   nc.Check(nc_put_var_longlong(nc.id(), time_vars[1], bounds.data()), "write");
 }
 
+// Values stored as whole numbers of their last decimal: 16-bit when every
+// value fits (See() them all first), else 32-bit.
+struct Packing {
+  int decimals;
+  nc_type type = NC_SHORT;
+  int32_t fill = NC_FILL_SHORT;
+
+  int32_t Of(double v) const {
+    return std::isnan(v) ? fill : static_cast<int32_t>(std::llround(v * kPowerOfTen[decimals]));
+  }
+  void See(double v) {
+    if (type == NC_INT || std::isnan(v)) return;
+    const int64_t m = std::llround(v * kPowerOfTen[decimals]);
+    if (m <= NC_FILL_SHORT || m > 32767) type = NC_INT, fill = NC_FILL_INT;
+  }
+};
+
 // A data variable: `type` (NC_FLOAT or NC_DOUBLE) with its fill value, or
-// packed into NC_INT of `decimals` decimals.
-int DataVar(Nc& nc, const Shape& sh, bool per_bin, const std::string& name, nc_type type, bool pack,
-            int decimals, const std::string& long_name, const char* units, const std::string& extra = "") {
-  const int v = nc.Var(name, pack ? NC_INT : type, sh.Dims(per_bin), sh.Chunks());
+// packed as `pack` says.
+int DataVar(Nc& nc, const Shape& sh, bool per_bin, const std::string& name, nc_type type, const Packing* pack,
+            const std::string& long_name, const char* units, const std::string& extra = "") {
+  const int v = nc.Var(name, pack ? pack->type : type, sh.Dims(per_bin), sh.Chunks());
   nc.Text(v, "long_name", long_name);
   nc.Text(v, "units", units);
   if (pack) {
-    nc.Fill(v, NC_FILL_INT);
-    nc.Double(v, "scale_factor", 1.0 / kPowerOfTen[decimals]);
+    if (pack->type == NC_SHORT) {
+      nc.Fill(v, static_cast<short>(pack->fill));
+    } else {
+      nc.Fill(v, pack->fill);
+    }
+    nc.Double(v, "scale_factor", 1.0 / kPowerOfTen[pack->decimals]);
     nc.Double(v, "add_offset", 0.0);
   } else if (type == NC_FLOAT) {
     nc.Fill(v, NC_FILL_FLOAT);
@@ -376,10 +397,6 @@ int StepVar(Nc& nc, const Shape& sh) {
   nc.Text(v, "long_name", "block step from the recording start");
   if (sh.station >= 0) nc.Fill(v, NC_FILL_INT);  // a station without a block at a time
   return v;
-}
-
-int32_t Packed(double v, int decimals) {
-  return std::isnan(v) ? NC_FILL_INT : static_cast<int32_t>(std::llround(v * kPowerOfTen[decimals]));
 }
 
 // Values of every station on the common axis, fill where a station has no
@@ -406,18 +423,24 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
   Shape sh = DefineCommon(nc, st, axis, bins, o, "HF Doppler spectra", time_vars);
   const RegistryVars reg = DefineRegistry(nc, sh, st);
   const int f = nc.Var("frequency", NC_DOUBLE, {sh.freq});
-  nc.Text(f, "long_name", "frequency of the spectral bin (Doppler frequency)");
+  nc.Text(f, "long_name", "Doppler frequency (spectral bin)");
   nc.Text(f, "units", "Hz");
   const std::array<int, 2> shift = DefineDopplerShift(nc, sh, st);
   const int step = StepVar(nc, sh);
   int var[4];  // level, phase of 5006 kHz; level, phase of 8006 kHz
+  std::vector<Packing> packing;
+  for (int k = 0; k < 4; ++k) {
+    packing.push_back({k % 2 == 0 ? kSpectrumLevelDecimals : kSpectrumPhaseDecimals});
+    for (const auto& s : st)
+      for (float v : k % 2 == 0 ? s.series.level[k / 2] : s.series.phase[k / 2]) packing[k].See(v);
+  }
   for (int c = 0; c < 2; ++c) {
     const std::string khz = std::to_string(kCarriersKhz[c]);
     std::string extra;
     if (shift[c] >= 0) extra = shift[0] == shift[1] ? " doppler_shift" : " doppler_shift_" + khz;
-    var[2 * c] = DataVar(nc, sh, true, "level_" + khz, NC_FLOAT, o.pack, kSpectrumLevelDecimals,
+    var[2 * c] = DataVar(nc, sh, true, "level_" + khz, NC_FLOAT, o.pack ? &packing[2 * c] : nullptr,
                          "spectral level at " + khz + " kHz, dBuV", kDbuvUnits, extra);
-    var[2 * c + 1] = DataVar(nc, sh, true, "phase_" + khz, NC_FLOAT, o.pack, kSpectrumPhaseDecimals,
+    var[2 * c + 1] = DataVar(nc, sh, true, "phase_" + khz, NC_FLOAT, o.pack ? &packing[2 * c + 1] : nullptr,
                              "spectral phase at " + khz + " kHz", "degree", extra);
   }
   nc.EndDef();
@@ -446,16 +469,15 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
     results::SpectrumSeries& series = st[s].series;
     for (int k = 0; k < 4; ++k) {
       std::vector<float>& values = k % 2 == 0 ? series.level[k / 2] : series.phase[k / 2];
-      const int decimals = k % 2 == 0 ? kSpectrumLevelDecimals : kSpectrumPhaseDecimals;
       const size_t start[3] = {s, 0, 0}, count[3] = {1, axis.times.size(), bins};
       const size_t* at = sh.station >= 0 ? start : start + 1;
       const size_t* size = sh.station >= 0 ? count : count + 1;
       const bool whole = series.blocks() == axis.times.size();
       if (o.pack) {
-        packed.assign(slab, NC_FILL_INT);
+        packed.assign(slab, packing[k].fill);
         for (size_t b = 0; b < series.blocks(); ++b) {
           const size_t row = axis.row[s][b] * bins;
-          for (size_t i = 0; i < bins; ++i) packed[row + i] = Packed(values[b * bins + i], decimals);
+          for (size_t i = 0; i < bins; ++i) packed[row + i] = packing[k].Of(values[b * bins + i]);
         }
         nc.Check(nc_put_vara_int(nc.id(), var[k], at, size, packed.data()), "write");
         continue;
@@ -487,9 +509,13 @@ void WritePeakNetcdf(PeakStations& st, const NetcdfOptions& o, OutputFile& out) 
   const int step = qdr ? -1 : StepVar(nc, sh);
   const std::vector<PeakColumn> cols = PeakColumns(kind);
   std::vector<int> vars;
+  std::vector<Packing> packing;
   for (const PeakColumn& c : cols) {
     static constexpr const char* kUnits[] = {"1", "Hz", kDbuvUnits, "degree"};
-    vars.push_back(DataVar(nc, sh, false, c.name, NC_DOUBLE, o.pack, c.decimals,
+    Packing& p = packing.emplace_back(Packing{c.decimals});
+    for (const auto& s : st)
+      for (const results::PeakBlock& b : s.series.blocks) p.See(c.get(b, c.channel));
+    vars.push_back(DataVar(nc, sh, false, c.name, NC_DOUBLE, o.pack ? &p : nullptr,
                            c.long_name + (c.unit == PeakColumn::kDbuv ? ", dBuV" : ""), kUnits[c.unit]));
   }
   nc.EndDef();
@@ -505,7 +531,8 @@ void WritePeakNetcdf(PeakStations& st, const NetcdfOptions& o, OutputFile& out) 
       const PeakColumn& c = cols[i];
       auto value = [&](size_t s, size_t b) { return c.get(st[s].series.blocks[b], c.channel); };
       if (o.pack) {
-        const auto v = OnAxis<int32_t>(axis, NC_FILL_INT, [&](size_t s, size_t b) { return Packed(value(s, b), c.decimals); });
+        const Packing& p = packing[i];
+        const auto v = OnAxis<int32_t>(axis, p.fill, [&](size_t s, size_t b) { return p.Of(value(s, b)); });
         nc.Check(nc_put_var_int(nc.id(), vars[i], v.data()), "write");
       } else {
         const auto v = OnAxis<double>(axis, NC_FILL_DOUBLE, [&](size_t s, size_t b) {

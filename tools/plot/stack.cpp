@@ -21,6 +21,9 @@ using results::PeakSeries;
 using results::ReadError;
 
 constexpr const char* kCarrier[2] = {"5006 kHz", "8006 kHz"};
+// The Sun's curves are left out where a year has fewer pixel rows: they would
+// zigzag the seasons into a grey band over the data.
+constexpr double kSunMinYearPx = 100;
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
@@ -515,7 +518,7 @@ void WriteStack(const StackLayout& lay, const std::vector<std::string>& files, c
     for (int c = 0; c < 2; ++c) {
       const Rect& r = lay.panel[c];
       DrawImage(cr, g, c, r, lo[c], hi[c], lut);
-      if (lay.sun) DrawSun(cr, pen, lay, r);
+      if (lay.sun && r.h * 365.25 / lay.days >= kSunMinYearPx) DrawSun(cr, pen, lay, r);
       Frame(cr, r);
       DrawBar(cr, pen, lay, c, lo[c], hi[c], lut);
       DrawHourAxes(cr, pen, lay, r);

@@ -267,6 +267,40 @@ TEST_F(Tones, NoDebugResetsAtTheEnd) {
   EXPECT_EQ(r.status, 0) << r.signal << r.err;
 }
 
+// Under address-space limits from too small to enough: the picture, or "out
+// of memory" with status 1 and no file at all; never a crash (the font
+// libraries' own ends under such a limit: SIGSEGV, a GLib error).
+TEST_F(Tones, MemoryLimitIsReportedAndLeavesNoFile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than any limit here";
+#else
+  test::ScratchDir d;
+  fs::copy_file(Rec("200805011200SGD.spc"), d.rec() / "200805011200SGD.spc");
+  fs::copy_file(Rec("200805011200SGD.max"), d.rec() / "200805011200SGD.max");
+  int drawn = 0, refused = 0;
+  for (long mb = 24; mb <= 160; mb += 6) {
+    hfd::test::Launch how;
+    how.binary = HFD_PLOT_BINARY;
+    how.args = {"-o", "out.png", "200805011200SGD.spc"};
+    how.addressSpaceLimit = mb << 20;
+    const hfd::test::RunResult r = hfd::test::RunProgram(d.rec(), "", how);
+    if (r.status == 127) continue;  // the loader failed: too small to start at all
+    if (r.status == 0) {
+      ++drawn;
+      EXPECT_TRUE(Png(d.rec() / "out.png").ok()) << mb;
+      fs::remove(d.rec() / "out.png");
+    } else {
+      ++refused;
+      EXPECT_EQ(r.status, 1) << mb << " MB: signal " << r.signal << "\n" << r.err;
+      EXPECT_NE(r.err.find("hfdoppler-plot: out of memory"), std::string::npos) << mb << " MB\n" << r.err;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.rec()), fs::directory_iterator()), 2) << mb << " MB";
+  }
+  EXPECT_GT(drawn, 0);
+  EXPECT_GT(refused, 0);
+#endif
+}
+
 // Ctrl-C while a full day is drawn: no picture left, not even the temporary
 // file, and the program ended by the signal.
 TEST(PlotStop, InterruptLeavesNoFile) {

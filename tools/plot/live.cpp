@@ -2,6 +2,7 @@
 
 #include <glob.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -24,6 +26,34 @@ namespace {
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM};
 volatile sig_atomic_t g_stop = 0;
 extern "C" void OnStop(int sig) { g_stop = sig; }
+struct sigaction g_before[std::size(kStopSignals)];  // what the stop signals did before
+
+// The stop signals noted in g_stop (a signal ignored, as under nohup, stays
+// ignored); a child process that draws gives them back what they did before.
+void CatchStops() {
+  struct sigaction sa{};
+  sa.sa_handler = OnStop;  // no SA_RESTART: a wait ends at once
+  sigemptyset(&sa.sa_mask);
+  for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+    if (::sigaction(kStopSignals[i], nullptr, &g_before[i]) == 0 && g_before[i].sa_handler == SIG_IGN) continue;
+    ::sigaction(kStopSignals[i], &sa, nullptr);
+  }
+}
+void RestoreStops() {
+  for (size_t i = 0; i < std::size(kStopSignals); ++i) ::sigaction(kStopSignals[i], &g_before[i], nullptr);
+}
+
+// Under an address-space or data-size limit the font libraries may end the
+// program when memory runs out (SIGSEGV in fontconfig, a GLib error for a
+// thread of pango's): a drawing is then made by a child process, and such an
+// end is reported as running out of memory.
+bool MemoryLimited() {
+  for (int r : {RLIMIT_AS, RLIMIT_DATA}) {
+    struct rlimit lim;
+    if (::getrlimit(r, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) return true;
+  }
+  return false;
+}
 
 bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
 
@@ -141,9 +171,13 @@ int DrawInChild(const std::function<void()>& becomeChild) {
     if (::waitpid(pid, &st, 0) == pid) break;
     if (errno != EINTR) break;
   }
-  if (g_stop) EndBySignal(g_stop);
+  if (g_stop && !(WIFEXITED(st) && WEXITSTATUS(st) == 0)) EndBySignal(g_stop);  // else the picture is in place
   if (WIFSIGNALED(st)) {
-    std::fprintf(stderr, "hfdoppler-plot: the drawing ended by signal %d\n", WTERMSIG(st));
+    if (MemoryLimited())
+      std::fprintf(stderr, "hfdoppler-plot: out of memory (the drawing ended by signal %d under a memory limit)\n",
+                   WTERMSIG(st));
+    else
+      std::fprintf(stderr, "hfdoppler-plot: the drawing ended by signal %d\n", WTERMSIG(st));
     return 1;
   }
   return WIFEXITED(st) ? WEXITSTATUS(st) : 1;
@@ -197,14 +231,7 @@ LiveOptions TakeLiveOptions(int& argc, char** argv,
 
 void PrepareDrawing(const LiveOptions& live, std::vector<std::string>& files, PlotOptions& opt) {
   if (live.every_s > 0) {
-    struct sigaction sa{};
-    sa.sa_handler = OnStop;  // no SA_RESTART: a wait ends at once
-    sigemptyset(&sa.sa_mask);
-    for (int s : kStopSignals) {
-      struct sigaction old{};
-      if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;  // nohup
-      ::sigaction(s, &sa, nullptr);
-    }
+    CatchStops();
     FolderWatch watch(reinterpret_cast<const volatile int*>(&g_stop));
     for (const std::string& f : files) {
       const size_t slash = f.rfind('/');
@@ -223,7 +250,7 @@ void PrepareDrawing(const LiveOptions& live, std::vector<std::string>& files, Pl
       Signature sig = SignatureOf(now);
       if (!now.empty() && sig != drawn) {
         const int status = DrawInChild([&] {
-          for (int s : kStopSignals) ::signal(s, SIG_DFL);
+          RestoreStops();
           files = now;
         });
         if (status == -1) break;  // the child: draws below
@@ -247,6 +274,11 @@ void PrepareDrawing(const LiveOptions& live, std::vector<std::string>& files, Pl
     files = Expand(files, false);
   }
   if (live.last_ms) ApplyLast(*live.last_ms, files, opt);
+  if (live.every_s == 0 && MemoryLimited()) {
+    CatchStops();
+    const int status = DrawInChild(RestoreStops);
+    if (status != -1) std::exit(status);  // the parent; the child draws
+  }
 }
 
 }  // namespace hfd::plot

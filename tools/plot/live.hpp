@@ -42,7 +42,9 @@ LiveOptions TakeLiveOptions(int& argc, char** argv,
 // Expands the patterns in `files` and, with --last, sets opt.from_ms. With
 // --every it serves until a stop and returns only in a child process that
 // is to draw once; a file it cannot read for --last throws ReadError as the
-// drawing would.
+// drawing would. Under a memory limit (RLIMIT_AS, RLIMIT_DATA) one drawing
+// is made by a child process too: the font libraries cannot recover from
+// running out of memory, the parent then says so (status 1).
 void PrepareDrawing(const LiveOptions& live, std::vector<std::string>& files, PlotOptions& opt);
 
 }  // namespace hfd::plot

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all build test sample bench bench-export bench-plot bench-stack clean
+.PHONY: all build test sample bench bench-export bench-plot bench-plot-month bench-stack clean
 
 all: build
 
@@ -27,6 +27,9 @@ bench-export: build
 
 bench-plot: build
 	bash bench/plot_day.sh $(BUILD)
+
+bench-plot-month: build
+	bash bench/plot_month.sh $(BUILD)
 
 bench-stack: build
 	bash bench/plot_stack.sh $(BUILD)

@@ -29,3 +29,29 @@ trap 'rm -rf "$work"' EXIT
 day_recording() { (cd "$1" && "$synth" --start 20080501000000 --station SGD --seconds 86400 --seed 1 > /dev/null); }
 # hfdoppler in folder $1: mode $2, N = 1024, no window, every recording.
 analyse() { (cd "$1" && printf '%s\n1024\n0\n500\n' "$2" | "$analyser" > /dev/null); }
+
+# Runs a command RUNS times under GNU time; sets wall and cpu (medians, s;
+# cpu is user + sys), cpus (every run's) and mb (the largest peak resident
+# memory, MB).
+time_runs() {
+  local walls=() kb=0 i w user sys k
+  cpus=()
+  for ((i = 0; i < runs; i++)); do
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@"
+    read -r w user sys k < "$work/time.txt"
+    walls+=("$w"); cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')")
+    (( k > kb )) && kb=$k
+  done
+  wall=$(printf '%s\n' "${walls[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  cpu=$(printf '%s\n' "${cpus[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  mb=$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }')
+}
+
+# Whether the last time_runs kept within $1 s of CPU and $2 MB; says so.
+within() {
+  local ok=1
+  awk -v c="$cpu" -v l="$1" 'BEGIN { exit !(c <= l) }' || { echo "  over the target: CPU ${cpu} s > $1 s"; ok=0; }
+  awk -v m="$mb" -v l="$2" 'BEGIN { exit !(m <= l) }' || { echo "  over the target: peak memory ${mb} MB > $2 MB"; ok=0; }
+  (( ok )) && echo "  within the targets ($1 s CPU, $2 MB)"
+  (( ok ))
+}

@@ -35,14 +35,16 @@ double AgeOfFile(const char* name) {
   return age > 0 ? age : 0.0;
 }
 
-FolderWatch::FolderWatch(const char* dir, const volatile int* stopFlag) : stop_(stopFlag) {
+FolderWatch::FolderWatch(const volatile int* stopFlag) : stop_(stopFlag) {
   fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  timerOnly_ = fd_ < 0;
+}
+
+bool FolderWatch::Watch(const char* dir) {
   constexpr uint32_t kChanges = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
                                 IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
-  if (fd_ >= 0 && ::inotify_add_watch(fd_, dir, kChanges) < 0) {
-    ::close(fd_);  // no events from here: the timer alone
-    fd_ = -1;
-  }
+  if (fd_ < 0 || ::inotify_add_watch(fd_, dir, kChanges) < 0) timerOnly_ = true;
+  return !timerOnly_;
 }
 
 FolderWatch::~FolderWatch() {
@@ -67,12 +69,11 @@ FolderWatch::Woken FolderWatch::Wait(double seconds) {
   ::ppoll(fd_ >= 0 ? &p : nullptr, fd_ >= 0 ? 1 : 0, &timeout, &old);
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
   if (stop_ && *stop_) return Woken::Stop;
-  if (fd_ < 0) return Woken::Change;
   // The events only wake; what changed is looked at anew.
   bool any = false;
   alignas(inotify_event) char buf[4096];
-  while (::read(fd_, buf, sizeof buf) > 0) any = true;
-  return any ? Woken::Change : Woken::Timeout;
+  while (fd_ >= 0 && ::read(fd_, buf, sizeof buf) > 0) any = true;
+  return any || timerOnly_ ? Woken::Change : Woken::Timeout;
 }
 
 void GrowingFile::Begin(std::string name, int fd) {

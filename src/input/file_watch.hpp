@@ -27,7 +27,8 @@ double MonotonicSeconds();
 class FolderWatch {
  public:
   // `stopFlag` non-zero means a stop was asked for (runtime/signals).
-  FolderWatch(const char* dir, const volatile int* stopFlag);
+  explicit FolderWatch(const volatile int* stopFlag);
+  FolderWatch(const char* dir, const volatile int* stopFlag) : FolderWatch(stopFlag) { Watch(dir); }
   ~FolderWatch();
   FolderWatch(const FolderWatch&) = delete;
   FolderWatch& operator=(const FolderWatch&) = delete;
@@ -37,10 +38,14 @@ class FolderWatch {
   // wait always ends as a Change: anything may have changed.
   enum class Woken { Stop, Change, Timeout };
   Woken Wait(double seconds);
-  bool HasEvents() const { return fd_ >= 0; }  // false: a timer only
+  // Adds a folder; false when its changes cannot be watched (the waits
+  // then end as a Change every time: a timer only).
+  bool Watch(const char* dir);
+  bool HasEvents() const { return fd_ >= 0 && !timerOnly_; }
 
  private:
   int fd_ = -1;
+  bool timerOnly_ = false;
   const volatile int* stop_;
 };
 

@@ -114,13 +114,14 @@ void AddBlock(PeakSeries& s, const PeakBlock& b, const Line& l) {
   s.blocks.push_back(b);
 }
 
-void ReadMax(MappedFile& f, PeakSeries& s) {
+void ReadMax(TextFile& f, PeakSeries& s) {
   Line l{};
   f.Next(l);
   if (Text(l) != kMaxHeader || !l.ended) throw ReadError(s.path, 0, "not a peak summary (.max) file");
   s.blocks.reserve(f.size() / 111 + 1);
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
+      if (l.size > kMaxHeader.size()) throw ReadError(s.path, l.number, "not a peak summary block line");
       ++s.dropped_lines;
       break;
     }
@@ -135,7 +136,7 @@ void ReadMax(MappedFile& f, PeakSeries& s) {
     for (PeakBlock& b : s.blocks) b.utc_ms += StampFractionMs(b.step, s.data_length);
 }
 
-void ReadQdr(MappedFile& f, PeakSeries& s) {
+void ReadQdr(TextFile& f, PeakSeries& s) {
   Line l{};
   f.Next(l);
   // "(a10,i8,2(a1,i2),i3,a1,i2,i5,a2,i5)": station, date, hour:minute of the
@@ -161,6 +162,7 @@ void ReadQdr(MappedFile& f, PeakSeries& s) {
   s.blocks.reserve(f.size() / 52 + 1);
   while (f.Next(l)) {
     if (!l.ended) {
+      if (l.size > 50) throw ReadError(s.path, l.number, "not an amplitude block line");
       ++s.dropped_lines;
       break;
     }
@@ -181,7 +183,7 @@ Kind PeakKindOf(const std::string& path) {
   return kind;
 }
 
-PeakSeries ReadPeaks(MappedFile& f, const std::string& path, Kind kind) {
+PeakSeries ReadPeaks(TextFile& f, const std::string& path, Kind kind) {
   PeakSeries s;
   s.kind = kind;
   s.path = path;
@@ -198,13 +200,13 @@ PeakSeries ReadPeaks(MappedFile& f, const std::string& path, Kind kind) {
 
 PeakSeries ReadPeakFile(const std::string& path) {
   const Kind kind = PeakKindOf(path);
-  MappedFile f(path);
+  TextFile f(path);
   return ReadPeaks(f, path, kind);
 }
 
 PeakSeries ReadPeakText(std::string_view bytes, const std::string& path) {
   const Kind kind = PeakKindOf(path);
-  MappedFile f(bytes, path);
+  TextFile f(bytes, path);
   return ReadPeaks(f, path, kind);
 }
 

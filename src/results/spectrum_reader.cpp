@@ -86,7 +86,7 @@ size_t BlockBytes(size_t bins) { return kBlockLine + 2 + bins * (kBinLine + 2); 
 // without reading them, and the reading ends at the first block at or after
 // to_ms; only what is read is checked. Returns the lines of an incomplete end
 // left out (0 when the reading ended before the end).
-long ScanSpectra(MappedFile& f, const std::string& path, int64_t from_ms, int64_t to_ms, SpectrumVisitor& v) {
+long ScanSpectra(TextFile& f, const std::string& path, int64_t from_ms, int64_t to_ms, SpectrumVisitor& v) {
   size_t bins = 0;                     // known from the first block's second bin line
   int32_t data_length = 0;
   std::string freq_text;               // the first block's frequency fields
@@ -110,9 +110,10 @@ long ScanSpectra(MappedFile& f, const std::string& path, int64_t from_ms, int64_
   // size; false when no block line stands there.
   auto probe = [&](size_t index, int64_t& t) {
     Line pl{};
-    f.Seek(index * BlockBytes(bins), static_cast<long>(index * (bins + 1)));
+    const size_t at = index * BlockBytes(bins);
+    f.Seek(at, static_cast<long>(index * (bins + 1)));
     int32_t k;
-    if (!f.Next(pl) || !pl.ended || !IsBlockLine(pl) || pl.text + kBlockLine + 2 != f.Here() ||
+    if (!f.Next(pl) || !pl.ended || !IsBlockLine(pl) || f.Offset() != at + kBlockLine + 2 ||
         !ParseBlockLine(pl.text, k, t))
       return false;
     t += StampFractionMs(k, data_length);
@@ -122,6 +123,9 @@ long ScanSpectra(MappedFile& f, const std::string& path, int64_t from_ms, int64_
   Line l{};
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
+      if (l.size > kBinLine)  // but not be longer than a whole line (no line ends at all)
+        throw ReadError(path, l.number == 1 ? 0 : l.number,
+                        l.number == 1 ? "not a spectrum (.spc) file" : "not a spectrum line");
       give_held();
       return pending ? l.number - block_line + 1 : 1;
     }
@@ -188,7 +192,7 @@ long ScanSpectra(MappedFile& f, const std::string& path, int64_t from_ms, int64_
     // before from_ms.
     const size_t size = BlockBytes(bins), total = f.size() / size;
     int64_t t;
-    if (exact >= from_ms || f.Here() != f.Begin() + size || total < 3) continue;
+    if (exact >= from_ms || f.Offset() != size || total < 3) continue;
     size_t lo = 0, hi = total;  // the block at lo starts before from_ms, none from hi on
     bool regular = true;
     while (regular && hi - lo > 1) {
@@ -238,7 +242,7 @@ class SeriesBuilder : public SpectrumVisitor {
   size_t file_size_;
 };
 
-SpectrumSeries ReadSpectra(MappedFile& f, const std::string& path) {
+SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
   SpectrumSeries s;
   s.path = path;
   s.station_code = StationCodeOf(path);
@@ -252,19 +256,19 @@ SpectrumSeries ReadSpectra(MappedFile& f, const std::string& path) {
 
 SpectrumSeries ReadSpectrumFile(const std::string& path) {
   CheckSpectrumPath(path);
-  MappedFile f(path);
+  TextFile f(path);
   return ReadSpectra(f, path);
 }
 
 SpectrumSeries ReadSpectrumText(std::string_view bytes, const std::string& path) {
   CheckSpectrumPath(path);
-  MappedFile f(bytes, path);
+  TextFile f(bytes, path);
   return ReadSpectra(f, path);
 }
 
 long ScanSpectrumFile(const std::string& path, int64_t from_ms, int64_t to_ms, SpectrumVisitor& v) {
   CheckSpectrumPath(path);
-  MappedFile f(path);
+  TextFile f(path);
   return ScanSpectra(f, path, from_ms, to_ms, v);
 }
 
@@ -283,11 +287,11 @@ bool SpectrumFileExtent(const std::string& path, SpectrumExtent& e) {
   constexpr int64_t kMin = std::numeric_limits<int64_t>::min(), kMax = std::numeric_limits<int64_t>::max();
   CheckSpectrumPath(path);
   e = {};
-  MappedFile f(path);
+  TextFile f(path);
   ScanSpectra(f, path, kMin, kMin + 1, ends);  // the first block only
   if (!ends.any) return false;
   const int64_t first = e.first_ms;
-  MappedFile g(path);
+  TextFile g(path);
   e.dropped_lines = ScanSpectra(g, path, kMax, kMax, ends);  // the last block only
   e.first_ms = first;
   return true;

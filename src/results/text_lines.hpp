@@ -1,8 +1,8 @@
-// Internal to the result-file reader: a whole file mapped into memory (or
-// bytes already there), split into lines, and the fixed-column field parsers
-// for its I and F fields.
+// Internal to the result-file reader: a file read line by line through a
+// window of memory (or bytes already there), and the fixed-column field
+// parsers for its I and F fields.
 //
-//   MappedFile f(path);              // throws ReadError
+//   TextFile f(path);                // throws ReadError
 //   Line l; while (f.Next(l)) { int v; if (!ParseI(l.text + 0, 5, v)) ... }
 #pragma once
 
@@ -12,73 +12,69 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "results/result_files.hpp"
 
 namespace hfd::results::detail {
 
 struct Line {
-  const char* text;
-  size_t size;    // without the line end (LF or CR LF)
-  bool ended;     // false for a last line without its LF
-  long number;    // 1-based
+  const char* text;  // valid until the next call of Next()
+  size_t size;       // without the line end (LF or CR LF)
+  bool ended;        // false for a last line without its LF
+  long number;       // 1-based
 };
 
-class MappedFile {
+// The bytes of a regular file as they were when it was opened: a file that
+// grows meanwhile is read to that size, one that shrinks is a ReadError. A
+// FIFO or device is refused without waiting for a writer. Memory stays one
+// window, whatever the file's size.
+class TextFile {
  public:
-  explicit MappedFile(const std::string& path);  // throws ReadError (line 0)
+  explicit TextFile(const std::string& path);  // throws ReadError (line 0)
   // The bytes as they stand (not copied); `path` names them in errors.
-  MappedFile(std::string_view bytes, const std::string& path);
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
+  TextFile(std::string_view bytes, const std::string& path);
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
 
   size_t size() const { return size_; }
-  bool AtEnd() const { return pos_ == size_; }
-  const char* Begin() const { return data_; }
-  const char* Here() const { return data_ + pos_; }  // where the next line starts
+  size_t Offset() const { return start_ + pos_; }  // where the next line starts
   // Goes to a line start at `offset` (at most size()), which is line
   // `lines_before` + 1.
-  void Seek(size_t offset, long lines_before) {
-    pos_ = offset < size_ ? offset : size_;
-    line_ = lines_before;
-    if (released_ > pos_) released_ = pos_ - pos_ % kPageGuess;
-  }
+  void Seek(size_t offset, long lines_before);
 
+  // The next line; throws ReadError when the file changed or a line is
+  // longer than the window (no result file has such a line).
   bool Next(Line& l) {
-    if (pos_ == size_) return false;
-    if (pos_ - released_ >= kReleaseBytes) Release();
     const char* p = data_ + pos_;
-    const size_t left = size_ - pos_;
-    const auto* nl = static_cast<const char*>(std::memchr(p, '\n', left));
+    const auto* nl = static_cast<const char*>(std::memchr(p, '\n', end_ - pos_));
+    if (nl == nullptr) return NextAfterRead(l);
     l.text = p;
     l.number = ++line_;
-    if (nl == nullptr) {
-      l.size = left;
-      l.ended = false;
-      pos_ = size_;
-    } else {
-      l.size = static_cast<size_t>(nl - p);
-      l.ended = true;
-      pos_ += l.size + 1;
-      if (l.size > 0 && p[l.size - 1] == '\r') --l.size;
-    }
+    l.size = static_cast<size_t>(nl - p);
+    l.ended = true;
+    pos_ += l.size + 1;
+    if (l.size > 0 && p[l.size - 1] == '\r') --l.size;
     return true;
   }
 
- private:
-  // Pages already read are given back every so often, so a large file never
-  // occupies more than a few megabytes (they read in again if touched).
-  static constexpr size_t kReleaseBytes = size_t{4} << 20;
-  static constexpr size_t kPageGuess = 4096;
-  void Release();
+  static constexpr size_t kWindow = size_t{1} << 20;
+  static constexpr size_t kSeekChunk = 4096;
 
-  const char* data_ = nullptr;
-  size_t size_ = 0;
-  size_t pos_ = 0;
-  size_t released_ = 0;  // pages before this offset are given back
+ private:
+  bool NextAfterRead(Line& l);
+
+  std::string path_;
+  std::vector<char> window_;
+  const char* data_ = nullptr;  // the window, or the bytes given
+  size_t start_ = 0;            // the file offset of data_[0]
+  size_t pos_ = 0, end_ = 0;    // the unread part of data_
+  size_t size_ = 0;             // the file's size when opened
+  size_t read_ = 0;             // the file offset of data_[end_]
+  size_t chunk_ = kWindow;      // bytes read at once: small after a seek, growing
   long line_ = 0;
-  bool mapped_ = false;
+  int fd_ = -1;
 };
 
 inline constexpr double kPow10[] = {1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};

@@ -3,11 +3,14 @@
 #include "common/output_file.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -130,7 +133,7 @@ void Await(int fd) {
 }
 
 TEST(OutputFile, StopSignalRemovesTemporaryFilesAndEndsByIt) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM}) {
     Folder dir;
     size_t hidden = 0;
     const int status = Forked(
@@ -170,8 +173,9 @@ TEST(OutputFile, IgnoredHangupStaysIgnored) {  // as under nohup
   EXPECT_TRUE(dir.Names().empty());
 }
 
-// A signal while files are committed together waits until all are in place.
-TEST(OutputFile, SignalDuringHeldCommitLeavesEveryFileWhole) {
+// A signal while files are committed together waits until all are in place;
+// then the run has succeeded and ends with status 0.
+TEST(OutputFile, SignalDuringHeldCommitLeavesEveryFileWholeAndSucceeds) {
   Folder dir;
   const int status = Forked(
       [&](int ready, int go) {
@@ -188,9 +192,53 @@ TEST(OutputFile, SignalDuringHeldCommitLeavesEveryFileWhole) {
         ::kill(pid, SIGTERM);
         Signal(go);
       });
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"a-0.BIN", "a-1.BIN"}));
   EXPECT_EQ(Slurp(dir.Path("a-0.BIN")), "zero");
+}
+
+// Over the file size limit: a WriteError naming the file (not SIGXFSZ). A
+// crash removes the temporary file before it takes its course.
+TEST(OutputFile, FileSizeLimitFailsAndCrashesLeaveNoFile) {
+  Folder dir;
+  int msg[2];
+  ASSERT_EQ(::pipe(msg), 0);
+  int status = Forked(
+      [&](int, int) {
+        const struct rlimit lim{100000, 100000};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        try {
+          OutputFile a(dir.Path("a.csv"));
+          a.Append(std::string(3 * OutputFile::kBuffer, 'a'));
+          a.Commit();
+        } catch (const WriteError& e) {
+          (void)!::write(msg[1], e.what(), std::strlen(e.what()));
+          ::_exit(1);
+        }
+      },
+      [](pid_t, int, int) {});
+  ::close(msg[1]);
+  char buf[256];
+  const ssize_t n = ::read(msg[0], buf, sizeof buf);
+  ::close(msg[0]);
+  const std::string message(buf, n > 0 ? static_cast<size_t>(n) : 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_NE(message.find("cannot write " + dir.Path("a.csv") + ": write: File too large"), std::string::npos)
+      << message;
+  EXPECT_TRUE(dir.Names().empty());
+
+  for (bool fault : {false, true}) {
+    status = Forked(
+        [&](int, int) {
+          OutputFile a(dir.Path("a.png"));
+          a.Append(std::string(2 * OutputFile::kBuffer, 'a'));
+          if (fault) *static_cast<volatile int*>(nullptr) = 1;
+          std::abort();
+        },
+        [](pid_t, int, int) {});
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(dir.Names().empty()) << fault;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the analyser's writers, and what it does with bad input (exit status, a
 // message naming the file and line, no output left half written).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -113,6 +114,10 @@ TEST(ExportCommand, BadInputFailsWithoutOutput) {
   r = Export(good + " " + dir.Put("empty.max", "") + " -o " + dir.Path("x.nc"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("empty.max"), std::string::npos) << r.err;
+  ASSERT_EQ(::mkfifo(dir.Path("fifo.max").c_str(), 0600), 0);  // refused, not waited on
+  r = Export(dir.Path("fifo.max") + " -o " + out);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("fifo.max: not a regular file"), std::string::npos) << r.err;
   r = Export(good + " " + good + " -o " + dir.Path("x.csv"));  // overlapping blocks
   EXPECT_EQ(r.status, 1);
   // Another station may overlap in time, but not with another data length.
@@ -128,7 +133,8 @@ TEST(ExportCommand, BadInputFailsWithoutOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no/such/folder/x.csv"), std::string::npos) << r.err;
   EXPECT_EQ(Listing(dir), (std::vector<std::string>{"200805012359KUR.max", "200805012359SGD.max",
-                                                    "200805020000SGD.max", "bad.toml", "empty.max", "out.csv"}));
+                                                    "200805020000SGD.max", "bad.toml", "empty.max",
+                                                    "fifo.max", "out.csv"}));
 
   // Usage errors: exit status 2.
   for (const std::string& args :
@@ -153,6 +159,25 @@ TEST(ExportCommand, IncompleteEndNotedAndCut) {
   ASSERT_EQ(Export(max + " --to 2008-05-02T00:00:00+09:00 -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // header and block 0 only
+}
+
+// Over the file size limit: a message and status 1, not SIGXFSZ; the
+// earlier file kept, no temporary file left.
+TEST(ExportCommand, FileSizeLimitIsAWriteError) {
+  ResultFolder dir;
+  const std::string max = dir.Put("200805012359SGD.max", MaxText(1000));
+  for (const char* name : {"out.csv", "out.nc"}) {
+    dir.Put(name, "keep me\n");
+    hfd::test::Launch how;
+    how.binary = HFD_EXPORT_BINARY;
+    how.args = {max, "-o", dir.Path(name)};
+    how.fileSizeLimit = 20000;
+    const hfd::test::RunResult r = hfd::test::RunProgram(dir.Path(""), "", how);
+    EXPECT_EQ(r.status, 1) << name << " signal " << r.signal;
+    EXPECT_NE(r.err.find("cannot write " + dir.Path(name)), std::string::npos) << r.err;
+    EXPECT_TRUE(Slurp(dir.Path(name)) == "keep me\n") << name;
+  }
+  EXPECT_FALSE(hfd::test::HasHiddenFile(dir.Path("")));
 }
 
 // Stopped while it writes a full day's spectra: no file left, not even the

@@ -2,7 +2,11 @@
 // hfdoppler-plot, read back pixel by pixel; the same bytes twice; bad input.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 
 #include "plot_run.hpp"
 #include "results/result_files.hpp"
@@ -193,6 +197,8 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
       {"--time cet -o out.png n1024.spc", 2, "--time: jst or utc"},
       {"--zero 8Hz -o out.png n1024.spc", 2, "--zero"},
       {"--from 2009-01-01T00:00Z -o out.png n1024.spc", 1, "no block"},
+      {"--title A\xff\xfe" "B -o out.png n1024.spc", 2, "--title: not UTF-8"},
+      {"--mark 2008-05-01T03:10Z=\xc3 -o out.png n1024.spc", 2, "--mark: not UTF-8"},
   };
   const auto before = std::distance(fs::directory_iterator(bad.rec()), fs::directory_iterator());
   for (const Case& c : cases) {
@@ -213,6 +219,86 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
   EXPECT_NE(r.err.find("cut.spc: incomplete end (an interrupted run?): 12 lines left out"), std::string::npos)
       << r.err;
   EXPECT_TRUE(fs::exists(bad.rec() / "cut.png"));
+}
+
+// A .max beside a .spc that cannot give the traces and S4Indx (empty, a FIFO,
+// another data length): the spectrograms drawn as without it, a word why.
+TEST_F(Tones, UnusablePeakFileBesideIsLeftOutWithAWord) {
+  test::ScratchDir d;
+  test::Synth(d, "--start 20080501130000 --seconds 120");
+  ASSERT_EQ(test::RunFast(d, test::DayAnswers(2, 512)).status, 0);
+  const fs::path max = d.rec() / "200805011300SGD.max";
+  fs::remove(max);
+  ASSERT_EQ(RunPlot(d, "-o alone.png 200805011300SGD.spc").status, 0);
+  const std::string alone = test::Slurp(d.rec() / "alone.png");
+
+  std::ofstream(max) << "";
+  PlotRun r = RunPlot(d, "-o out.png 200805011300SGD.spc");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("200805011300SGD.max: empty file: no peak trace or S4Indx from it"), std::string::npos) << r.err;
+  EXPECT_EQ(test::Slurp(d.rec() / "out.png"), alone);
+  fs::remove(max);
+  ASSERT_EQ(::mkfifo(max.c_str(), 0600), 0);
+  r = RunPlot(d, "--no-trace -o out.png 200805011300SGD.spc");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("200805011300SGD.max: not a regular file"), std::string::npos) << r.err;
+  fs::remove(max);
+  fs::copy_file(Rec("200805011200SGD.max"), max);  // N = 1024
+  r = RunPlot(d, "-o out.png 200805011300SGD.spc");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("200805011300SGD.max: data length 1024, not the 512 of"), std::string::npos) << r.err;
+  EXPECT_EQ(test::Slurp(d.rec() / "out.png"), alone);
+}
+
+// No caches are given back through debug resets at the end of a run: they
+// race with pango's font thread and abort a few runs in a hundred after the
+// picture is written. Preloaded stand-ins that abort always make a run that
+// calls them fail every time.
+TEST_F(Tones, NoDebugResetsAtTheEnd) {
+  hfd::test::Launch how;
+  how.binary = HFD_PLOT_BINARY;
+  how.args = {"-o", "reset.svg", "200805011200SGD.spc"};
+  how.env = {std::string("LD_PRELOAD=") + HFD_DEBUG_RESET_TRAP};
+#if defined(__SANITIZE_ADDRESS__)
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  how.env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+#endif
+  const hfd::test::RunResult r = hfd::test::RunProgram(dir_->rec(), "", how);
+  EXPECT_EQ(r.status, 0) << r.signal << r.err;
+}
+
+// Under address-space limits from too small to enough: the picture, or "out
+// of memory" with status 1 and no file at all; never a crash (the font
+// libraries' own ends under such a limit: SIGSEGV, a GLib error).
+TEST_F(Tones, MemoryLimitIsReportedAndLeavesNoFile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than any limit here";
+#else
+  test::ScratchDir d;
+  fs::copy_file(Rec("200805011200SGD.spc"), d.rec() / "200805011200SGD.spc");
+  fs::copy_file(Rec("200805011200SGD.max"), d.rec() / "200805011200SGD.max");
+  int drawn = 0, refused = 0;
+  for (long mb = 24; mb <= 160; mb += 6) {
+    hfd::test::Launch how;
+    how.binary = HFD_PLOT_BINARY;
+    how.args = {"-o", "out.png", "200805011200SGD.spc"};
+    how.addressSpaceLimit = mb << 20;
+    const hfd::test::RunResult r = hfd::test::RunProgram(d.rec(), "", how);
+    if (r.status == 127) continue;  // the loader failed: too small to start at all
+    if (r.status == 0) {
+      ++drawn;
+      EXPECT_TRUE(Png(d.rec() / "out.png").ok()) << mb;
+      fs::remove(d.rec() / "out.png");
+    } else {
+      ++refused;
+      EXPECT_EQ(r.status, 1) << mb << " MB: signal " << r.signal << "\n" << r.err;
+      EXPECT_NE(r.err.find("hfdoppler-plot: out of memory"), std::string::npos) << mb << " MB\n" << r.err;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.rec()), fs::directory_iterator()), 2) << mb << " MB";
+  }
+  EXPECT_GT(drawn, 0);
+  EXPECT_GT(refused, 0);
+#endif
 }
 
 // Ctrl-C while a full day is drawn: no picture left, not even the temporary

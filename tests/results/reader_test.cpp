@@ -2,6 +2,8 @@
 // (every value read back as written, times as UTC across midnight), and
 // against files it must refuse or cut short.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <limits>
@@ -10,6 +12,7 @@
 
 #include "results/result_files.hpp"
 #include "results/result_writer.hpp"
+#include "results/text_lines.hpp"
 
 namespace hfd::test {
 namespace {
@@ -199,6 +202,44 @@ TEST(ResultReader, RefusesWhatIsNoResultFile) {
   ExpectRefused(dir.Put("b.spc", MaxText(0, 2)), 0, ".max named .spc");
   ExpectRefused(dir.Put("b.txt", MaxText(0, 2)), 0, "other extension");
   ExpectRefused(dir.Put("c.spc", SpcText(1024, 0, 1, 123).substr(33)), 0, ".spc without block line");
+
+  // No line end at all: random bytes, a result file with CR-only line ends.
+  // Neither is an incomplete end (which is never longer than a line).
+  std::string noise(5 << 20, '\0');
+  uint32_t x = 1;
+  for (char& c : noise) x = x * 1664525 + 1013904223, c = static_cast<char>(x >> 24 == '\n' ? 0 : x >> 24);
+  ExpectRefused(dir.Put("d.spc", noise), 0, "5 MB of noise");
+  ExpectRefused(dir.Put("e.spc", noise.substr(0, 5000)), 0, "5 kB of noise");
+  for (const auto& [name, text] : {std::pair{"f.spc", SpcText(512, 0, 3, 62)}, {"f.max", MaxText(0, 3)},
+                                   {"f.qdr", QdrText(0, 3)}}) {
+    std::string cr = text;
+    std::erase(cr, '\n');
+    ExpectRefused(dir.Put(name, cr), 0, name);
+  }
+  // A FIFO, which nothing writes to, is refused without waiting for a writer.
+  ASSERT_EQ(::mkfifo(dir.Path("g.max").c_str(), 0600), 0);
+  ExpectRefused(dir.Path("g.max"), 0, "FIFO");
+}
+
+// A file cut short while it is read (the analyser run again in the folder):
+// an error saying so, not a crash. The reader is held after its first line.
+TEST(ResultReader, FileCutShortWhileReadIsAnError) {
+  ResultFolder dir;
+  const std::string spc = SpcText(512, 0, 1100, 62);
+  ASSERT_GT(spc.size(), 3 * results::detail::TextFile::kWindow);
+  const std::string path = dir.Put("a.spc", spc);
+  results::detail::TextFile f(path);
+  results::detail::Line l;
+  ASSERT_TRUE(f.Next(l));
+  ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+  try {
+    while (f.Next(l)) {
+    }
+    ADD_FAILURE() << "read to the end";
+  } catch (const ReadError& e) {
+    EXPECT_NE(std::string(e.what()).find(path + ": the file changed while it was read"), std::string::npos)
+        << e.what();
+  }
 }
 
 TEST(ResultReader, RefusesGarbageInTheMiddle) {

@@ -9,11 +9,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace hfd::tools {
 namespace {
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The stop signals: the run ends, removing its temporary files. SIGXFSZ is
+// ignored, so that a write over the file size limit fails with a message.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM};
+// Crashes: the temporary files are removed, then the signal does what it did
+// before (a core dump, or a sanitizer's report).
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGTRAP};
+struct sigaction g_crash_before[std::size(kCrashSignals)];
 
 // The temporary files the signal handler removes. Paths are written before
 // their entry is marked live and unmarked only after the file is gone or
@@ -25,10 +32,24 @@ struct Pending {
 constexpr int kPending = 8;  // files open at once
 Pending g_pending[kPending];
 static_assert(std::atomic<bool>::is_always_lock_free);
+// Set by the first commit: from then on a stop signal that finds no file
+// pending finds the run's work in place.
+std::atomic<bool> g_committed{false};
+
+bool RemoveTemporaries() {
+  bool any = false;
+  for (Pending& p : g_pending) {
+    if (p.live.load()) {
+      ::unlink(p.path);
+      any = true;
+    }
+  }
+  return any;
+}
 
 extern "C" void RemoveTemporariesAndStop(int sig) {
-  for (Pending& p : g_pending)
-    if (p.live.load()) ::unlink(p.path);
+  // Every file written is in place and none is pending: the run succeeded.
+  if (!RemoveTemporaries() && g_committed.load()) ::_exit(0);
   // End by the same signal, as the parent expects of a stopped program.
   ::signal(sig, SIG_DFL);
   sigset_t set;
@@ -37,6 +58,15 @@ extern "C" void RemoveTemporariesAndStop(int sig) {
   ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
   ::raise(sig);
   ::_exit(128 + sig);
+}
+
+extern "C" void RemoveTemporariesAndCrash(int sig, siginfo_t* info, void*) {
+  RemoveTemporaries();
+  for (size_t i = 0; i < std::size(kCrashSignals); ++i)
+    if (kCrashSignals[i] == sig) ::sigaction(sig, &g_crash_before[i], nullptr);
+  // A fault recurs when the handler returns; a signal sent (or a breakpoint
+  // trap, which would go on) is raised again, delivered on return.
+  if (info->si_code <= 0 || sig == SIGTRAP || sig == SIGABRT) ::raise(sig);
 }
 
 void InstallHandlersOnce() {
@@ -52,6 +82,13 @@ void InstallHandlersOnce() {
     if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     ::sigaction(s, &sa, nullptr);
   }
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction crash{};
+  crash.sa_sigaction = RemoveTemporariesAndCrash;
+  crash.sa_flags = SA_SIGINFO;
+  sigfillset(&crash.sa_mask);
+  for (size_t i = 0; i < std::size(kCrashSignals); ++i)
+    ::sigaction(kCrashSignals[i], &crash, &g_crash_before[i]);
 }
 
 // Call with the stop signals held.
@@ -148,6 +185,7 @@ void OutputFile::Commit() {
   SignalsHeld hold;
   if (std::rename(temp_.c_str(), path_.c_str()) != 0) Fail("rename", errno);
   committed_ = true;
+  g_committed.store(true);
   Unclaim(slot_);
 }
 

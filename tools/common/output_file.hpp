@@ -1,10 +1,14 @@
 // An output file of a companion program: written under a hidden temporary
 // name in its own folder and renamed to its name only when complete, so that
 // a reader never sees half a file. A file not committed is removed, on an
-// exception as on Ctrl-C, SIGTERM or SIGHUP: the signal's handler unlinks
-// every temporary file still open and the program ends by that signal
-// (status 128 + signal in a shell). A signal that was ignored when the first
-// file was opened (nohup) stays ignored.
+// exception as on a stop signal (SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2,
+// SIGALRM): the signal's handler unlinks every temporary file still open and
+// the program ends by that signal (status 128 + signal in a shell). A stop
+// signal that finds every file committed and none pending ends the program
+// with status 0: its work is in place. A signal that was ignored when the
+// first file was opened (nohup) stays ignored. A crash (SIGSEGV, SIGBUS,
+// SIGABRT, ...) removes the temporary files too before it takes its course.
+// SIGXFSZ is ignored: a write over the file size limit fails as a WriteError.
 //
 //   hfd::tools::OutputFile out("day.csv");   // creates ".day.csv.XXXXXX" beside it
 //   out.Append("a,b\n"); out.Commit();        // renamed to day.csv
@@ -64,7 +68,7 @@ class OutputFile {
   bool committed_ = false;
 };
 
-// SIGINT, SIGTERM and SIGHUP held back for the object's life (a signal that
+// The stop signals held back for the object's life (a signal that
 // arrives meanwhile is delivered at its end). For files that belong together:
 //   { SignalsHeld hold; second.Commit(); first.Commit(); }
 class SignalsHeld {

@@ -342,5 +342,8 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fputs("hfdoppler-export: out of memory\n", stderr);
   }
-  return 1;
+  // Without the libraries' exit handlers: HDF5's crashes on a file whose
+  // write failed (a full disk, the file size limit).
+  std::fflush(nullptr);
+  std::_Exit(1);
 }

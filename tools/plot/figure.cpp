@@ -582,10 +582,4 @@ void Draw(cairo_t* cr, const Figure& f, const std::vector<StationFolds>& folds, 
   if (lines) DrawLegend(cr, pen, f, 12 * s + 10 * s);
 }
 
-void ReleaseFonts() {
-  pango_cairo_font_map_set_default(nullptr);
-  cairo_debug_reset_static_data();
-  FcFini();
-}
-
 }  // namespace hfd::plot

@@ -128,10 +128,6 @@ void Draw(cairo_t* cr, const Figure& fig, const std::vector<StationFolds>& folds
 // The colour of a channel's lines, its traces and its legend entry.
 extern const double kChannelColour[2][3];
 
-// Gives back the font caches of pango, cairo and fontconfig at the end of
-// a run (so that leak checkers see none); no drawing after it.
-void ReleaseFonts();
-
 // The blank colour of the data areas (ARGB32): where no block lies.
 inline constexpr uint32_t kBlank = 0xffffffffu;
 

@@ -1,5 +1,6 @@
 // hfdoppler-plot: quick-look pictures of the analyser's result files.
 #include <getopt.h>
+#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "figure.hpp"
+#include "live.hpp"
 #include "common/output_file.hpp"
 #include "picture_file.hpp"
 #include "results/result_files.hpp"
@@ -31,7 +33,8 @@ const char kUsage[] =
     "  --from TIME         start of the span shown, ISO-8601 with offset (2008-05-01T00:00Z)\n"
     "  --to TIME           end of the span shown\n"
     "  --fmin HZ, --fmax HZ    frequency range (default 0-12 Hz; 4-12 Hz for peak frequency)\n"
-    "  --vmin DBUV, --vmax DBUV  colour range (default: 5th and 99.5th percentile)\n"
+    "  --vmin DBUV, --vmax DBUV  colour range (default: 5th percentile of the levels,\n"
+    "                      99th of the blocks' peaks)\n"
     "  --colormap NAME     viridis (default) or doppler\n"
     "  --width PX, --height PX  size (default 1600 x 900)\n"
     "  --title TEXT        title (default: station, date, N and carriers)\n"
@@ -46,6 +49,9 @@ const char kUsage[] =
     "                      row per day, the time of day across (--time: the zone of both)\n"
     "  --stack-value freq|level|s4  the colour of the stack (default freq: the peak\n"
     "                      frequency, or the Doppler shift where the zero is known)\n"
+    "  --every SECONDS     stay, and redraw whenever the files have grown (at most every\n"
+    "                      SECONDS); FILE may be a pattern ('*SGD.spc'), expanded anew\n"
+    "  --last DURATION     the span shown: DURATION (90m, 6h, 2d) up to the newest block\n"
     "  -h, --help, --version\n"
     "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
 
@@ -87,6 +93,12 @@ int64_t Time(const char* opt, const std::string& text) {
   return t;
 }
 
+// Text drawn as given: it must be UTF-8.
+const char* Text(const char* opt, const char* text) {
+  if (!g_utf8_validate(text, -1, nullptr)) Usage(std::string("--") + opt + ": not UTF-8 text");
+  return text;
+}
+
 void Warn(const std::string& file, long dropped) {
   if (dropped > 0) {
     std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
@@ -122,6 +134,7 @@ int main(int argc, char** argv) {
       {"stack-value", required_argument, nullptr, kStackValue},  {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
 
+  const plot::LiveOptions live = plot::TakeLiveOptions(argc, argv, [](const std::string& m) { Usage(m); });
   plot::PlotOptions opt;
   bool stack = false;
   plot::StackValue stack_value = plot::StackValue::kFreq;
@@ -142,11 +155,11 @@ int main(int argc, char** argv) {
         break;
       case kWidth: opt.width = Pixels("width", optarg); break;
       case kHeight: opt.height = Pixels("height", optarg); break;
-      case kTitle: opt.title = optarg; break;
+      case kTitle: opt.title = Text("title", optarg); break;
       case kMark: {
         std::string m = optarg;
         size_t eq = m.find('=');
-        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : m.substr(eq + 1)});
+        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : Text("mark", optarg + eq + 1)});
         break;
       }
       case kNoTrace: opt.trace = false; break;
@@ -181,7 +194,10 @@ int main(int argc, char** argv) {
   if (opt.fmin && opt.fmax && *opt.fmax <= *opt.fmin) Usage("--fmax must be above --fmin");
   if (opt.vmin && opt.vmax && *opt.vmax <= *opt.vmin) Usage("--vmax must be above --vmin");
 
+  if (live.last_ms && (opt.from_ms || opt.to_ms)) Usage("--last cannot be given with --from or --to");
+
   try {
+    plot::PrepareDrawing(live, files, opt);
     std::vector<std::string> spc, peak;
     bool qdr = false, max = false;
     for (const std::string& f : files) {
@@ -199,7 +215,6 @@ int main(int argc, char** argv) {
       if (qdr && stack_value == plot::StackValue::kS4) Usage("--stack-value s4: .qdr files hold no S4Indx");
       const plot::StackLayout lay = plot::PlanStack(peak, opt, stack_value, plot::StackRegistry(opt, stack_value));
       plot::WriteStack(lay, peak, opt, out, fmt, plot::PdfDate(NewestMtime(peak)), Warn);
-      plot::ReleaseFonts();
       return 0;
     }
     const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
@@ -215,7 +230,6 @@ int main(int argc, char** argv) {
     const int64_t newest = NewestMtime(drawn);
     plot::WriteFigureFile(out, fmt, opt.width, opt.height, plot::PdfDate(newest),
                           [&](cairo_t* cr) { plot::Draw(cr, pic.fig, pic.folds, opt); });
-    plot::ReleaseFonts();
   } catch (const results::ReadError& e) {
     Fail(e.what());  // names the file and line
   } catch (const stations::RegistryError& e) {

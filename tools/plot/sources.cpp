@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -81,7 +82,7 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
     for (StationFiles& st : s.stations) {
       for (const SourceFile& f : st.spectra) {
         const std::string m = f.path.substr(0, f.path.size() - 4) + ".max";
-        if (::access(m.c_str(), R_OK) == 0) st.peaks.push_back({m, Kind::kPeak});
+        if (::access(m.c_str(), F_OK) == 0 || errno != ENOENT) st.peaks.push_back({m, Kind::kPeak, 0, 0, true});
       }
     }
   }
@@ -101,7 +102,18 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
       f.first_ms = e.first_ms, f.last_ms = e.last_ms;
     }
     for (SourceFile& f : st.peaks) {
-      const results::PeakSeries p = results::ReadPeakFile(f.path);
+      results::PeakSeries p;
+      try {
+        p = results::ReadPeakFile(f.path);
+        if (f.beside && p.data_length != 0 && length.n != 0 && p.data_length != length.n)
+          throw ReadError(f.path, 0, "data length " + std::to_string(p.data_length) + ", not the " +
+                                         std::to_string(length.n) + " of " + length.from);
+      } catch (const ReadError& e) {
+        if (!f.beside) throw;
+        note(std::string(e.what()) + ": no peak trace or S4Indx from it");  // a run still writing it?
+        f.first_ms = std::numeric_limits<int64_t>::max(), f.last_ms = f.first_ms;
+        continue;
+      }
       Incomplete(note, f.path, p.dropped_lines);
       length.Add(p.data_length, f.path);
       if (p.blocks.empty()) {

@@ -20,6 +20,7 @@ struct SourceFile {
   std::string path;
   results::Kind kind;
   int64_t first_ms = 0, last_ms = 0;  // starts of its first and last block
+  bool beside = false;                // a .max found beside a .spc, not given
 };
 
 struct StationFiles {
@@ -37,7 +38,8 @@ struct Sources {
 using Note = std::function<void(const std::string& text)>;
 
 // Sorts the files by station code and kind. When no .max or .qdr is given,
-// the .max beside each .spc (same name) joins it, when it can be read. Reads
+// the .max beside each .spc (same name) joins it; one that cannot be used
+// (unreadable, empty, of another data length) is left out with a note. Reads
 // the first and last block of every file. Throws results::ReadError for a file
 // that cannot be read, .qdr files beside .spc or .max files, data lengths that
 // differ, and files of one station and kind whose blocks overlap in time.

@@ -256,7 +256,7 @@ void DrawHourAxes(cairo_t* cr, TextPen& pen, const StackLayout& lay, const Rect&
     cairo_move_to(cr, x, r.y + r.h + 1);
     cairo_line_to(cr, x, r.y + r.h + 1 + tick);
     cairo_stroke(cr);
-    char below[8], above[8];
+    char below[16], above[16];
     std::snprintf(below, sizeof below, "%02d", h);
     std::snprintf(above, sizeof above, "%02d", (h + other) % 24);
     pen.Show(below, fs, x, r.y + r.h + 2 + 1.4 * tick, 0.5, 0);

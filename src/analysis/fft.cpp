@@ -4,7 +4,7 @@
 #include <utility>
 
 // The results are reproduced bit for bit: never fuse a multiply and an add,
-// whatever the build flags (the vector code targets processors with FMA).
+// whatever the build flags.
 #pragma GCC optimize("fp-contract=off")
 
 namespace hfd {

@@ -293,19 +293,24 @@ TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
   EXPECT_NE(Slurp(d.work() / "20080430120000SGD-0.BIN"), Slurp(d.work() / "20080501120000SGD-0.BIN"));
 
   // Stopped after the first recording: its files and its line stay, nothing
-  // half written does.
+  // half written does. A loaded machine may let the run finish before the
+  // signal lands, so up to three runs are made.
   TempDir stop;
   hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
-  how.args = {"--days", "5", "--records", "40000"};
+  how.args = {"--days", "10", "--records", "40000"};
   how.signal = SIGTERM;
   how.signalAfterBytes = 1;
-  const hfd::test::RunResult r = hfd::test::RunProgram(stop.work(), "", how);
+  hfd::test::RunResult r;
+  for (int run = 0; run < 3 && r.signal != SIGTERM; ++run) {
+    for (const auto& e : fs::directory_iterator(stop.work())) fs::remove(e.path());
+    r = hfd::test::RunProgram(stop.work(), "", how);
+  }
   EXPECT_EQ(r.signal, SIGTERM) << r.status << r.err;
   ASSERT_NE(r.out.find("wrote 20080501000000SGD-0.BIN, 20080501000000SGD-1.BIN"), std::string::npos) << r.out;
   EXPECT_FALSE(hfd::test::HasHiddenFile(stop.work()));
   EXPECT_EQ(fs::file_size(stop.work() / "20080501000000SGD-1.BIN"), 40000u * 256u);
-  EXPECT_LT(Names(stop.work()).size(), 10u) << "stopped before the end";
+  EXPECT_LT(Names(stop.work()).size(), 20u) << "stopped before the end";
 
   // --days alone: whole days.
   TempDir day;

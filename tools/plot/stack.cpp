@@ -49,7 +49,7 @@ PeakSeries PeekEnds(const std::string& path) {
   const int header_lines = results::KindOfPath(path) == results::Kind::kAmplitude ? 4 : 1;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO: no wait
   if (fd < 0) throw ReadError(path, 0, std::strerror(errno));
-  struct stat st;
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const bool dir = S_ISDIR(st.st_mode);
     ::close(fd);

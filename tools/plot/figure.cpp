@@ -458,7 +458,10 @@ Figure Plan(const PlotInput& in, const PlotOptions& opt) {
   double avail = opt.height - top - bottom - gap * (rows.size() - groups) - group_gap * (groups - 1);
   double wsum = 0;
   for (const Row& r : rows) wsum += r.weight;
-  if (avail < 20.0 * rows.size() || opt.width - left - right < 40) throw PlotError("the picture is too small");
+  if (avail < 20.0 * rows.size() || opt.width - left - right < 40) {
+    throw PlotError("the picture is too small for its " + std::to_string(rows.size()) +
+                    " panels (--width, --height)");
+  }
   f.axis.x0 = left;
   f.axis.width = opt.width - left - right;
   double y = top;

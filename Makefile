@@ -2,18 +2,25 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all build test sample bench bench-export bench-plot bench-plot-month bench-stack bench-follow clean
+.PHONY: all configure build test sample bench bench-export bench-plot bench-plot-month bench-stack bench-follow clean
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
-sample: build
+# Only the programs the sample runs, so that a fresh clone shows its first
+# picture without building the tests and benchmarks.
+SAMPLE_PROGRAMS = hfdoppler hfdoppler-synth hfdoppler-plot
+
+sample: configure
+	cmake --build $(BUILD) -j$(JOBS) --target $(SAMPLE_PROGRAMS)
 	bash tools/sample-run.sh $(BUILD)
 
 bench: build

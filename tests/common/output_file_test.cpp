@@ -3,11 +3,13 @@
 #include "common/output_file.hpp"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -109,27 +111,44 @@ TEST(OutputFile, FailuresNameTheFileAndLeaveNone) {
   EXPECT_EQ(dir.Names(), std::set<std::string>{"taken"});
 }
 
+// A forked child that has not ended by then is killed, and a wait for a
+// pipe gives up, so a hang fails the test instead of blocking the suite.
+constexpr auto kForkedTimeout = std::chrono::seconds(60);
+
 // Runs `child` in a forked process that reports through `ready` and waits
-// on `go`; returns its wait status after `parent` has run.
+// on `go`; returns its wait status after `parent` has run (SIGKILL when the
+// child was still running after kForkedTimeout).
 int Forked(const std::function<void(int ready, int go)>& child, const std::function<void(pid_t, int ready, int go)>& parent) {
   int ready[2], go[2];
   if (::pipe(ready) != 0 || ::pipe(go) != 0) return -1;
   const pid_t pid = ::fork();
   if (pid == 0) {
+    ::close(ready[0]), ::close(go[1]);
     child(ready[1], go[0]);
     ::_exit(0);
   }
+  ::close(ready[1]), ::close(go[0]);  // a child that dies early closes `ready`
+  const auto deadline = std::chrono::steady_clock::now() + kForkedTimeout;
   parent(pid, ready[0], go[1]);
   int status = 0;
-  ::waitpid(pid, &status, 0);
-  for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    ::usleep(10000);
+  }
+  ::close(ready[0]), ::close(go[1]);
   return status;
 }
 
 void Signal(int fd) { (void)!::write(fd, "!", 1); }
+// Waits for a Signal on fd, at most kForkedTimeout.
 void Await(int fd) {
+  pollfd p{fd, POLLIN, 0};
   char c;
-  (void)!::read(fd, &c, 1);
+  if (::poll(&p, 1, std::chrono::milliseconds(kForkedTimeout).count()) == 1) (void)!::read(fd, &c, 1);
 }
 
 TEST(OutputFile, StopSignalRemovesTemporaryFilesAndEndsByIt) {

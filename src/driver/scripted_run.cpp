@@ -24,10 +24,6 @@
 #include "runtime/fatal_report.hpp"
 #include "runtime/signals.hpp"
 
-#ifndef HFD_VERSION
-#define HFD_VERSION "unknown"
-#endif
-
 namespace hfd {
 namespace {
 

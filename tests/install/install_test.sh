@@ -24,7 +24,13 @@ for name in hfdoppler hfdoppler-synth; do
   [ -x "$bin/$name" ] || fail "$name is not installed"
 done
 [ ! -e "$bin/hfdoppler-reference" ] || fail "the test program hfdoppler-reference is installed"
-[ -f "$prefix/share/doc/hfdoppler/formats.md" ] || fail "docs/formats.md is not installed"
+# The installed README's links lead to installed files.
+doc=$prefix/share/doc/hfdoppler
+[ -f "$doc/README.md" ] || fail "README.md is not installed"
+[ -f "$doc/docs/formats.md" ] || fail "docs/formats.md is not installed"
+for link in $(grep -o '\]([^)#]*' "$doc/README.md" | cut -c3- | grep -v '^[a-z]*:'); do
+  [ -e "$doc/$link" ] || fail "the installed README links to $link, which is not installed"
+done
 [ -f "$prefix/share/hfdoppler/stations.toml" ] || fail "the station registry is not installed"
 
 for program in "$bin"/*; do
@@ -35,6 +41,7 @@ for program in "$bin"/*; do
   [ -f "$man/$name.1" ] || fail "$name has no manual page $name.1"
 done
 
+project_version=$("$bin/hfdoppler" --version | cut -d' ' -f2)
 pages=0
 for page in "$man"/*.1; do
   [ -e "$page" ] || break
@@ -45,6 +52,15 @@ for page in "$man"/*.1; do
   [ -z "$out" ] || fail "mandoc on $name.1: $out"
   out=$(groff -ww -man -z "$page" 2>&1) || fail "groff exits with $? on $name.1"
   [ -z "$out" ] || fail "groff on $name.1: $out"
+  # Every page leads to every other program and shows the version in its footer.
+  text=$(mandoc -T ascii "$page" | sed 's/.\x08//g')
+  see=$(sed -n '/^SEE ALSO/,/^[A-Z]/p' <<<"$text")
+  for other in "$bin"/*; do
+    other=$(basename "$other")
+    [ "$other" = "$name" ] || grep -q "$other(1)" <<<"$see" || fail "$name.1: SEE ALSO leaves out $other"
+  done
+  [[ $(tail -n 1 <<<"$text") == *"hfdoppler $project_version"* ]] ||
+    fail "$name.1: the footer does not show hfdoppler $project_version: $(tail -n 1 <<<"$text")"
 done
 [ "$pages" -ge 2 ] || fail "only $pages manual pages installed"
 

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all build test sample bench bench-export bench-plot bench-plot-month bench-stack clean
+.PHONY: all build test sample bench bench-export bench-plot bench-plot-month bench-stack bench-follow clean
 
 all: build
 
@@ -33,3 +33,6 @@ bench-plot-month: build
 
 bench-stack: build
 	bash bench/plot_stack.sh $(BUILD)
+
+bench-follow: build
+	bash bench/follow_live.sh $(BUILD)

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "analysis/fast_kernels.hpp"
@@ -64,20 +63,20 @@ void BM_ComplexFFT1024_LiteralWithCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_ComplexFFT1024_LiteralWithCopy);
 
-// The fast transform (fast::Transform): Hann taper from the table, bit
+// The fast transform (the plan's Kernels().transform): Hann taper from the table, bit
 // reversal, stages with table twiddles, on split arrays; need = outputs formed
 // (all 1024, or the 0..12 Hz points the fast path forms). The taper is fused
 // into the first pass, so it is included here (the literal case above has no
 // taper).
 void FastFft(benchmark::State& state, int32_t need) {
-  hfd::SpectrumPlan plan(kN, DFreq(kN), 2);
+  const hfd::SpectrumPlan plan(kN, DFreq(kN), 2);
   auto x = MakeChannel(kN, 1);
   auto s = std::make_unique<hfd::BlockSpectra>();
   for (auto _ : state) {
-    hfd::fast::Transform(x.data(), plan, s->FftRe.data(), s->FftIm.data(), need);
+    plan.Kernels().transform(x.data(), plan, s->FftRe.data(), s->FftIm.data(), need);
     benchmark::DoNotOptimize(s->FftRe.data());
   }
-  state.SetLabel(hfd::fast::KernelVariant());
+  state.SetLabel(plan.KernelVariant());
 }
 void BM_ComplexFFT1024_FastAllOutputs(benchmark::State& state) { FastFft(state, kN); }
 void BM_ComplexFFT1024_FastPruned(benchmark::State& state) {
@@ -89,13 +88,13 @@ BENCHMARK(BM_ComplexFFT1024_FastPruned);
 // A whole two-channel block: both channels' mean, spread, taper, transform and
 // bins, then the bin pass. The samples are copied into x (with their sum) as
 // the block reader does; that copy is part of the timing (about 0.3 us).
-void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n, const char* variant = nullptr) {
-  const std::string best = hfd::fast::KernelVariant();
-  if (variant != nullptr && !hfd::fast::SelectKernelVariant(variant)) {
+// variant: the fast kernels' instruction set (empty: the processor's best).
+void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n, const char* variant = "") {
+  const hfd::SpectrumPlan plan(n, DFreq(n), fmt, path, variant);
+  if (!plan.valid()) {
     state.SkipWithError("kernel variant not supported by this processor");
     return;
   }
-  hfd::SpectrumPlan plan(n, DFreq(n), fmt, path);
   auto s = std::make_unique<hfd::BlockSpectra>();
   const auto c1 = MakeChannel(n, 11);
   const auto c2 = MakeChannel(n, 22);
@@ -118,8 +117,7 @@ void Block(benchmark::State& state, hfd::AnalysisPath path, int fmt, int32_t n, 
     benchmark::DoNotOptimize(s->DfAmpMx.data());
   }
   benchmark::DoNotOptimize(lines);
-  state.SetLabel(path == hfd::AnalysisPath::Fast ? hfd::fast::KernelVariant() : "literal");
-  hfd::fast::SelectKernelVariant(best.c_str());
+  state.SetLabel(path == hfd::AnalysisPath::Fast ? plan.KernelVariant() : "literal");
 }
 void BM_Block1024_Straightforward_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Straightforward, 2, kN); }
 void BM_Block1024_Fast_Mode2(benchmark::State& st) { Block(st, hfd::AnalysisPath::Fast, 2, kN); }

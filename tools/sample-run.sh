@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Writes a one-hour sample recording into a fresh folder, runs hfdoppler there
+# Writes a one-hour sample recording around sunrise (with the synthetic
+# Doppler pattern tied to the Sun) into a fresh folder, runs hfdoppler there
 # with piped answers (mode 2, N = 1024, no time window, all recordings),
 # shows where the results are and how they begin, and ends by drawing them
 # with hfdoppler-plot into sample/<name>.png.
@@ -11,7 +12,7 @@ out="$here/sample"
 rm -rf "$out"
 mkdir -p "$out"
 cd "$out"
-"$build/tools/hfdoppler-synth" --start 20080501120000 --station SGD --seconds 3600 --seed 1
+"$build/tools/hfdoppler-synth" --start 20080501031500 --station SGD --seconds 3600 --seed 1 --sun
 printf '2\n1024\n0\n500\n' | "$build/src/hfdoppler" > console.txt
 echo
 echo "Results in $out:"

@@ -1,8 +1,9 @@
 // The fast kernels for processors with AVX2: the passes of fast_passes.hpp on
 // four lanes (Lanes4), compiled for AVX2 without FMA (every multiply and add
 // stays separate).
-// Every library header comes before the target pragma: only what is defined
-// after it is compiled for the wider instruction set.
+// Every header with code of its own (the library's, and ours that include
+// them) comes before the target pragma: only what is defined after it is
+// compiled for the wider instruction set.
 #include <immintrin.h>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include "analysis/fast_kernels.hpp"
 #include "analysis/fast_variants.hpp"
+#include "analysis/spectrum_plan.hpp"
 
 // clang takes the instruction set as a function attribute over the rest of
 // the file (popped at its end); GCC by its target pragma.
@@ -25,7 +27,7 @@
 
 namespace hfd::fast {
 
-extern const Kernels kAvx2Kernels = KernelsOn<Lanes4, Lanes4>();
+extern const Kernels kAvx2Kernels = KernelsOn<Lanes4, Lanes4>("avx2");
 
 }  // namespace hfd::fast
 

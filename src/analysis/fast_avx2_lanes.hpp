@@ -1,9 +1,11 @@
 // Vector traits of four lanes for the fast passes (fast_passes.hpp): single
 // values in an SSE register, double values in an AVX register. Included only
-// after `#pragma GCC target("avx2")` or a wider target.
+// after the instruction set is raised to AVX2 or wider (GCC's target pragma,
+// clang's target attribute), as fast_avx2.cpp and fast_avx512.cpp do:
 //
 //   #pragma GCC target("avx2")
-//   #include "analysis/fast_avx2_lanes.hpp"   // then Transform<Lanes4>(...)
+//   #include "analysis/fast_avx2_lanes.hpp"
+//   extern const Kernels kAvx2Kernels = KernelsOn<Lanes4, Lanes4>("avx2");
 #pragma once
 
 #include <immintrin.h>

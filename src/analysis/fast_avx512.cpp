@@ -1,8 +1,9 @@
 // The fast kernels for processors with AVX-512F: the passes of
 // fast_passes.hpp on eight lanes (Lanes8; the stage of half = 4 on four),
 // compiled without FMA (every multiply and add stays separate).
-// Every library header comes before the target pragma: only what is defined
-// after it is compiled for the wider instruction set.
+// Every header with code of its own (the library's, and ours that include
+// them) comes before the target pragma: only what is defined after it is
+// compiled for the wider instruction set.
 #include <immintrin.h>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include "analysis/fast_kernels.hpp"
 #include "analysis/fast_variants.hpp"
+#include "analysis/spectrum_plan.hpp"
 
 // GCC 12's AVX-512 conversion intrinsics start from an undefined vector and
 // trip -Wmaybe-uninitialized falsely.
@@ -70,7 +72,7 @@ struct Lanes8 {
 
 }  // namespace
 
-extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>();
+extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>("avx512");
 
 }  // namespace hfd::fast
 

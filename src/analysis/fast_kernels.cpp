@@ -1,21 +1,20 @@
 // The fast kernels on any processor (the passes of fast_passes.hpp one value
-// at a time), and the choice, once, of the variant the processor runs best.
+// at a time), and the choice of a kernel set by name or by the processor's
+// features.
 #include "analysis/fast_kernels.hpp"
-
-#include <cstring>
 
 #include "analysis/fast_passes.hpp"
 #include "analysis/fast_variants.hpp"
 
 // The results are reproduced bit for bit: never fuse a multiply and an add,
-// whatever the build flags (the vector code targets processors with FMA).
+// whatever the build flags (GCC; clang ignores this pragma and relies on the
+// build's -ffp-contract=off).
 #pragma GCC optimize("fp-contract=off")
 
 namespace hfd::fast {
 namespace {
 
 struct Variant {
-  const char* name;
   const Kernels* kernels;
   bool (*supported)();
 };
@@ -30,53 +29,25 @@ bool HasAvx2() {
 }
 bool Always() { return true; }
 
+// Widest first.
 constexpr Variant kVariants[] = {
-    {"avx512", &kAvx512Kernels, HasAvx512},
-    {"avx2", &kAvx2Kernels, HasAvx2},
-    {"generic", &kGenericKernels, Always},
+    {&kAvx512Kernels, HasAvx512},
+    {&kAvx2Kernels, HasAvx2},
+    {&kGenericKernels, Always},
 };
-
-const Variant* BestVariant() {
-  for (const Variant& v : kVariants) {
-    if (v.supported()) return &v;
-  }
-  return &kVariants[2];
-}
-
-const Variant*& Current() {
-  static const Variant* current = BestVariant();
-  return current;
-}
 
 }  // namespace
 
-extern const Kernels kGenericKernels = KernelsOn<Scalar, Scalar>();
+extern const Kernels kGenericKernels = KernelsOn<Scalar, Scalar>("generic");
 
 double SumSquaredDeviations(const float* x, int32_t n, double mean) { return SpreadSteps<Scalar>{x, n, mean}.Finish(); }
 
-void Transform(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need) {
-  Current()->kernels->transform(x, plan, re, im, need);
-}
-
-double TransformWithSpread(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
-                           double mean) {
-  return Current()->kernels->transform_with_spread(x, plan, re, im, need, mean);
-}
-
-void Amplitudes(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out) {
-  Current()->kernels->amplitudes(re, im, first, end, ampnorm, out);
-}
-
-const char* KernelVariant() { return Current()->name; }
-
-bool SelectKernelVariant(const char* name) {
+const Kernels* FindKernels(std::string_view name) {
   for (const Variant& v : kVariants) {
-    if (std::strcmp(v.name, name) == 0 && v.supported()) {
-      Current() = &v;
-      return true;
-    }
+    if ((name.empty() || name == v.kernels->name) && v.supported()) return v.kernels;
+    if (name == v.kernels->name) return nullptr;
   }
-  return false;
+  return nullptr;
 }
 
 }  // namespace hfd::fast

@@ -8,50 +8,60 @@
 // lanes are independent values, so a lane computes what the scalar code
 // computes. Only the loop order across independent values, the memory layout
 // (split real and imaginary arrays) and the set of values formed differ.
-// The passes are written once (fast_passes.hpp) for every vector width.
+// The passes are written once (fast_passes.hpp) for every vector width and
+// built once per instruction set; a plan picks the set it runs when it is made
+// (SpectrumPlan::Kernels()), so no caller chooses between them.
 //
-//   fast::Transform(x, plan, re, im, plan.FormEnd());
+//   plan.Kernels().transform(x, plan, re, im, plan.FormEnd());
 //   const double ss = fast::SumSquaredDeviations(x, plan.N(), mean);
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
-#include "analysis/spectrum_plan.hpp"
+namespace hfd {
 
-namespace hfd::fast {
+class SpectrumPlan;
+
+namespace fast {
 
 // The spread's sum: over j of ((double)x[j] - mean)^2, accumulated in order
 // from 0.
 double SumSquaredDeviations(const float* x, int32_t n, double mean);
 
-// Taper (Hann, from the plan's table) of x[0..N-1], the block copied into the
-// complex sequence with equal real and imaginary parts, the bit-reversal
-// reordering and the butterfly stages of ComplexFFT with isign = +1 - all on
-// split arrays: on return re[k], im[k] hold point k of the transform for
-// k = 0 .. need-1, bit for bit what TaperWindow + ComplexFFT give in CData.
-// Only the butterflies that feed those points are formed (at every stage the
-// first min(half, need) of each group, rounded up to the vector width); the
-// other points are left unspecified. x is not changed.
-void Transform(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need);
+// The kernels of one instruction set.
+struct Kernels {
+  // "avx512", "avx2" or "generic".
+  const char* name;
 
-// Transform, returning SumSquaredDeviations(x, plan.N(), mean): the same
-// values as the two calls. The sum's N dependent additions are bound by the
-// adder's latency and, run alone, take about as long as the transform; here
-// they are run a few at a time between the transform's butterflies.
-double TransformWithSpread(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
-                           double mean);
+  // Taper (Hann, from the plan's table) of x[0..N-1], the block copied into
+  // the complex sequence with equal real and imaginary parts, the bit-reversal
+  // reordering and the butterfly stages of ComplexFFT with isign = +1 - all on
+  // split arrays: on return re[k], im[k] hold point k of the transform for
+  // k = 0 .. need-1, bit for bit what TaperWindow + ComplexFFT give in CData.
+  // Only the butterflies that feed those points are formed (at every stage the
+  // first min(half, need) of each group, rounded up to the vector width); the
+  // other points are left unspecified. x is not changed.
+  void (*transform)(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need);
 
-// Linear amplitudes of the block spectrum (a = sqrt(re^2 + im^2) * AmpNorm) for points first .. end-1:
-// out[k] = (float)(sqrt(re^2 + im^2) * AmpNorm), square root and products in
-// double (the vector square root is the correctly rounded IEEE one, as is
-// std::sqrt).
-void Amplitudes(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out);
+  // transform, returning SumSquaredDeviations(x, plan.N(), mean): the same
+  // values as the two calls. The sum's N dependent additions are bound by the
+  // adder's latency and, run alone, take about as long as the transform; here
+  // they are run a few at a time between the transform's butterflies.
+  double (*transform_with_spread)(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need,
+                                  double mean);
 
-// The instruction-set variant the kernels run: "avx512", "avx2" or "generic"
-// (chosen once from the processor's features).
-const char* KernelVariant();
-// For tests and benchmarks: run the given variant from now on. Returns false
-// (and changes nothing) when it is unknown or the processor lacks it.
-bool SelectKernelVariant(const char* name);
+  // Linear amplitudes of the block spectrum for points first .. end-1:
+  // out[k] = (float)(sqrt(re^2 + im^2) * ampnorm), square root and products in
+  // double (the vector square root is the correctly rounded IEEE one, as is
+  // std::sqrt).
+  void (*amplitudes)(const float* re, const float* im, int32_t first, int32_t end, float ampnorm, float* out);
+};
 
-}  // namespace hfd::fast
+// The kernels named ("avx512", "avx2", "generic"), or, for an empty name, the
+// widest set the processor runs. nullptr when the name is unknown or the
+// processor lacks its instruction set.
+const Kernels* FindKernels(std::string_view name);
+
+}  // namespace fast
+}  // namespace hfd

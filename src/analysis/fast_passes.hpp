@@ -19,7 +19,7 @@
 // pass for that instruction set; everything here has internal linkage, so no
 // instance made for one instruction set is shared with another.
 //
-//   extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>();
+//   extern const Kernels kAvx512Kernels = KernelsOn<Lanes8, Lanes4>("avx512");
 #pragma once
 
 #include <cmath>
@@ -223,7 +223,7 @@ inline void FirstPass(const float* x, const SpectrumPlan& plan, float* re, float
   side = local;
 }
 
-// The whole transform on split arrays (see fast::Transform in
+// The whole transform on split arrays (see Kernels::transform in
 // fast_kernels.hpp), with the side work stepped in between.
 template <class V, class Side>
 inline void TransformOn(const float* x, const SpectrumPlan& plan, float* re, float* im, int32_t need, Side& side) {
@@ -276,10 +276,10 @@ inline void AmplitudesOn(const float* re, const float* im, int32_t first, int32_
   if constexpr (V::kLanes > 1) AmplitudesOn<Scalar>(re, im, k, end, ampnorm, out);
 }
 
-// The kernel set of traits V (the spread's sum stepped on traits S).
+// The kernel set of traits V (the spread's sum stepped on traits S), named name.
 template <class V, class S>
-constexpr Kernels KernelsOn() {
-  return {TransformPlainOn<V>, TransformWithSpreadOn<V, S>, AmplitudesOn<V>};
+constexpr Kernels KernelsOn(const char* name) {
+  return {name, TransformPlainOn<V>, TransformWithSpreadOn<V, S>, AmplitudesOn<V>};
 }
 
 }  // namespace

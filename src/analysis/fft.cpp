@@ -4,7 +4,8 @@
 #include <utility>
 
 // The results are reproduced bit for bit: never fuse a multiply and an add,
-// whatever the build flags (the vector code targets processors with FMA).
+// whatever the build flags (GCC; clang ignores this pragma and relies on the
+// build's -ffp-contract=off).
 #pragma GCC optimize("fp-contract=off")
 
 namespace hfd {

@@ -9,7 +9,8 @@
 #include "analysis/taper.hpp"
 
 // The results are reproduced bit for bit: never fuse a multiply and an add,
-// whatever the build flags (the vector code targets processors with FMA).
+// whatever the build flags (GCC; clang ignores this pragma and relies on the
+// build's -ffp-contract=off).
 #pragma GCC optimize("fp-contract=off")
 
 namespace hfd {
@@ -144,7 +145,7 @@ void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   // transform.
   const double mean = s.AvAmp[c] / static_cast<double>(n);
   s.AvAmp[c] = mean;
-  const double ss = fast::TransformWithSpread(s.x.data(), plan, re, im, end, mean);
+  const double ss = plan.Kernels().transform_with_spread(s.x.data(), plan, re, im, end, mean);
   s.S4Indx[c] = 10.0 * std::sqrt(ss / static_cast<double>(n));
   s.WinScale = plan.WinScale();
   const float ampnorm = plan.AmpNorm();
@@ -152,7 +153,7 @@ void AnalyseFast(BlockSpectra& s, const SpectrumPlan& plan, int c) {
   float* amp = s.DfAmp[c].data();
   float* frq = s.DfFrq.data();
   // Linear amplitudes a first (vectorised), then the levels in place.
-  fast::Amplitudes(re, im, first, end, ampnorm, amp);
+  plan.Kernels().amplitudes(re, im, first, end, ampnorm, amp);
   for (int32_t i = first; i < end; ++i) frq[i] = plan.BinFrequency(i);
   if (plan.FormPhases()) {
     // Mode 2: every spectrum-file bin is printed.

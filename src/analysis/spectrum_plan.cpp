@@ -3,26 +3,31 @@
 #include <cmath>
 
 #include "analysis/block_path.hpp"
+#include "analysis/fast_kernels.hpp"
 #include "analysis/fft.hpp"
 #include "analysis/taper.hpp"
 
 // The results are reproduced bit for bit: never fuse a multiply and an add,
-// whatever the build flags (the vector code targets processors with FMA).
+// whatever the build flags (GCC; clang ignores this pragma and relies on the
+// build's -ffp-contract=off).
 #pragma GCC optimize("fp-contract=off")
 
 namespace hfd {
+
+const char* SpectrumPlan::KernelVariant() const { return kernels_ != nullptr ? kernels_->name : "none"; }
 
 bool SpectrumPlan::IsSupportedLength(int32_t n) {
   return n >= 2 && n <= kMaxLength && (n & (n - 1)) == 0;
 }
 
-SpectrumPlan::SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPath path)
+SpectrumPlan::SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPath path, std::string_view kernels)
     : n_(n),
       dfreq_(dFreq),
       outfmt_(iOutFmt),
-      method_(path == AnalysisPath::Fast ? &kFastPath : &kStraightforwardPath) {
+      method_(path == AnalysisPath::Fast ? &kFastPath : &kStraightforwardPath),
+      kernels_(fast::FindKernels(kernels)) {
   valid_ = IsSupportedLength(n) && std::isfinite(dFreq) && dFreq > 0.0 &&
-           (iOutFmt == 1 || iOutFmt == 2);
+           (iOutFmt == 1 || iOutFmt == 2) && kernels_ != nullptr;
   if (!valid_) return;
 
   const int32_t nbins = n / 2 + 1;

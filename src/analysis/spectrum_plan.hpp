@@ -12,16 +12,22 @@
 //    once (they hold exactly what the per-call formulas give), and nothing
 //    formed that no output can observe. See spectra.hpp for what is observable.
 // The plan picks its path once, when it is made; the block operations run the
-// path their plan holds (Method()), so no caller chooses between them.
+// path their plan holds (Method()), so no caller chooses between them. So too
+// the instruction set of the fast kernels (Kernels()): the widest the
+// processor runs, or one named when the plan is made.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace hfd {
 
 struct BlockPath;
+namespace fast {
+struct Kernels;
+}
 
 enum class AnalysisPath { Fast, Straightforward };
 
@@ -35,7 +41,11 @@ class SpectrumPlan {
   // it); iOutFmt: output mode 1 or 2. The plan is valid only for a supported
   // length (IsSupportedLength), a finite positive dFreq and a mode of 1 or 2;
   // an invalid plan makes every block operation a no-op (BinPass returns no lines).
-  SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPath path = AnalysisPath::Fast);
+  // kernels: the fast kernels' instruction set, "avx512", "avx2" or "generic";
+  // empty for the widest the processor runs. A plan for an unknown set or one
+  // the processor lacks is not valid.
+  SpectrumPlan(int32_t n, double dFreq, int32_t iOutFmt, AnalysisPath path = AnalysisPath::Fast,
+               std::string_view kernels = {});
 
   // A power of two from 2 to kMaxLength.
   static bool IsSupportedLength(int32_t n);
@@ -46,6 +56,10 @@ class SpectrumPlan {
   int32_t OutFmt() const { return outfmt_; }
   // The block operations of the plan's path (block_path.hpp).
   const BlockPath& Method() const { return *method_; }
+  // The fast kernels the plan runs (fast_kernels.hpp); only when valid().
+  const fast::Kernels& Kernels() const { return *kernels_; }
+  // Their instruction set: "avx512", "avx2", "generic" ("none" when refused).
+  const char* KernelVariant() const;
 
   // Bins are 0-based here: bin index i is bin i+1 in 1-based counting.
   int32_t NumBins() const { return n_ / 2 + 1; }
@@ -88,6 +102,7 @@ class SpectrumPlan {
   double dfreq_ = 0.0;
   int32_t outfmt_ = 0;
   const BlockPath* method_ = nullptr;
+  const fast::Kernels* kernels_ = nullptr;
   int32_t nspec_ = 0;
   int32_t peak_first_ = 0;
   int32_t peak_end_ = 0;

@@ -90,7 +90,7 @@ void GrowingFile::Begin(std::string name, int fd) {
 
 GrowingFile::State GrowingFile::Look() {
   struct stat st;
-  if (::fstat(fd_, &st) != 0 || st.st_nlink == 0) return State::Deleted;
+  if (::fstat(fd_, &st) != 0) return State::Deleted;
   if (st.st_size < size_) {
     size_ = st.st_size;
     return State::Truncated;
@@ -99,7 +99,9 @@ GrowingFile::State GrowingFile::Look() {
     size_ = st.st_size;
     lastGrowth_ = MonotonicSeconds();
   }
-  return LookByName();
+  // Another file renamed over the name unlinks this one: replaced, not deleted.
+  const State named = LookByName();
+  return named == State::Ok && st.st_nlink == 0 ? State::Deleted : named;
 }
 
 GrowingFile::State GrowingFile::LookByName() const {

@@ -32,8 +32,10 @@ struct Pair {
   std::unique_ptr<BlockSpectra> a = std::make_unique<BlockSpectra>();  // straightforward
   std::unique_ptr<BlockSpectra> b = std::make_unique<BlockSpectra>();  // fast
   SpectrumPlan pa, pb;
-  Pair(int32_t n, int fmt)
-      : pa(n, DFreqFor(n), fmt, AnalysisPath::Straightforward), pb(n, DFreqFor(n), fmt, AnalysisPath::Fast) {
+  // kernels: the fast plan's kernel variant (empty: the processor's best).
+  Pair(int32_t n, int fmt, const char* kernels = "")
+      : pa(n, DFreqFor(n), fmt, AnalysisPath::Straightforward),
+        pb(n, DFreqFor(n), fmt, AnalysisPath::Fast, kernels) {
     ResetRecording(*a);
     ResetRecording(*b);
   }
@@ -108,30 +110,48 @@ int CompareObservable(const Pair& p, int fmt, int lines) {
 
 constexpr const char* kVariants[] = {"generic", "avx2", "avx512"};
 
-class FastPath : public ::testing::TestWithParam<std::tuple<int32_t, int>> {};
+// Whether the processor runs the kernel variant (a plan for it can be made).
+bool Runs(const char* variant) { return SpectrumPlan(1024, DFreqFor(1024), 2, AnalysisPath::Fast, variant).valid(); }
 
-// Restores the processor's best kernel variant when a test ends.
-struct VariantGuard {
-  std::string best = fast::KernelVariant();
-  ~VariantGuard() { fast::SelectKernelVariant(best.c_str()); }
-};
-
-void RandomBlocks(int32_t n, int fmt);
-void SmallAndLarge();
-
-TEST_P(FastPath, BitIdenticalToStraightforwardOnRandomBlocks) {
-  const auto [n, fmt] = GetParam();
-  VariantGuard guard;
-  for (const char* variant : kVariants) {
-    if (!fast::SelectKernelVariant(variant)) continue;
-    SCOPED_TRACE(variant);
-    RandomBlocks(n, fmt);
+TEST(FastPath, PlanHoldsTheWidestVariantTheProcessorRunsAndRefusesOthers) {
+  // A plan made for a named variant runs it, or is refused (not valid) when
+  // the processor lacks its instruction set or the name is unknown; a plan
+  // made without a name, on either path, holds the widest the processor runs.
+  __builtin_cpu_init();
+  EXPECT_EQ(Runs("avx512"), __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx2"));
+  EXPECT_EQ(Runs("avx2"), __builtin_cpu_supports("avx2") != 0);
+  EXPECT_TRUE(Runs("generic"));
+  const char* widest = Runs("avx512") ? "avx512" : Runs("avx2") ? "avx2" : "generic";
+  for (AnalysisPath path : {AnalysisPath::Fast, AnalysisPath::Straightforward}) {
+    const SpectrumPlan plan(1024, DFreqFor(1024), 1, path);
+    EXPECT_TRUE(plan.valid());
+    EXPECT_STREQ(plan.KernelVariant(), widest);
+  }
+  for (const char* unknown : {"AVX2", "avx", "sse2", "generic "}) {
+    const SpectrumPlan plan(1024, DFreqFor(1024), 2, AnalysisPath::Fast, unknown);
+    EXPECT_FALSE(plan.valid()) << unknown;
+    EXPECT_STREQ(plan.KernelVariant(), "none");
   }
 }
 
-void RandomBlocks(int32_t n, int fmt) {
+class FastPath : public ::testing::TestWithParam<std::tuple<int32_t, int>> {};
+
+void RandomBlocks(int32_t n, int fmt, const char* variant);
+void SmallAndLarge(const char* variant);
+
+TEST_P(FastPath, BitIdenticalToStraightforwardOnRandomBlocks) {
+  const auto [n, fmt] = GetParam();
+  for (const char* variant : kVariants) {
+    if (!Runs(variant)) continue;
+    SCOPED_TRACE(variant);
+    RandomBlocks(n, fmt, variant);
+  }
+}
+
+void RandomBlocks(int32_t n, int fmt, const char* variant) {
   std::mt19937_64 rng(static_cast<uint64_t>(n) * 10 + static_cast<uint64_t>(fmt));
-  Pair p(n, fmt);
+  Pair p(n, fmt, variant);
+  ASSERT_STREQ(p.pb.KernelVariant(), variant);
   int blocks = 0;
   const int rounds = n >= 4096 ? 3 : 6;
   for (int round = 0; round < rounds; ++round) {
@@ -169,19 +189,18 @@ INSTANTIATE_TEST_SUITE_P(AllLengthsBothModes, FastPath,
                          });
 
 TEST(FastPath, SmallAndLargeSupportedLengthsAgreeToo) {
-  VariantGuard guard;
   for (const char* variant : kVariants) {
-    if (!fast::SelectKernelVariant(variant)) continue;
+    if (!Runs(variant)) continue;
     SCOPED_TRACE(variant);
-    SmallAndLarge();
+    SmallAndLarge(variant);
   }
 }
 
-void SmallAndLarge() {
+void SmallAndLarge(const char* variant) {
   std::mt19937_64 rng(77);
   for (int32_t n : {2, 4, 8, 16, 32, 64, 128, 256, 8192}) {
     for (int fmt : {1, 2}) {
-      Pair p(n, fmt);
+      Pair p(n, fmt, variant);
       ASSERT_TRUE(p.pb.valid());
       for (BlockKind k : test::kAllKinds) {
         auto x1 = test::MakeBlock(k, n, rng);
@@ -203,10 +222,8 @@ TEST(FastPath, TransformEqualsTaperWindowPlusComplexFFT) {
   // literal taper and transform, with or without the spread's sum run beside
   // it, on every kernel variant the processor runs (lengths below and above
   // each variant's smallest vector length included).
-  const std::string best = fast::KernelVariant();
   std::mt19937_64 rng(5);
   for (int32_t n : {2, 8, 16, 32, 64, 512, 1024, 2048, 4096}) {
-    SpectrumPlan plan(n, DFreqFor(n), 2);
     auto s = std::make_unique<BlockSpectra>();
     auto x = test::MakeBlock(BlockKind::Gaussian, n, rng);
     std::vector<float> cdata(2 * static_cast<size_t>(n));
@@ -221,7 +238,9 @@ TEST(FastPath, TransformEqualsTaperWindowPlusComplexFFT) {
     ASSERT_TRUE(ComplexFFT(cdata.data(), n, +1));
     const double sum = fast::SumSquaredDeviations(x.data(), n, 0.0625);
     for (const char* variant : kVariants) {
-      if (!fast::SelectKernelVariant(variant)) continue;
+      const SpectrumPlan plan(n, DFreqFor(n), 2, AnalysisPath::Fast, variant);
+      if (!plan.valid()) continue;
+      const fast::Kernels& kernels = plan.Kernels();
       for (int32_t need : {n, n / 2 + 3}) {
         for (bool with_spread : {false, true}) {
           SCOPED_TRACE(std::string(variant) + " N " + std::to_string(n) + " need " + std::to_string(need) +
@@ -229,11 +248,11 @@ TEST(FastPath, TransformEqualsTaperWindowPlusComplexFFT) {
           s->FftRe.fill(0.0f);
           s->FftIm.fill(0.0f);
           if (with_spread) {
-            const double ss = fast::TransformWithSpread(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), need,
-                                                        0.0625);
+            const double ss =
+                kernels.transform_with_spread(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), need, 0.0625);
             ASSERT_EQ(Bits(ss), Bits(sum));
           } else {
-            fast::Transform(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), need);
+            kernels.transform(s->x.data(), plan, s->FftRe.data(), s->FftIm.data(), need);
           }
           for (int32_t k = 0; k < std::min(need, n); ++k) {
             ASSERT_EQ(Bits(s->FftRe[k]), Bits(cdata[2 * k])) << k;
@@ -243,7 +262,6 @@ TEST(FastPath, TransformEqualsTaperWindowPlusComplexFFT) {
         }
       }
     }
-    ASSERT_TRUE(fast::SelectKernelVariant(best.c_str()));
   }
 }
 

@@ -292,6 +292,26 @@ TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
   EXPECT_NE(summary.find("seed 100003"), std::string::npos) << summary;  // KUR, third day
   EXPECT_NE(Slurp(d.work() / "20080430120000SGD-0.BIN"), Slurp(d.work() / "20080501120000SGD-0.BIN"));
 
+  // Stopped after the first recording: its files and its line stay, nothing
+  // half written does. A loaded machine may let the run finish before the
+  // signal lands, so up to three runs are made.
+  TempDir stop;
+  hfd::test::Launch how;
+  how.binary = HFD_SYNTH_BINARY;
+  how.args = {"--days", "10", "--records", "40000"};
+  how.signal = SIGTERM;
+  how.signalAfterBytes = 1;
+  hfd::test::RunResult r;
+  for (int run = 0; run < 3 && r.signal != SIGTERM; ++run) {
+    for (const auto& e : fs::directory_iterator(stop.work())) fs::remove(e.path());
+    r = hfd::test::RunProgram(stop.work(), "", how);
+  }
+  EXPECT_EQ(r.signal, SIGTERM) << r.status << r.err;
+  ASSERT_NE(r.out.find("wrote 20080501000000SGD-0.BIN, 20080501000000SGD-1.BIN"), std::string::npos) << r.out;
+  EXPECT_FALSE(hfd::test::HasHiddenFile(stop.work()));
+  EXPECT_EQ(fs::file_size(stop.work() / "20080501000000SGD-1.BIN"), 40000u * 256u);
+  EXPECT_LT(Names(stop.work()).size(), 20u) << "stopped before the end";
+
   // --days alone: whole days.
   TempDir day;
   ASSERT_EQ(RunSynth(day, "--days 1 --no-channel2"), 0);
@@ -315,10 +335,6 @@ TEST(SynthModel, SunPatternAtSunriseAndSunset) {
     for (int ch = 1; ch <= 2; ++ch) {
       const double shift = sun.frequency(ch, t) - plain.frequency(ch, t);
       EXPECT_NEAR(shift, (e.rise ? 1.0 : -0.6) * (ch == 1 ? 1.0 : 1.6), 1e-9) << t;
-      // A quarter of an hour either side, the bell is well on its way down.
-      for (double off : {-900.0, 900.0}) {
-        EXPECT_LT(std::abs(sun.frequency(ch, t + off) - plain.frequency(ch, t + off)), 0.75 * std::abs(shift));
-      }
     }
   }
   EXPECT_NEAR(sun.frequency(1, 43200.0), plain.frequency(1, 43200.0), 1e-12);  // no bell at noon

@@ -352,6 +352,19 @@ class Exports(unittest.TestCase):
                 np.testing.assert_array_equal(one.freq_8006.sel(time=times).values, [r[2][7] for r in rows])
                 np.testing.assert_array_equal(one.step.sel(time=times).values, [r[1] for r in rows])
                 self.assertEqual(int(one.freq_8006.notnull().sum()), len(rows))  # blank elsewhere
+        # Spectra: each station's slab of the time x frequency grid, plain and packed.
+        kur_spc = self.kur[:-4] + ".spc"
+        for opts in ((), ("--pack",)):
+            with xr.open_dataset(self.export([self.spc[2], kur_spc], "twospc.nc", *opts)) as ds:
+                ds = ds.set_index(station="station_code")
+                for code, path, times in (("SGD", self.spc[2], self.exact[2]), ("KUR", kur_spc, exact["KUR"])):
+                    blocks = read_spc(path)
+                    one = ds.level_8006.sel(station=code)
+                    got = one.sel(time=np.array(times, dtype="datetime64[ns]")).values
+                    want = np.array([[r[3] for r in b[2]] for b in blocks], dtype=got.dtype)
+                    # Packed: the stored digits are exact (see above); int x 0.001 is within an ulp.
+                    np.testing.assert_allclose(got, want, rtol=1e-15 if opts else 0, err_msg=f"{code} {opts}")
+                    self.assertEqual(int(one.notnull().sum()), len(blocks) * 123)
         df = pd.read_csv(self.export(self.max + [self.kur], "two.csv"), parse_dates=["time_utc"])
         self.assertEqual(list(df.columns[:4]), ["time_utc", "time_jst", "station", "step"])
         self.assertTrue(df.time_utc.is_monotonic_increasing)

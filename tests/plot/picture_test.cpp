@@ -123,12 +123,25 @@ TEST_F(Tones, TraceIsDrawnUnlessSwitchedOff) {
     ASSERT_EQ(RunPlot(*dir_, std::string(opt) + " -o trace.png 200805011200SGD.spc").status, 0);
     Png png(dir_->rec() / "trace.png");
     ASSERT_EQ(fig.panels.size(), 3u);  // with the S4Indx panel
+    // Each trace in its channel's colour: magenta (5006 kHz) or orange (8006
+    // kHz), neither of which the colour map holds.
+    auto hue = [](uint32_t px) {
+      const int r = px >> 16 & 255, g = px >> 8 & 255, b = px & 255;
+      if (r > 150 && g < 0.3 * r && b > 0.4 * r) return 0;
+      if (r > 200 && g > 0.3 * r && g < 0.7 * r && b < 0.2 * r) return 1;
+      return -1;
+    };
     int foreign = 0;
     for (int c = 0; c < 2; ++c) {
       const plot::Panel& p = fig.panels[c];
+      int own = 0, other = 0;
       for (int y = static_cast<int>(p.r.y); y < p.r.y + p.r.h; ++y) {
-        foreign += index(png.at(static_cast<int>(p.r.x + p.r.w / 2), y)) < 0;
+        const uint32_t px = png.at(static_cast<int>(p.r.x + p.r.w / 2), y);
+        foreign += index(px) < 0;
+        own += hue(px) == c, other += hue(px) == 1 - c;
       }
+      EXPECT_EQ(own > 0, !*opt) << "channel " << c;
+      EXPECT_EQ(other, 0) << "channel " << c;
     }
     if (*opt) EXPECT_EQ(foreign, 0) << "x=" << fig.panels[0].r.x + fig.panels[0].r.w / 2;
     else EXPECT_GE(foreign, 2);

@@ -94,14 +94,12 @@ TEST(StationRegistry, BadFilesNameTheFileAndLine) {
       {ok + "latitude = 35\n", 5, "TOML"},  // a key given twice
       {ok + "[KAK]\nname = \"K\"\nlatitude = 36\nlongitude = 140\n" + ok, 9, "SGD"},
       {ok + "carriers_khz = 5006\n", 5, "carriers_khz must be two numbers"},
-      {ok + "carriers_khz = [5006, 8006, 10006]\n", 5, "carriers_khz must be two numbers"},
       {ok + "carriers_khz = [5006, \"8006\"]\n", 5, "carriers_khz must be a number"},
       {ok + "zero_doppler_hz = [8, 80]\n", 5, "zero_doppler_hz 80 is outside"},
       {ok + "lattitude = 36\n", 5, "unknown key 'lattitude'"},
       {ok + "[SGD.transmitter]\nname = \"T\"\nlatitude = 36\n", 5, "transmitter: missing longitude"},
       {ok + "transmitter = \"Ohtawa\"\n", 5, "transmitter must be a table"},
       {ok + "[SG]\nname = \"S\"\nlatitude = 36\nlongitude = 138\n", 5, "not a station code"},
-      {ok + "version = 2\n" , 5, "unknown key 'version'"},
       {"version = 2\n" + ok, 1, "not a station code"},
   };
   for (const Case& c : cases) {

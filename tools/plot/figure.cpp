@@ -170,7 +170,7 @@ std::string AxisTitle(const Panel& p) {
 
 void DrawYAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
   const double s = f.scale, fs = 12 * s;
-  std::vector<double> ticks = NiceTicks(p.ymin, p.ymax, std::max(3, static_cast<int>(p.r.h / (28 * s))));
+  std::vector<double> ticks = NiceTicks(p.ymin, p.ymax, std::max(3, static_cast<int>(p.r.h / (22 * s))));
   double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
   cairo_set_line_width(cr, s);
   for (double v : ticks) {
@@ -187,7 +187,13 @@ void DrawYAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
     cairo_stroke(cr);
     pen.Show(Number(v, step), fs, p.r.x - 6 * s, y, 1, 0.5);
   }
-  pen.Show(AxisTitle(p), fs, p.r.x - 44 * s, p.r.y + p.r.h / 2, 0.5, 1, true);
+  // Along the panel's height: the carrier alone, then smaller, where it is short.
+  std::string title = AxisTitle(p);
+  int tw, th;
+  pen.Size(title, fs, tw, th);
+  if (tw > p.r.h && p.kind == PanelKind::kSpectrogram) title = kCarrier[p.channel], pen.Size(title, fs, tw, th);
+  const double title_fs = tw > p.r.h ? std::max(0.6 * fs, fs * p.r.h / tw) : fs;
+  pen.Show(title, title_fs, p.r.x - 44 * s, p.r.y + p.r.h / 2, 0.5, 1, true);
   if (p.kind == PanelKind::kScintillation) {  // what the value is
     const std::string what = "S4Indx: ten times the standard deviation of the block's samples";
     int tw, th;
@@ -203,7 +209,7 @@ void DrawYAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
 // The Doppler shift (frequency - zero) on the right-hand edge.
 void DrawShiftAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
   const double s = f.scale, fs = 12 * s, z = *p.zero_hz;
-  std::vector<double> ticks = NiceTicks(p.ymin - z, p.ymax - z, std::max(3, static_cast<int>(p.r.h / (28 * s))));
+  std::vector<double> ticks = NiceTicks(p.ymin - z, p.ymax - z, std::max(3, static_cast<int>(p.r.h / (22 * s))));
   double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
   const double x = p.r.x + p.r.w;
   cairo_set_source_rgb(cr, 0, 0, 0);
@@ -363,7 +369,7 @@ void DrawStationLabels(cairo_t* cr, TextPen& pen, const Figure& f) {
 }
 
 void DrawLegend(cairo_t* cr, TextPen& pen, const Figure& f, double y) {
-  double s = f.scale, fs = 12 * s, x = f.axis.x0 + f.axis.width;
+  double s = f.scale, fs = 12 * s, x = f.width - 10 * s;  // over the colour bar, clear of the title
   for (int c = 1; c >= 0; --c) {
     int tw, th;
     pen.Size(kCarrier[c], fs, tw, th);
@@ -452,7 +458,10 @@ Figure Plan(const PlotInput& in, const PlotOptions& opt) {
   double avail = opt.height - top - bottom - gap * (rows.size() - groups) - group_gap * (groups - 1);
   double wsum = 0;
   for (const Row& r : rows) wsum += r.weight;
-  if (avail < 20.0 * rows.size() || opt.width - left - right < 40) throw PlotError("the picture is too small");
+  if (avail < 20.0 * rows.size() || opt.width - left - right < 40) {
+    throw PlotError("the picture is too small for its " + std::to_string(rows.size()) +
+                    " panels (--width, --height)");
+  }
   f.axis.x0 = left;
   f.axis.width = opt.width - left - right;
   double y = top;

@@ -39,9 +39,9 @@ struct ColumnGrid {
 class LevelHistogram {
  public:
   LevelHistogram() : counts_(kSteps, 0) {}
-  void Add(double level) {
-    long i = std::lround((level - kLow) * 1000.0);
-    counts_[static_cast<size_t>(i < 0 ? 0 : i >= kSteps ? kSteps - 1 : i)]++;
+  void Add(double level) {  // (rounded half up: a cast, several times cheaper than lround)
+    const double x = (level - kLow) * 1000.0 + 0.5;
+    counts_[x <= 0.0 ? 0 : x >= kSteps - 1 ? kSteps - 1 : static_cast<size_t>(x)]++;
     ++total_;
   }
   void Merge(const LevelHistogram& o);

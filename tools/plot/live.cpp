@@ -61,22 +61,23 @@ std::string PeakBeside(const std::string& spc) { return spc.substr(0, spc.size()
 
 bool IsSpectrum(const std::string& f) { return f.size() > 4 && f.compare(f.size() - 4, 4, ".spc") == 0; }
 
-bool IsEmpty(const std::string& f) {
+// Not there, or there but empty.
+bool IsMissingOrEmpty(const std::string& f) {
   struct stat st;
-  return ::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+  return ::stat(f.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0);
 }
 
 // The files named, patterns expanded (in name order), each once. Drawing
 // once, a pattern that matches nothing stands for itself (the reader then
-// names it). Following (`live`), it stands for nothing, and an empty file
-// (just created by the analyser) is not taken, nor is an empty peak summary
+// names it). Following (`live`), it stands for nothing, and a missing or an
+// empty file (just created by the analyser) is not taken, nor is an empty peak summary
 // file beside a .spc file, which is otherwise taken when no .max or .qdr
 // file is named.
 std::vector<std::string> Expand(const std::vector<std::string>& args, bool live) {
   std::vector<std::string> out;
   std::set<std::string> seen;
   auto add = [&](const std::string& f) {
-    if (!(live && IsEmpty(f)) && seen.insert(f).second) out.push_back(f);
+    if (!(live && IsMissingOrEmpty(f)) && seen.insert(f).second) out.push_back(f);
   };
   for (const std::string& a : args) {
     glob_t g{};

@@ -49,7 +49,7 @@ PeakSeries PeekEnds(const std::string& path) {
   const int header_lines = results::KindOfPath(path) == results::Kind::kAmplitude ? 4 : 1;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO: no wait
   if (fd < 0) throw ReadError(path, 0, std::strerror(errno));
-  struct stat st;
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const bool dir = S_ISDIR(st.st_mode);
     ::close(fd);
@@ -256,7 +256,7 @@ void DrawHourAxes(cairo_t* cr, TextPen& pen, const StackLayout& lay, const Rect&
     cairo_move_to(cr, x, r.y + r.h + 1);
     cairo_line_to(cr, x, r.y + r.h + 1 + tick);
     cairo_stroke(cr);
-    char below[8], above[8];
+    char below[16], above[16];
     std::snprintf(below, sizeof below, "%02d", h);
     std::snprintf(above, sizeof above, "%02d", (h + other) % 24);
     pen.Show(below, fs, x, r.y + r.h + 2 + 1.4 * tick, 0.5, 0);

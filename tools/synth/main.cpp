@@ -248,6 +248,7 @@ bool WriteRecording(const Options& o, const std::string& name_stem,
               "seed %llu, %s\n",
               written.c_str(), o.dir.c_str(), static_cast<long long>(samples / kRecordSamples),
               static_cast<long long>(samples), length_s, static_cast<unsigned long long>(params.seed), what);
+  std::fflush(stdout);  // a stop signal later must not lose the lines of the recordings written
   return true;
 }
 

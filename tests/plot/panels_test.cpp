@@ -183,7 +183,9 @@ TEST(Panels, MonthOfSpectraForOneHourStaysInASmallAddressSpace) {
   hfd::test::Launch how;
   how.binary = HFD_PLOT_BINARY;
   how.args = test::Words(args);
+#if !defined(__SANITIZE_ADDRESS__)  // whose shadow memory alone needs more
   how.addressSpaceLimit = 200L << 20;
+#endif
   const hfd::test::RunResult r = hfd::test::RunProgram(d.rec(), "", how);
   ASSERT_EQ(r.status, 0) << r.err;
   Png png(d.rec() / "hour.png");

@@ -95,8 +95,8 @@ PeakFold::PeakFold(ColumnGrid grid, int64_t block_ms) : grid_(grid), block_ms_(b
 
 void PeakFold::Add(const results::PeakBlock& b) {
   int c0, c1;
-  const bool follows = any_ && b.utc_ms - prev_start_ <= block_ms_ + 1000;
-  prev_start_ = b.utc_ms, any_ = true;
+  const bool follows = prev_start_ != std::numeric_limits<int64_t>::min() && b.utc_ms - prev_start_ <= block_ms_ + 1000;
+  prev_start_ = b.utc_ms;
   if (!grid_.Range(b.utc_ms, b.utc_ms + block_ms_, c0, c1)) return;
   ++blocks_;
   for (int c = c0; c <= c1; ++c) {

@@ -121,8 +121,7 @@ class PeakFold {
   int64_t block_ms_;
   std::vector<Column> cols_;
   int64_t blocks_ = 0;
-  int64_t prev_start_ = 0;
-  bool any_ = false;  // a block before (prev_start_ holds its start)
+  int64_t prev_start_ = std::numeric_limits<int64_t>::min();
   bool has_scint_ = false;
 };
 

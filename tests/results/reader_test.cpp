@@ -445,6 +445,25 @@ TEST(ResultReader, JoinOrdersPartsAndRefusesMismatches) {
   EXPECT_EQ(s.level[0].size(), 2u * 123);
 }
 
+// A file larger than the reader's window: the scan's halving seeks outside
+// it and reads the same blocks as the whole read.
+TEST(ResultReader, ScanOfAFileLargerThanTheWindow) {
+  ResultFolder dir;
+  const std::string text = SpcText(512, 0, 1100, 62);
+  ASSERT_GT(text.size(), 3 * results::detail::TextFile::kWindow);
+  const std::string path = dir.Put("big.spc", text);
+  const auto whole = results::ReadSpectrumFile(path);
+  for (size_t from : {3u, 400u, 1050u}) {
+    Starts got;
+    EXPECT_EQ(results::ScanSpectrumFile(path, whole.utc_ms[from] + 5, whole.utc_ms[from + 5], got), 0);
+    ASSERT_EQ(got.t.size(), 5u) << from;
+    for (size_t i = 0; i < 5; ++i) {
+      EXPECT_EQ(got.t[i], whole.utc_ms[from + i]);
+      EXPECT_EQ(got.level[i], whole.level[1][(from + i) * 62 + 3]);
+    }
+  }
+}
+
 TEST(IsoTime, ParsesOffsetsAndRefusesOthers) {
   int64_t t = 0;
   EXPECT_TRUE(results::ParseIsoTime("2008-05-01T00:00Z", t));

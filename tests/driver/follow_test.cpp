@@ -153,7 +153,7 @@ TEST_P(FollowBytes, EqualTheBatchRunOverTheFinishedRecording) {
   Args args = {"--mode", std::to_string(c.mode), "--length", std::to_string(c.n), "--all", "-q"};
   if (!c.window.empty()) args.insert(args.end(), {"--window", c.window});
   Args follow = args;
-  follow.insert(follow.end(), {"--select", Channel(kStart, 0), "--follow", "--idle", "3"});
+  follow.insert(follow.end(), {"--select", Channel(kStart, 0), "--follow", "--idle", "5"});
   follow.erase(std::find(follow.begin(), follow.end(), "--all"));
 
   Writer writer(src() / "x", live(), kStart);
@@ -165,7 +165,7 @@ TEST_P(FollowBytes, EqualTheBatchRunOverTheFinishedRecording) {
   EXPECT_EQ(r.out.rfind(name + ": started\n", 0), 0u) << r.out;
   // Without a window the data end first: the idle time ends the recording;
   // a window ends it by itself, before the writer is done.
-  EXPECT_NE(r.out.find(c.window.empty() ? " (no record for 3 s)\n" : " (end of window)\n"),
+  EXPECT_NE(r.out.find(c.window.empty() ? " (no record for 5 s)\n" : " (end of window)\n"),
             std::string::npos)
       << r.out;
   const std::vector<std::string> results =
@@ -244,7 +244,7 @@ TEST_F(Follow, FolderServiceTakesEachNewRecordingOnce) {
   enum { kEmpty, kFirst, kSecond, kStopped } phase = kEmpty;
   const Clock::time_point start = Clock::now();
   std::unique_ptr<Writer> writer;
-  const Args args = {"--qdr", "--length", "512", "--all", "--follow", "--idle", "2", "-q", "."};
+  const Args args = {"--qdr", "--length", "512", "--all", "--follow", "--idle", "4", "-q", "."};
   const RunResult r = Run(live(), args, [&](int pid, const RunResult& sofar) {
     if (phase == kEmpty && Clock::now() - start > std::chrono::milliseconds(300)) {
       for (int c : {1, 0}) {  // the channel-1 file first: nothing to wait for
@@ -263,8 +263,8 @@ TEST_F(Follow, FolderServiceTakesEachNewRecordingOnce) {
   EXPECT_EQ(r.signal, SIGTERM) << r.out << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "./" + Channel(kStart, 0) + ": started\n./" + Channel(kStart, 0) +
-                       ": ended after 19 blocks (no record for 2 s)\n./" + Channel(next, 0) +
-                       ": started\n./" + Channel(next, 0) + ": ended after 6 blocks (no record for 2 s)\n");
+                       ": ended after 19 blocks (no record for 4 s)\n./" + Channel(next, 0) +
+                       ": started\n./" + Channel(next, 0) + ": ended after 6 blocks (no record for 4 s)\n");
   EXPECT_TRUE(fs::exists(live() / "200805020000SGD.qdr"));
 }
 

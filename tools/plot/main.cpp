@@ -28,7 +28,8 @@ using namespace hfd;
 
 const char kUsage[] =
     "usage: hfdoppler-plot [options] -o OUT.png|OUT.svg|OUT.pdf FILE...\n"
-    "Draws .spc, .max or .qdr result files (several of one kind on one time axis).\n"
+    "Draws .spc, .max or .qdr result files (several of one kind on one time axis;\n"
+    "several stations one group of panels each, one under another).\n"
     "  -o, --output FILE   the picture; PNG, SVG or PDF by the extension\n"
     "  --from TIME         start of the span shown, ISO-8601 with offset (2008-05-01T00:00Z)\n"
     "  --to TIME           end of the span shown\n"

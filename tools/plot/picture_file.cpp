@@ -4,12 +4,15 @@
 #include <cairo-svg.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/output_file.hpp"
@@ -36,6 +39,35 @@ struct Sink {
 
 cairo_status_t WriteBytes(void* closure, const unsigned char* data, unsigned int length) {
   return static_cast<Sink*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+// An SVG viewer smooths an embedded image it scales up unless told not to,
+// and the spectrogram's image holds one pixel per block and bin: every
+// <image> element cairo writes is marked to be drawn with square pixels.
+// The last few bytes of a chunk wait for the next, as they may begin a tag.
+struct SvgSink {
+  Sink& out;
+  std::string pending;
+  bool Write(const unsigned char* data, unsigned int length) {
+    static constexpr std::string_view kTag = "<image ";
+    static constexpr std::string_view kMarked =
+        "<image style=\"image-rendering:pixelated\" image-rendering=\"optimizeSpeed\" ";
+    pending.append(reinterpret_cast<const char*>(data), length);
+    std::string text;
+    size_t from = 0;
+    for (size_t at; (at = pending.find(kTag, from)) != std::string::npos; from = at + kTag.size()) {
+      text.append(pending, from, at - from).append(kMarked);
+    }
+    const size_t keep = std::min(pending.size() - from, kTag.size() - 1);
+    text.append(pending, from, pending.size() - from - keep);
+    pending.erase(0, pending.size() - keep);
+    return out.Write(text.data(), text.size());
+  }
+  bool Finish() { return out.Write(pending.data(), pending.size()); }
+};
+
+cairo_status_t WriteSvgBytes(void* closure, const unsigned char* data, unsigned int length) {
+  return static_cast<SvgSink*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
 void WritePngBytes(png_structp png, png_bytep data, size_t length) {
@@ -95,9 +127,10 @@ std::string IsoDate(int64_t t) {
 bool Render(Sink* out, Format fmt, int width, int height, int64_t pdf_date,
             const std::function<void(cairo_t*)>& draw) {
   cairo_surface_t* surface = nullptr;
+  SvgSink svg{*out, {}};
   switch (fmt) {
     case Format::kPng: surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height); break;
-    case Format::kSvg: surface = cairo_svg_surface_create_for_stream(WriteBytes, out, width, height); break;
+    case Format::kSvg: surface = cairo_svg_surface_create_for_stream(WriteSvgBytes, &svg, width, height); break;
     case Format::kPdf: {
       surface = cairo_pdf_surface_create_for_stream(WriteBytes, out, width, height);
       const std::string date = IsoDate(pdf_date);
@@ -117,6 +150,7 @@ bool Render(Sink* out, Format fmt, int width, int height, int64_t pdf_date,
   }
   cairo_surface_finish(surface);
   ok = ok && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+  if (fmt == Format::kSvg) ok = ok && svg.Finish();
   cairo_surface_destroy(surface);
   return ok;
 }

@@ -58,7 +58,8 @@ constexpr const char* kHelp =
     "and, where the zero-shift frequency is known, a doppler_shift coordinate.\n"
     "A span without blocks gives a file without rows or times.\n"
     "\n"
-    "Exit status: 0 written, 1 a file could not be read or written, 2 usage error.\n";
+    "Exit status: 0 written, 1 a file could not be read or written, 2 usage error;\n"
+    "129, 130 or 143 stopped by a signal.\n";
 
 [[noreturn]] void Usage(const std::string& why) { UsageError("hfdoppler-export", why); }
 

@@ -54,7 +54,8 @@ const char kUsage[] =
     "                      SECONDS); FILE may be a pattern ('*SGD.spc'), expanded anew\n"
     "  --last DURATION     the span shown: DURATION (90m, 6h, 2d) up to the newest block\n"
     "  -h, --help          this text;  -V, --version  the program's version\n"
-    "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
+    "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error;\n"
+    "129, 130 or 143 stopped by a signal.\n";
 
 constexpr const char* kProg = "hfdoppler-plot";
 

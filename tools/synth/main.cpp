@@ -56,7 +56,7 @@ const char* const kOptions =
     "               ~/.config/hfdoppler/stations.toml, then the installed one)\n"
     "  --help, -h   this text;  --version, -V  the program's version\n"
     "Exit status: 0 written; 1 a file could not be written, or a bad station registry\n"
-    "or a station not in it (--sun); 2 usage error.\n";
+    "or a station not in it (--sun); 2 usage error; 129, 130 or 143 stopped by a signal.\n";
 
 struct Options {
   std::string start = "20080501000000";

@@ -123,9 +123,9 @@ int main(int argc, char** argv) {
       {"fmax", 0, true},     {"vmin", 0, true},     {"vmax", 0, true},        {"colormap", 0, true},
       {"width", 0, true},    {"height", 0, true},   {"title", 0, true},       {"mark", 0, true},
       {"no-trace", 0, false}, {"stations", 0, true}, {"zero", 0, true},       {"no-sun", 0, false},
-      {"time", 0, true},     {"stack", 0, false},   {"stack-value", 0, true}};
+      {"time", 0, true},     {"stack", 0, false},   {"stack-value", 0, true}, {"every", 0, true},
+      {"last", 0, true}};
 
-  const plot::LiveOptions live = plot::TakeLiveOptions(argc, argv, [](const std::string& m) { Usage(m); });
   const ParsedOptions parsed = ParseOptions(argc, argv, kSpecs);
   if (parsed.action == ParsedOptions::Action::Help) {
     std::fputs(kUsage, stdout);
@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!parsed.error.empty()) Usage(parsed.error);
+  plot::LiveOptions live;
   plot::PlotOptions opt;
   bool stack = false;
   plot::StackValue stack_value = plot::StackValue::kFreq;
@@ -169,6 +170,7 @@ int main(int argc, char** argv) {
       else if (value == "utc") opt.zone = plot::TimeZone::kUtc;
       else Usage("--time: jst or utc, not '" + value + "'");
     } else if (name == "stack") stack = true;
+    else if (name == "every" || name == "last") plot::SetLiveOption(live, name, value, Usage);
     else if (name == "stack-value") {
       if (!plot::ParseStackValue(optarg, stack_value)) Usage("--stack-value: freq, level or s4, not '" + value + "'");
     }

@@ -6,6 +6,7 @@
 
 #include "driver/options.hpp"
 #include "input/listing.hpp"
+#include "textio/option_parser.hpp"
 
 namespace hfd {
 
@@ -54,64 +55,29 @@ std::string Quoted(std::string_view option, std::string_view complaint) {
 }  // namespace
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl) {
+  static const OptionSpec kSpecs[] = {
+      {"qdr", 0, false},    {"spc", 0, false},    {"mode", 0, true},    {"length", 0, true},
+      {"window", 0, true},  {"all", 0, false},    {"select", 0, true},  {"follow", 0, false},
+      {"idle", 0, true},    {"quiet", 'q', false}};
   cl = CommandLine{};
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i];
-    if (a == "--") break;
-    if (a == "--help" || a == "-h") {
-      cl.action = CommandLine::Action::Help;
-      return {};
-    }
-    if (a == "--version" || a == "-V") cl.action = CommandLine::Action::Version;
-  }
-  if (cl.action == CommandLine::Action::Version) return {};
+  const ParsedOptions parsed = ParseOptions(argc, argv, kSpecs);
+  if (parsed.action == ParsedOptions::Action::Help) cl.action = CommandLine::Action::Help;
+  if (parsed.action == ParsedOptions::Action::Version) cl.action = CommandLine::Action::Version;
+  if (parsed.action != ParsedOptions::Action::Run || !parsed.error.empty()) return parsed.error;
+  cl.dirs = parsed.operands;
 
   bool modeGiven = false, lengthGiven = false, idleGiven = false;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-') {
-      cl.dirs.emplace_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    // "--name=value" or "--name value".
-    std::string_view name = arg, inlineValue;
-    bool hasInline = false;
-    if (size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-      name = arg.substr(0, eq);
-      inlineValue = arg.substr(eq + 1);
-      hasInline = true;
-    }
-    auto flag = [&]() -> std::string {
-      return hasInline ? Quoted(name, "takes no value") : std::string();
-    };
-    std::string_view value;
-    auto needValue = [&]() -> std::string {
-      if (hasInline) {
-        value = inlineValue;
-        return {};
-      }
-      if (i + 1 >= argc) return Quoted(name, "needs a value");
-      value = argv[++i];
-      return {};
-    };
-
-    std::string err;
+  for (const auto& [option, text] : parsed.options) {
+    const std::string name = "--" + option;
+    const std::string_view value = text;
     if (name == "--qdr" || name == "--spc") {
-      if (!(err = flag()).empty()) return err;
       cl.mode = name == "--qdr" ? 1 : 2;
       modeGiven = true;
     } else if (name == "--mode") {
-      if (!(err = needValue()).empty()) return err;
       if (value != "1" && value != "2") return Quoted(name, "must be 1 or 2, not '" + std::string(value) + "'");
       cl.mode = value == "1" ? 1 : 2;
       modeGiven = true;
     } else if (name == "--length") {
-      if (!(err = needValue()).empty()) return err;
       int32_t n = 0;
       if (IsDigits(value) && value.size() <= 4) n = std::stoi(std::string(value));
       if (!IsDataLength(n))
@@ -119,7 +85,6 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
       cl.length = n;
       lengthGiven = true;
     } else if (name == "--window") {
-      if (!(err = needValue()).empty()) return err;
       if (value.size() != 13 || value[6] != '-' || !IsTimeOfDay(value.substr(0, 6)) ||
           !IsTimeOfDay(value.substr(7)))
         return Quoted(name, "must be HHMMSS-HHMMSS, not '" + std::string(value) + "'");
@@ -127,31 +92,23 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
       cl.windowStart = value.substr(0, 6);
       cl.windowEnd = value.substr(7);
     } else if (name == "--all") {
-      if (!(err = flag()).empty()) return err;
       cl.all = true;
     } else if (name == "--select") {
-      if (!(err = needValue()).empty()) return err;
       if (!MatchesRecordingPattern(value) || value.find('/') != std::string_view::npos)
         return Quoted(name, "'" + std::string(value) + "' is not a channel-0 file name (*-0.BIN)");
       if (std::find(cl.select.begin(), cl.select.end(), value) == cl.select.end())
         cl.select.emplace_back(value);
     } else if (name == "--follow") {
-      if (!(err = flag()).empty()) return err;
       cl.follow = true;
     } else if (name == "--idle") {
-      if (!(err = needValue()).empty()) return err;
-      const std::string text(value);
       char* end = nullptr;
       const double seconds = std::strtod(text.c_str(), &end);
       if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 1e7)
         return Quoted(name, "must be a number of seconds above 0, not '" + text + "'");
       cl.idleSeconds = seconds;
       idleGiven = true;
-    } else if (name == "--quiet" || name == "-q") {
-      if (!(err = flag()).empty()) return err;
+    } else if (name == "--quiet") {
       cl.quiet = true;
-    } else {
-      return Quoted(arg, "unknown option");
     }
   }
   if (!modeGiven) return "--mode (or --qdr, --spc): missing";

@@ -24,6 +24,7 @@
 #include "output/result_files.hpp"
 #include "runtime/fatal_report.hpp"
 #include "runtime/signals.hpp"
+#include "textio/option_parser.hpp"
 
 namespace hfd {
 namespace {
@@ -262,7 +263,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   ::signal(SIGPIPE, SIG_IGN);  // a reader gone is a failed write, reported as such
   CommandLine cl;
   if (std::string err = ParseCommandLine(argc, argv, cl); !err.empty()) {
-    WriteAll(2, "hfdoppler: " + err + " (hfdoppler --help shows the usage)\n");
+    WriteAll(2, UsageLine("hfdoppler", err));
     return 2;
   }
   if (cl.action == CommandLine::Action::Help) {

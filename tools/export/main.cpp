@@ -19,6 +19,7 @@
 #include "netcdf_export.hpp"
 #include "results/result_files.hpp"
 #include "stations/registry.hpp"
+#include "textio/option_parser.hpp"
 
 namespace {
 
@@ -45,7 +46,7 @@ constexpr const char* kHelp =
     "                     (default: $HFDOPPLER_STATIONS, ~/.config/hfdoppler/\n"
     "                     stations.toml, the installed one)\n"
     "  -h, --help         show this help\n"
-    "      --version      show the version\n"
+    "  -V, --version      show the version\n"
     "\n"
     "TIME is ISO 8601 with an offset: 2008-05-01T00:00Z, 2008-05-01T09:00:00+09:00.\n"
     "CSV: one row per block (.max, .qdr) or per block and bin (.spc), columns\n"
@@ -57,13 +58,10 @@ constexpr const char* kHelp =
     "and, where the zero-shift frequency is known, a doppler_shift coordinate.\n"
     "A span without blocks gives a file without rows or times.\n"
     "\n"
-    "Exit status: 0 written, 1 a file could not be read or written, 2 usage error.\n";
+    "Exit status: 0 written, 1 a file could not be read or written, 2 usage error;\n"
+    "129, 130 or 143 stopped by a signal.\n";
 
-int Usage(const std::string& why) {
-  std::fprintf(stderr, "hfdoppler-export: %s\n%sTry 'hfdoppler-export --help'.\n", why.c_str(),
-               kUsage);
-  return 2;
-}
+[[noreturn]] void Usage(const std::string& why) { UsageError("hfdoppler-export", why); }
 
 bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() > tail.size() && s.substr(s.size() - tail.size()) == tail;
@@ -119,51 +117,38 @@ std::string History(int argc, char** argv) {
 
 // Returns -1 when the run goes on, else the exit status.
 int ParseArgs(int argc, char** argv, Options& o) {
-  bool only_files = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view a = argv[i];
-    auto value = [&](std::string_view name, std::string& v) {
-      const std::string eq = std::string(name) + "=";
-      if (a.starts_with(eq)) {
-        v = a.substr(eq.size());
-        return true;
-      }
-      if (a != name) return false;
-      if (i + 1 >= argc) throw std::string("option " + std::string(name) + " needs a value");
-      v = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (only_files || a.empty() || a[0] != '-' || a == "-") {
-      o.files.emplace_back(a);
-    } else if (a == "--") {
-      only_files = true;
-    } else if (a == "-h" || a == "--help") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kHelp, stdout);
-      return 0;
-    } else if (a == "--version") {
-      std::printf("hfdoppler-export %s\n", HFD_VERSION);
-      return 0;
-    } else if (value("-o", v) || value("--output", v)) {
+  static const OptionSpec kSpecs[] = {{"output", 'o', true},   {"from", 0, true},  {"to", 0, true},
+                                      {"deflate", 0, true},    {"pack", 0, false}, {"stations", 0, true}};
+  const ParsedOptions p = ParseOptions(argc, argv, kSpecs);
+  if (p.action == ParsedOptions::Action::Help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (p.action == ParsedOptions::Action::Version) {
+    std::printf("hfdoppler-export %s\n", HFD_VERSION);
+    return 0;
+  }
+  if (!p.error.empty()) throw p.error;
+  o.files = p.operands;
+  for (const auto& [name, v] : p.options) {
+    if (name == "output") {
       if (!o.out.empty()) throw std::string("more than one output file");
       if (v.empty()) throw std::string("an empty output file name");
       o.out = v;
-    } else if (value("--from", v) || value("--to", v)) {
-      int64_t& t = a.starts_with("--from") ? o.from : o.to;
+    } else if (name == "from" || name == "to") {
+      int64_t& t = name == "from" ? o.from : o.to;
       if (!results::ParseIsoTime(v, t))
         throw std::string("not an ISO 8601 time with an offset (2008-05-01T00:00Z): " + v);
-    } else if (value("--deflate", v)) {
+    } else if (name == "deflate") {
       if (v.size() != 1 || v[0] < '0' || v[0] > '9')
         throw std::string("--deflate takes a level from 0 to 9: " + v);
       o.deflate = v[0] - '0';
-    } else if (a == "--pack") {
+    } else if (name == "pack") {
       o.pack = true;
-    } else if (value("--stations", v)) {
+    } else if (name == "stations") {
       if (v.empty()) throw std::string("--stations: an empty file name");
       o.stations_file = v;
-    } else {
-      throw std::string("unknown option " + std::string(a));
     }
   }
   if (o.files.empty()) throw std::string("no result file given");
@@ -329,7 +314,7 @@ int main(int argc, char** argv) {
     if (status >= 0) return status;
     if (o.format == Format::kNetcdf) o.history = History(argc, argv);
   } catch (const std::string& why) {
-    return Usage(why);
+    Usage(why);
   }
   try {
     return Run(o);

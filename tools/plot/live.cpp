@@ -186,48 +186,24 @@ int DrawInChild(const std::function<void()>& becomeChild) {
 
 }  // namespace
 
-LiveOptions TakeLiveOptions(int& argc, char** argv,
-                            const std::function<void(const std::string&)>& usage) {
-  LiveOptions live;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--") {  // the rest are files
-      while (i < argc) argv[kept++] = argv[i++];
-      break;
-    }
-    std::string name = a, value;
-    const size_t eq = a.find('=');
-    const bool inlineValue = a.rfind("--", 0) == 0 && eq != std::string::npos;
-    if (inlineValue) name = a.substr(0, eq), value = a.substr(eq + 1);
-    if (name != "--every" && name != "--last") {
-      argv[kept++] = argv[i];
-      continue;
-    }
-    if (!inlineValue) {
-      if (i + 1 >= argc) usage("option " + name + " needs a value");
-      value = argv[++i];
-    }
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(value.c_str(), &end);
-    const bool number = end != value.c_str() && errno == 0 && std::isfinite(v) && v > 0;
-    if (name == "--every") {
-      if (!number || *end != '\0' || v > 86400)
-        usage("--every: a number of seconds above 0 and at most 86400, not '" + value + "'");
-      live.every_s = v;
-    } else {
-      static const std::pair<char, double> kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
-      const auto unit = std::find_if(std::begin(kUnits), std::end(kUnits),
-                                     [&](const auto& u) { return number && end[0] == u.first && end[1] == '\0'; });
-      if (unit == std::end(kUnits) || v * unit->second > 366 * 86400.0)
-        usage("--last: a duration such as 90m, 6h or 2d (s, m, h or d; at most a year), not '" + value + "'");
-      live.last_ms = std::llround(v * unit->second * 1000);
-    }
+void SetLiveOption(LiveOptions& live, const std::string& name, const std::string& value,
+                   const std::function<void(const std::string&)>& usage) {
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(value.c_str(), &end);
+  const bool number = end != value.c_str() && errno == 0 && std::isfinite(v) && v > 0;
+  if (name == "every") {
+    if (!number || *end != '\0' || v > 86400)
+      usage("--every: a number of seconds above 0 and at most 86400, not '" + value + "'");
+    live.every_s = v;
+  } else {
+    static const std::pair<char, double> kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
+    const auto unit = std::find_if(std::begin(kUnits), std::end(kUnits),
+                                   [&](const auto& u) { return number && end[0] == u.first && end[1] == '\0'; });
+    if (unit == std::end(kUnits) || v * unit->second > 366 * 86400.0)
+      usage("--last: a duration such as 90m, 6h or 2d (s, m, h or d; at most a year), not '" + value + "'");
+    live.last_ms = std::llround(v * unit->second * 1000);
   }
-  argc = kept;
-  argv[argc] = nullptr;
-  return live;
 }
 
 void PrepareDrawing(const LiveOptions& live, std::vector<std::string>& files, PlotOptions& opt) {

@@ -13,8 +13,8 @@
 // shown is the DURATION before the newest block of the most recently
 // written file.
 //
-//   hfd::plot::LiveOptions live = hfd::plot::TakeLiveOptions(argc, argv, Usage);
-//   ... parse the other options ...
+//   hfd::plot::LiveOptions live;
+//   hfd::plot::SetLiveOption(live, "every", "60", Usage);  // for each --every, --last
 //   hfd::plot::PrepareDrawing(live, files, opt);  // with --every: returns only to draw
 #pragma once
 
@@ -33,11 +33,11 @@ struct LiveOptions {
   std::optional<int64_t> last_ms;  // the span shown: so long before the newest block
 };
 
-// Takes --every SECONDS and --last DURATION (DURATION: a number and s, m, h
-// or d, like 6h) out of argv, before the other options are parsed; a bad
-// value goes to `usage` (which does not return).
-LiveOptions TakeLiveOptions(int& argc, char** argv,
-                            const std::function<void(const std::string&)>& usage);
+// Sets --every SECONDS (name "every") or --last DURATION (name "last";
+// DURATION: a number and s, m, h or d, like 6h); a bad value goes to `usage`
+// (which does not return).
+void SetLiveOption(LiveOptions& live, const std::string& name, const std::string& value,
+                   const std::function<void(const std::string&)>& usage);
 
 // Expands the patterns in `files` and, with --last, sets opt.from_ms. With
 // --every it serves until a stop and returns only in a child process that

@@ -1,5 +1,4 @@
 // hfdoppler-plot: quick-look pictures of the analyser's result files.
-#include <getopt.h>
 #include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "sources.hpp"
 #include "stack.hpp"
 #include "stations/registry.hpp"
+#include "textio/option_parser.hpp"
 
 
 namespace {
@@ -53,15 +53,13 @@ const char kUsage[] =
     "  --every SECONDS     stay, and redraw whenever the files have grown (at most every\n"
     "                      SECONDS); FILE may be a pattern ('*SGD.spc'), expanded anew\n"
     "  --last DURATION     the span shown: DURATION (90m, 6h, 2d) up to the newest block\n"
-    "  -h, --help, --version\n"
-    "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error.\n";
+    "  -h, --help          this text;  -V, --version  the program's version\n"
+    "Exit status: 0 drawn; 1 a file could not be read or written; 2 usage error;\n"
+    "129, 130 or 143 stopped by a signal.\n";
 
 constexpr const char* kProg = "hfdoppler-plot";
 
-[[noreturn]] void Usage(const std::string& msg) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProg, msg.c_str(), kProg);
-  std::exit(2);
-}
+[[noreturn]] void Usage(const std::string& msg) { UsageError(kProg, msg); }
 
 [[noreturn]] void Fail(const std::string& msg) {
   std::fprintf(stderr, "%s: %s\n", kProg, msg.c_str());
@@ -120,73 +118,64 @@ int64_t NewestMtime(const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  enum { kFrom = 256, kTo, kFmin, kFmax, kVmin, kVmax, kColormap, kWidth, kHeight, kTitle, kMark,
-         kNoTrace, kStations, kZero, kNoSun, kTime, kStack, kStackValue, kHelp, kVersion };
-  static const option kLong[] = {
-      {"output", required_argument, nullptr, 'o'}, {"from", required_argument, nullptr, kFrom},
-      {"to", required_argument, nullptr, kTo},     {"fmin", required_argument, nullptr, kFmin},
-      {"fmax", required_argument, nullptr, kFmax}, {"vmin", required_argument, nullptr, kVmin},
-      {"vmax", required_argument, nullptr, kVmax}, {"colormap", required_argument, nullptr, kColormap},
-      {"width", required_argument, nullptr, kWidth}, {"height", required_argument, nullptr, kHeight},
-      {"title", required_argument, nullptr, kTitle}, {"mark", required_argument, nullptr, kMark},
-      {"no-trace", no_argument, nullptr, kNoTrace}, {"stations", required_argument, nullptr, kStations},
-      {"zero", required_argument, nullptr, kZero},  {"no-sun", no_argument, nullptr, kNoSun},
-      {"time", required_argument, nullptr, kTime},  {"stack", no_argument, nullptr, kStack},
-      {"stack-value", required_argument, nullptr, kStackValue},  {"help", no_argument, nullptr, kHelp},
-      {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0}};
+  static const OptionSpec kSpecs[] = {
+      {"output", 'o', true}, {"from", 0, true},     {"to", 0, true},          {"fmin", 0, true},
+      {"fmax", 0, true},     {"vmin", 0, true},     {"vmax", 0, true},        {"colormap", 0, true},
+      {"width", 0, true},    {"height", 0, true},   {"title", 0, true},       {"mark", 0, true},
+      {"no-trace", 0, false}, {"stations", 0, true}, {"zero", 0, true},       {"no-sun", 0, false},
+      {"time", 0, true},     {"stack", 0, false},   {"stack-value", 0, true}, {"every", 0, true},
+      {"last", 0, true}};
 
-  const plot::LiveOptions live = plot::TakeLiveOptions(argc, argv, [](const std::string& m) { Usage(m); });
+  const ParsedOptions parsed = ParseOptions(argc, argv, kSpecs);
+  if (parsed.action == ParsedOptions::Action::Help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (parsed.action == ParsedOptions::Action::Version) {
+    std::printf("%s %s\n", kProg, HFD_VERSION);
+    return 0;
+  }
+  if (!parsed.error.empty()) Usage(parsed.error);
+  plot::LiveOptions live;
   plot::PlotOptions opt;
   bool stack = false;
   plot::StackValue stack_value = plot::StackValue::kFreq;
   std::string out;
-  opterr = 0;
-  int c;
-  while ((c = getopt_long(argc, argv, ":ho:", kLong, nullptr)) != -1) {
-    switch (c) {
-      case 'o': out = optarg; break;
-      case kFrom: opt.from_ms = Time("from", optarg); break;
-      case kTo: opt.to_ms = Time("to", optarg); break;
-      case kFmin: opt.fmin = Number("fmin", optarg); break;
-      case kFmax: opt.fmax = Number("fmax", optarg); break;
-      case kVmin: opt.vmin = Number("vmin", optarg); break;
-      case kVmax: opt.vmax = Number("vmax", optarg); break;
-      case kColormap:
-        if (!plot::ParseColormap(optarg, opt.colormap)) Usage(std::string("--colormap: viridis or doppler, not '") + optarg + "'");
-        break;
-      case kWidth: opt.width = Pixels("width", optarg); break;
-      case kHeight: opt.height = Pixels("height", optarg); break;
-      case kTitle: opt.title = Text("title", optarg); break;
-      case kMark: {
-        std::string m = optarg;
-        size_t eq = m.find('=');
-        opt.marks.push_back({Time("mark", m.substr(0, eq)), eq == std::string::npos ? "" : Text("mark", optarg + eq + 1)});
-        break;
-      }
-      case kNoTrace: opt.trace = false; break;
-      case kStations:
-        if (!*optarg) Usage("--stations: an empty file name");
-        opt.stations_file = optarg;
-        break;
-      case kZero: opt.zero_hz = Number("zero", optarg); break;
-      case kNoSun: opt.sun = false; break;
-      case kTime:
-        if (std::string(optarg) == "jst") opt.zone = plot::TimeZone::kJst;
-        else if (std::string(optarg) == "utc") opt.zone = plot::TimeZone::kUtc;
-        else Usage(std::string("--time: jst or utc, not '") + optarg + "'");
-        break;
-      case kStack: stack = true; break;
-      case kStackValue:
-        if (!plot::ParseStackValue(optarg, stack_value)) Usage(std::string("--stack-value: freq, level or s4, not '") + optarg + "'");
-        break;
-      case 'h':
-      case kHelp: std::fputs(kUsage, stdout); return 0;
-      case kVersion: std::printf("%s %s\n", kProg, HFD_VERSION); return 0;
-      case ':': Usage(std::string("option ") + argv[optind - 1] + " needs a value");
-      default: Usage(std::string("unknown option ") + argv[optind - 1]);
+  for (const auto& [name, value] : parsed.options) {
+    const char* optarg = value.c_str();
+    const char* n = name.c_str();
+    if (name == "output") out = value;
+    else if (name == "from") opt.from_ms = Time(n, value);
+    else if (name == "to") opt.to_ms = Time(n, value);
+    else if (name == "fmin") opt.fmin = Number(n, optarg);
+    else if (name == "fmax") opt.fmax = Number(n, optarg);
+    else if (name == "vmin") opt.vmin = Number(n, optarg);
+    else if (name == "vmax") opt.vmax = Number(n, optarg);
+    else if (name == "colormap") {
+      if (!plot::ParseColormap(optarg, opt.colormap)) Usage("--colormap: viridis or doppler, not '" + value + "'");
+    } else if (name == "width") opt.width = Pixels(n, optarg);
+    else if (name == "height") opt.height = Pixels(n, optarg);
+    else if (name == "title") opt.title = Text(n, optarg);
+    else if (name == "mark") {
+      size_t eq = value.find('=');
+      opt.marks.push_back({Time(n, value.substr(0, eq)), eq == std::string::npos ? "" : Text(n, optarg + eq + 1)});
+    } else if (name == "no-trace") opt.trace = false;
+    else if (name == "stations") {
+      if (value.empty()) Usage("--stations: an empty file name");
+      opt.stations_file = value;
+    } else if (name == "zero") opt.zero_hz = Number(n, optarg);
+    else if (name == "no-sun") opt.sun = false;
+    else if (name == "time") {
+      if (value == "jst") opt.zone = plot::TimeZone::kJst;
+      else if (value == "utc") opt.zone = plot::TimeZone::kUtc;
+      else Usage("--time: jst or utc, not '" + value + "'");
+    } else if (name == "stack") stack = true;
+    else if (name == "every" || name == "last") plot::SetLiveOption(live, name, value, Usage);
+    else if (name == "stack-value") {
+      if (!plot::ParseStackValue(optarg, stack_value)) Usage("--stack-value: freq, level or s4, not '" + value + "'");
     }
   }
-  std::vector<std::string> files(argv + optind, argv + argc);
+  std::vector<std::string> files = parsed.operands;
   if (files.empty()) Usage("no result file given");
   if (out.empty()) Usage("no output file given (-o NAME.png, .svg or .pdf)");
   plot::Format fmt;

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -22,6 +21,7 @@
 #include "stations/registry.hpp"
 #include "synth/sun_pattern.hpp"
 #include "synth/synth_model.hpp"
+#include "textio/option_parser.hpp"
 
 namespace {
 
@@ -56,7 +56,7 @@ const char* const kOptions =
     "               ~/.config/hfdoppler/stations.toml, then the installed one)\n"
     "  --help, -h   this text;  --version, -V  the program's version\n"
     "Exit status: 0 written; 1 a file could not be written, or a bad station registry\n"
-    "or a station not in it (--sun); 2 usage error.\n";
+    "or a station not in it (--sun); 2 usage error; 129, 130 or 143 stopped by a signal.\n";
 
 struct Options {
   std::string start = "20080501000000";
@@ -105,17 +105,34 @@ bool AllLetters(const std::string& s) {
 
 // Returns an empty string on success, else the complaint.
 std::string ParseArgs(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--no-channel2") { o.channel2 = false; continue; }
-    if (a == "--tone-only") { o.tone_only = true; continue; }
-    if (a == "--sun") { o.sun = true; continue; }
-    if (i + 1 >= argc) return "unknown option or missing value: " + a;
-    const std::string v = argv[++i];
-    if (a == "--start") {
+  static const hfd::OptionSpec kSpecs[] = {
+      {"start", 0, true},   {"station", 0, true},   {"seconds", 0, true}, {"records", 0, true},
+      {"no-channel2", 0, false}, {"seed", 0, true}, {"dir", 0, true},     {"scint", 0, true},
+      {"excursion", 0, true}, {"tone-only", 0, false}, {"days", 0, true}, {"sun", 0, false},
+      {"stations", 0, true}};
+  const hfd::ParsedOptions p = hfd::ParseOptions(argc, argv, kSpecs);
+  if (p.action == hfd::ParsedOptions::Action::Help) {
+    std::fputs(kSynopsis, stdout);
+    std::fputs(kOptions, stdout);
+    std::exit(0);
+  }
+  if (p.action == hfd::ParsedOptions::Action::Version) {
+    std::puts("hfdoppler-synth " HFD_VERSION);
+    std::exit(0);
+  }
+  if (!p.error.empty()) return p.error;
+  if (!p.operands.empty()) return "unexpected argument " + p.operands.front();
+  for (const auto& [a, v] : p.options) {
+    if (a == "no-channel2") {
+      o.channel2 = false;
+    } else if (a == "tone-only") {
+      o.tone_only = true;
+    } else if (a == "sun") {
+      o.sun = true;
+    } else if (a == "start") {
       if (!IsStartTime(v)) return "--start needs a date and time as 14 digits YYYYMMDDhhmmss: " + v;
       o.start = v;
-    } else if (a == "--station") {
+    } else if (a == "station") {
       o.stations.clear();
       for (size_t at = 0; at <= v.size(); at += 4) {
         const std::string code = v.substr(at, 3);
@@ -125,32 +142,30 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
           return "--station names " + code + " twice";
         o.stations.push_back(code);
       }
-    } else if (a == "--days") {
+    } else if (a == "days") {
       if (!ParseNumber(v, o.days) || o.days < 1 || o.days > 36600)
         return "--days needs a number of days from 1 to 36600";
       o.days_given = true;
-    } else if (a == "--stations") {
+    } else if (a == "stations") {
       if (v.empty()) return "--stations needs a file name";
       o.registry = v;
-    } else if (a == "--seconds") {
+    } else if (a == "seconds") {
       if (!ParseNumber(v, o.seconds) || !(o.seconds > 0.0) || o.seconds > 1e8)
         return "--seconds needs a positive number";
       o.seconds_given = true;
-    } else if (a == "--records") {
+    } else if (a == "records") {
       if (!ParseNumber(v, o.records) || o.records <= 0 || o.records > 100000000)
         return "--records needs a positive integer";
-    } else if (a == "--seed") {
+    } else if (a == "seed") {
       if (!ParseNumber(v, o.seed)) return "--seed needs a non-negative integer";
-    } else if (a == "--dir") {
+    } else if (a == "dir") {
       o.dir = v;
-    } else if (a == "--scint") {
+    } else if (a == "scint") {
       if (!ParseNumber(v, o.scint) || !(o.scint >= 0.0 && o.scint <= 1.0))
         return "--scint needs a depth from 0 to 1";
-    } else if (a == "--excursion") {
+    } else if (a == "excursion") {
       if (!ParseNumber(v, o.excursion) || !std::isfinite(o.excursion))
         return "--excursion needs a number of seconds";
-    } else {
-      return "unknown option: " + a;
     }
   }
   if (o.seconds_given && o.records > 0) return "give --seconds or --records, not both";
@@ -256,21 +271,7 @@ bool WriteRecording(const Options& o, const std::string& name_stem,
 
 int main(int argc, char** argv) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kSynopsis, stdout);
-      std::fputs(kOptions, stdout);
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
-      std::puts("hfdoppler-synth " HFD_VERSION);
-      return 0;
-    }
-  }
-  if (std::string err = ParseArgs(argc, argv, o); !err.empty()) {
-    std::fprintf(stderr, "hfdoppler-synth: %s\n%sTry 'hfdoppler-synth --help'.\n", err.c_str(), kSynopsis);
-    return 2;
-  }
+  if (std::string err = ParseArgs(argc, argv, o); !err.empty()) hfd::UsageError("hfdoppler-synth", err);
   const std::int64_t samples = o.records * kRecordSamples;
   const double length_s = static_cast<double>(samples) / hfd::synth::kSampleRate;
   // With --sun, every station's reflection point, found before anything is written.

@@ -1,6 +1,6 @@
 #include "output/peak_file.hpp"
 
-#include "textio/record_format.hpp"
+#include "recording/layouts.hpp"
 
 namespace hfd {
 
@@ -16,7 +16,7 @@ void WritePeakHeader(RecordSink& file) {
 void WritePeakBlock(RecordSink& console, RecordSink& file, int32_t k, const TimeStamp& BlockTime,
                     int32_t ISecOfDay, const BlockResult& r) {
   static const FormatPlan kProgress("(2i5,a1,5(i2,a1),i6/2(5x,5f10.3/))");
-  static constexpr RecordFormat<"(2(i5,a1),5(i2,a1),i5,a1,2(2(f6.3,a1),3(f7.2,a1)))"> kBlock;
+  static constexpr RecordFormat<kPeakBlockLine> kBlock;
   const TimeStamp& b = BlockTime;
   const ChannelFigures& c1 = r.Ch(1);
   const ChannelFigures& c2 = r.Ch(2);

@@ -1,18 +1,18 @@
 #include "output/spectrum_file.hpp"
 
-#include "textio/record_format.hpp"
+#include "recording/layouts.hpp"
 
 namespace hfd {
 
 void WriteSpectrumBlockLine(RecordSink& file, int32_t k, const TimeStamp& BlockTime,
                             int32_t ISecOfDay) {
-  static constexpr RecordFormat<"(i5,a1,i4,a1,5(i2,a1),i5)"> kBlock;
+  static constexpr RecordFormat<kSpectrumBlockLine> kBlock;
   kBlock.Write(file, {k, "\t", BlockTime.kYear, "\t", BlockTime.kMonth, "\t", BlockTime.kDay, "\t",
                       BlockTime.kH, "\t", BlockTime.kM, "\t", BlockTime.kS, "\t", ISecOfDay});
 }
 
 void WriteSpectrumLines(RecordSink& file, const SpectrumLines& lines) {
-  static constexpr RecordFormat<"(f6.3,2(a1,f10.3,a1,f7.1))"> kLine;
+  static constexpr RecordFormat<kSpectrumBinLine> kLine;
   for (size_t b = 0; b < lines.freq.size(); ++b) {
     kLine.Write(file, {lines.freq[b], "\t", lines.level[0][b], "\t", lines.phase[0][b], "\t",
                        lines.level[1][b], "\t", lines.phase[1][b]});

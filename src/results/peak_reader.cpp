@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "results/result_files.hpp"
+#include "recording/layouts.hpp"
 #include "results/text_lines.hpp"
 
 namespace hfd::results {
@@ -17,6 +18,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::string_view kMaxHeader =
     "kkkkk\t YYYY\tMM\tDD\tHH\tMM\tSS\tsssss\t"
     " AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t";
+static_assert(kMaxHeader.size() == RecordLayout<kPeakBlockLine>::kLength,
+              "the .max header is as long as its block lines");
 constexpr std::string_view kQdrHeader[] = {
     "     CH\t\t5006kHz\t\t8006kHz",
     "     Time(JST)\t\tFreq\tAmp\tFreq\tAmp",
@@ -28,23 +31,30 @@ std::string_view Text(const Line& l) { return {l.text, l.size}; }
 // Blocks of a .max line: step, date, time, seconds of day, then per channel
 // mean "," spread "," frequency, level, phase.
 bool ParseMaxLine(const char* t, PeakBlock& b) {
-  static constexpr int kTabs[] = {5, 11, 14, 17, 20, 23, 26, 32, 54, 62, 70, 92, 100, 108};
-  static constexpr int kCommas[] = {39, 46, 77, 84};
+  using L = RecordLayout<kPeakBlockLine>;
+  // Fields 0-15: step, year, month, day, hour, minute, second, seconds of day,
+  // each followed by a tab; then per channel (10 fields from 16 + 10 c) mean
+  // "," spread "," frequency, level, phase, each followed by a tab.
+  static constexpr int kTabs[] = {L::Column(1),  L::Column(3),  L::Column(5),  L::Column(7),
+                                  L::Column(9),  L::Column(11), L::Column(13), L::Column(15),
+                                  L::Column(21), L::Column(23), L::Column(25), L::Column(31),
+                                  L::Column(33), L::Column(35)};
+  static constexpr int kCommas[] = {L::Column(17), L::Column(19), L::Column(27), L::Column(29)};
   if (!SeparatorsAt(t, kTabs, '\t') || !SeparatorsAt(t, kCommas, ',')) return false;
   int32_t y, mo, d, h, mi, s, sod;
-  if (!ParseI(t, 5, b.step) || !ParseI(t + 6, 5, y) || !ParseI(t + 12, 2, mo) ||
-      !ParseI(t + 15, 2, d) || !ParseI(t + 18, 2, h) || !ParseI(t + 21, 2, mi) ||
-      !ParseI(t + 24, 2, s) || !ParseI(t + 27, 5, sod))
+  if (!IntField<L>(t, 0, b.step) || !IntField<L>(t, 2, y) || !IntField<L>(t, 4, mo) ||
+      !IntField<L>(t, 6, d) || !IntField<L>(t, 8, h) || !IntField<L>(t, 10, mi) ||
+      !IntField<L>(t, 12, s) || !IntField<L>(t, 14, sod))
     return false;
   if (b.step < 0 || !StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
     return false;
   b.utc_ms = UtcMsOfJst(y, mo, d, h, mi, s * 1000);
   for (int c = 0; c < 2; ++c) {
-    const char* f = t + 33 + 38 * c;
+    const int f = 16 + 10 * c;
     Peak& p = b.peak[c];
-    if (!ParseF(f, 6, 3, b.mean[c]) || !ParseF(f + 7, 6, 3, b.scint[c]) ||
-        !ParseF(f + 14, 7, 2, p.freq_hz) || !ParseF(f + 22, 7, 2, p.level_dbuv) ||
-        !ParseF(f + 30, 7, 2, p.phase_deg))
+    if (!FixedField<L>(t, f, b.mean[c]) || !FixedField<L>(t, f + 2, b.scint[c]) ||
+        !FixedField<L>(t, f + 4, p.freq_hz) || !FixedField<L>(t, f + 6, p.level_dbuv) ||
+        !FixedField<L>(t, f + 8, p.phase_deg))
       return false;
   }
   return true;
@@ -118,7 +128,7 @@ void ReadMax(TextFile& f, PeakSeries& s) {
   Line l{};
   f.Next(l);
   if (Text(l) != kMaxHeader || !l.ended) throw ReadError(s.path, 0, "not a peak summary (.max) file");
-  s.blocks.reserve(f.size() / 111 + 1);
+  s.blocks.reserve(f.size() / (RecordLayout<kPeakBlockLine>::kLength + 2) + 1);
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
       if (l.size > kMaxHeader.size()) throw ReadError(s.path, l.number, "not a peak summary block line");

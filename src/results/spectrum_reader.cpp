@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "results/result_files.hpp"
+#include "recording/layouts.hpp"
 #include "results/text_lines.hpp"
 
 namespace hfd::results {
@@ -17,19 +18,24 @@ namespace {
 
 using namespace detail;
 
-constexpr size_t kBlockLine = 31;  // "(i5,a1,i4,a1,5(i2,a1),i5)"
-constexpr size_t kBinLine = 44;    // "(f6.3,2(a1,f10.3,a1,f7.1))"
+using BlockLayout = RecordLayout<kSpectrumBlockLine>;
+using BinLayout = RecordLayout<kSpectrumBinLine>;
+constexpr size_t kBlockLine = BlockLayout::kLength;
+constexpr size_t kBinLine = BinLayout::kLength;
 
 bool IsBlockLine(const Line& l) {
-  static constexpr int kTabs[] = {5, 10, 13, 16, 19, 22, 25};
+  using L = BlockLayout;
+  static constexpr int kTabs[] = {L::Column(1), L::Column(3), L::Column(5), L::Column(7),
+                                  L::Column(9), L::Column(11), L::Column(13)};
   return l.size == kBlockLine && SeparatorsAt(l.text, kTabs, '\t');
 }
 
 bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
+  using L = BlockLayout;
   int32_t y, mo, d, h, mi, s, sod;
-  if (!ParseI(t, 5, step) || !ParseI(t + 6, 4, y) || !ParseI(t + 11, 2, mo) ||
-      !ParseI(t + 14, 2, d) || !ParseI(t + 17, 2, h) || !ParseI(t + 20, 2, mi) ||
-      !ParseI(t + 23, 2, s) || !ParseI(t + 26, 5, sod))
+  if (!IntField<L>(t, 0, step) || !IntField<L>(t, 2, y) || !IntField<L>(t, 4, mo) ||
+      !IntField<L>(t, 6, d) || !IntField<L>(t, 8, h) || !IntField<L>(t, 10, mi) ||
+      !IntField<L>(t, 12, s) || !IntField<L>(t, 14, sod))
     return false;
   if (step < 0 || !StampInRange(mo, d, h, mi, s) || sod != h * 3600 + mi * 60 + s)
     return false;
@@ -38,10 +44,10 @@ bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
 }
 
 bool ParseBinLine(const char* t, float* out) {
-  static constexpr int kTabs[] = {6, 17, 25, 36};
-  return SeparatorsAt(t, kTabs, '\t') && ParseF(t + 7, 10, 3, out[0]) &&
-         ParseF(t + 18, 7, 1, out[1]) && ParseF(t + 26, 10, 3, out[2]) &&
-         ParseF(t + 37, 7, 1, out[3]);
+  using L = BinLayout;
+  static constexpr int kTabs[] = {L::Column(1), L::Column(3), L::Column(5), L::Column(7)};
+  return SeparatorsAt(t, kTabs, '\t') && FixedField<L>(t, 2, out[0]) &&
+         FixedField<L>(t, 4, out[1]) && FixedField<L>(t, 6, out[2]) && FixedField<L>(t, 8, out[3]);
 }
 
 // N from the text of the second bin's frequency (1 / (N * 0.01 s) in F6.3).

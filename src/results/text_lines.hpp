@@ -136,6 +136,16 @@ inline bool ParseF(const char* f, int w, int d, float& v) {
   return true;
 }
 
+// Field i of a record layout L (RecordLayout) as an integer or a fixed-point number.
+template <class L>
+bool IntField(const char* t, int i, int32_t& v) {
+  return ParseI(t + L::Column(i), L::Width(i), v);
+}
+template <class L, class T>
+bool FixedField(const char* t, int i, T& v) {
+  return ParseF(t + L::Column(i), L::Width(i), L::Decimals(i), v);
+}
+
 // Separator `c` at every one of the given columns.
 template <size_t K>
 inline bool SeparatorsAt(const char* t, const int (&cols)[K], char c) {

@@ -28,6 +28,26 @@ struct FormatText {
   constexpr std::string_view view() const { return {text, N - 1}; }
 };
 
+// The layout of a format's records for those who read them back: each
+// field's column, width and decimals, and the record's length.
+//
+//   using L = RecordLayout<kSpectrumBinLine>;
+//   ParseF(t + L::Column(2), L::Width(2), L::Decimals(2), x);  // the third field
+template <FormatText S>
+struct RecordLayout {
+  static constexpr FormatPlan kPlan{S.view()};
+  static constexpr auto kSteps = kPlan.OnePassSteps();
+  static constexpr int kFields = kPlan.OnePassItems();
+  static constexpr int Column(int i) {
+    int c = 0;
+    for (int j = 0; j < i; ++j) c += kSteps[static_cast<size_t>(j)].w;
+    return c;
+  }
+  static constexpr int Width(int i) { return kSteps[static_cast<size_t>(i)].w; }
+  static constexpr int Decimals(int i) { return kSteps[static_cast<size_t>(i)].d; }
+  static constexpr int kLength = Column(kFields);
+};
+
 template <FormatText S>
 class RecordFormat {
   using Op = FormatPlan::Op;

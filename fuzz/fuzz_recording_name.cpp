@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (i != 18 && rec.ChFileName[static_cast<size_t>(c)][i] != entry[i]) std::abort();
   if (e == hfd::ReadError::None) {
     char out[20];
-    hfd::ResultFileName(rec, ".spc", out);
+    hfd::ResultFileName(rec.ChFileName[0], ".spc", out);
     if (std::strlen(out) > 19) std::abort();
   }
   return 0;

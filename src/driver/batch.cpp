@@ -11,6 +11,7 @@
 #include "input/listing.hpp"
 #include "input/recording.hpp"
 #include "output/amplitude_file.hpp"
+#include "output/result_files.hpp"
 #include "output/peak_file.hpp"
 #include "output/spectrum_file.hpp"
 
@@ -144,7 +145,8 @@ int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selec
   }
 
   for (const int32_t IFile : numbers) {
-    OpenRecording(io.console, io.fatal, io, st->names, IFile, st->opt.IOutFMT, st->rec);
+    OpenRecording(io.console, io.fatal, io, st->names, IFile, st->rec);
+    if (st->rec.IOpenStatus == 0) CreateResultFiles(st->rec.ChFileName[0], st->opt.IOutFMT, io.unit3, io.unit4);
     if (observer) observer->RecordingOpened(st->rec);
     if (st->rec.IOpenStatus != 1) {
       SettleTimeWindow(io, st->opt.ITimeWindow, st->rec);

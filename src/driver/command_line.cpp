@@ -80,7 +80,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
     } else if (name == "--length") {
       int32_t n = 0;
       if (IsDigits(value) && value.size() <= 4) n = std::stoi(std::string(value));
-      if (!IsOfferedDataLength(n))
+      if (!IsDataLength(n))
         return Quoted(name, "must be 512, 1024, 2048 or 4096, not '" + std::string(value) + "'");
       cl.length = n;
       lengthGiven = true;

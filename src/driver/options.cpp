@@ -2,7 +2,6 @@
 
 namespace hfd {
 
-bool IsOfferedDataLength(int32_t n) { return n == 512 || n == 1024 || n == 2048 || n == 4096; }
 
 void RunOptionsDialogue(RunIo& io, RunOptions& opt) {
   static const FormatPlan kPrompt("(a,\\)");
@@ -15,7 +14,7 @@ void RunOptionsDialogue(RunIo& io, RunOptions& opt) {
   for (;;) {
     kPrompt.Write(io.console, {" *** data length (512, 1024, 2048 or 4096): "});
     io.ReadListInt(opt.NData);
-    if (IsOfferedDataLength(opt.NData)) break;
+    if (IsDataLength(opt.NData)) break;
     WriteList(io.console, {"=== Error!  NData=", opt.NData});
   }
 

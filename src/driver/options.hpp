@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "driver/run_io.hpp"
+#include "recording/vocabulary.hpp"
 
 namespace hfd {
 
@@ -27,9 +28,6 @@ struct RunOptions {
   int32_t IBlockLength = 0;
   int32_t ITimeWindow = 0;  // 0: no window; otherwise ask per recording
 };
-
-// True for the data lengths the analysis is built for.
-bool IsOfferedDataLength(int32_t n);
 
 void RunOptionsDialogue(RunIo& io, RunOptions& opt);
 

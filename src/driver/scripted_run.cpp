@@ -21,6 +21,7 @@
 #include "driver/command_line.hpp"
 #include "driver/follow.hpp"
 #include "input/listing.hpp"
+#include "output/result_files.hpp"
 #include "runtime/fatal_report.hpp"
 #include "runtime/signals.hpp"
 #include "textio/option_parser.hpp"
@@ -110,10 +111,9 @@ class RunReport final : public RunObserver {
     }
     files_.clear();
     missing_.clear();
-    for (const char* ext : mode_ == 1 ? std::vector<const char*>{".qdr"}
-                                      : std::vector<const char*>{".spc", ".max"}) {
+    for (const char* ext : ResultExtensions(mode_)) {
       char out[20];
-      ResultFileName(rec, ext, out);
+      ResultFileName(rec.ChFileName[0], ext, out);
       files_ += " " + prefix_ + out;
     }
     for (int c = 1; c <= 2; ++c)

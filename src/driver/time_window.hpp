@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "driver/run_io.hpp"
-#include "driver/time_stamp.hpp"
+#include "recording/time_stamp.hpp"
 #include "input/recording.hpp"
 
 namespace hfd {

@@ -17,11 +17,11 @@
 #include <string_view>
 #include <vector>
 
+#include "recording/vocabulary.hpp"
 #include "textio/format.hpp"
 
 namespace hfd {
 
-constexpr int kNameLength = 30;
 constexpr int kMaxRecordings = 500;
 
 struct NameTable {

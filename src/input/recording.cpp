@@ -5,15 +5,6 @@
 namespace hfd {
 namespace {
 
-struct Station {
-  const char* code;
-  const char* name;
-};
-constexpr Station kStations[] = {
-    {"SGD", "Sugadaira "}, {"ORI", "Oarai     "}, {"KUR", "Kure      "}, {"KYO", "Kyoto     "},
-    {"KSM", "Kasima    "}, {"MSR", "Moshiri   "}, {"SMZ", "Shimizu   "}, {"KAK", "Kakioka   "},
-};
-
 // A fixed-length name field as a C string: up to its first NUL.
 void ToCString(const std::array<char, kNameLength>& field, char (&out)[kNameLength + 1]) {
   size_t n = 0;
@@ -25,19 +16,6 @@ void ToCString(const std::array<char, kNameLength>& field, char (&out)[kNameLeng
 }
 
 }  // namespace
-
-std::array<char, 10> StationNameFor(std::string_view code) {
-  std::array<char, 10> name;
-  name.fill(' ');
-  for (const Station& s : kStations) {
-    if (code == s.code) {
-      std::memcpy(name.data(), s.name, name.size());
-      return name;
-    }
-  }
-  std::memcpy(name.data(), code.data(), code.size() < name.size() ? code.size() : name.size());
-  return name;
-}
 
 ReadError DeriveRecordingNames(const std::array<char, kNameLength>& entry, RecordingState& rec) {
   static const int kDateWidths[6] = {4, 2, 2, 2, 2, 2};  // "(i4,5i2)"
@@ -59,14 +37,6 @@ ReadError DeriveRecordingNames(const std::array<char, kNameLength>& entry, Recor
   return ReadError::None;
 }
 
-void ResultFileName(const RecordingState& rec, const char* ext, char (&out)[20]) {
-  const auto& ch0 = rec.ChFileName[0];
-  std::memcpy(out, ch0.data(), 12);
-  std::memcpy(out + 12, ch0.data() + 14, 3);
-  std::memcpy(out + 15, ext, 4);
-  out[19] = '\0';
-}
-
 void RecordingFiles::CloseUnits() {
   unit1.Close();
   unit2.Close();
@@ -75,7 +45,7 @@ void RecordingFiles::CloseUnits() {
 }
 
 void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& files,
-                   const NameTable& names, int32_t IFile, int32_t IOutFMT, RecordingState& rec) {
+                   const NameTable& names, int32_t IFile, RecordingState& rec) {
   const auto& entry = names.entry[static_cast<size_t>(IFile - 1)];
   WriteList(console, {"*** Specified BIN Filename: ", std::string_view(entry.data(), entry.size())});
   ReadError e = DeriveRecordingNames(entry, rec);
@@ -92,20 +62,6 @@ void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& fil
   const int failures = rec.ChOpenErr[1] + rec.ChOpenErr[2];
 
   if (failures < 2) {
-    char out[20];
-    auto open = [&](ResultFile& unit, const char* ext) {
-      ResultFileName(rec, ext, out);
-      unit.Open(std::string_view(out, strnlen(out, 19)));
-    };
-    // Both files of a pair are opened and locked before either is cut.
-    if (IOutFMT == 1) {
-      open(files.unit3, ".qdr");
-      files.unit3.Cut();
-    } else {
-      open(files.unit3, ".spc");
-      open(files.unit4, ".max");
-      ResultFile::Cut(files.unit3, &files.unit4);
-    }
     rec.IOpenStatus = 0;
   } else {
     WriteList(console,

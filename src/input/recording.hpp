@@ -1,21 +1,22 @@
 // Everything a recording's name tells: station, channel file names, start
-// date and time, result file names; and the opening of its files.
+// date and time; and the opening of its channel files.
 //
 // A recording is named after its channel-0 file, "YYYYMMDDhhmmssSSS-0.BIN":
 // start time (JST), a three-letter station code, the channel digit.
 //
 //   RecordingFiles files(fatal); RecordingState rec;
-//   OpenRecording(console, fatal, files, names, 1, /*IOutFMT=*/2, rec);
-//   if (rec.IOpenStatus == 0) { /* files.unit1 .. unit4 are open */ }
+//   OpenRecording(console, fatal, files, names, 1, rec);
+//   if (rec.IOpenStatus == 0) { /* files.unit1, unit2 are open; create units 3, 4 */ }
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
-#include "driver/time_stamp.hpp"
 #include "input/channel_file.hpp"
 #include "input/listing.hpp"
+#include "recording/time_stamp.hpp"
+#include "recording/vocabulary.hpp"
 #include "textio/fatal_handler.hpp"
 #include "textio/result_file.hpp"
 
@@ -41,29 +42,21 @@ struct RecordingState {
   int32_t ISecOfDay = 0;
 };
 
-// The station name of a three-letter code: the table's name, or for an
-// unknown code the code itself followed by blanks.
-std::array<char, 10> StationNameFor(std::string_view code);
-
 // The names and start time that a name table entry gives: StationName,
 // ChFileName (channel digit at position 19) and the date and time fields of
 // RecStart, read "(i4,5i2)" from the first 14 characters. Returns the
 // conversion error of those digits (None when they read).
 ReadError DeriveRecordingNames(const std::array<char, kNameLength>& entry, RecordingState& rec);
 
-// The result file name for an extension such as ".spc": year to minute of
-// the channel-0 name, its station code, the extension (19 characters at most).
-void ResultFileName(const RecordingState& rec, const char* ext, char (&out)[20]);
-
 // Opens recording IFile (1-based) of the name table: echoes the choice, derives
 // the names and start time (a name whose first 14 characters are not the date
-// digits ends the run with the conversion report), opens the channel files on
-// units 1 and 2 and, when at least one opened, creates the result files on
-// units 3 (and 4). When neither opened, writes the open error line and sets
-// IOpenStatus to 1.
+// digits ends the run with the conversion report) and opens the channel files
+// on units 1 and 2: IOpenStatus 0 when at least one opened (the caller then
+// creates the result files, CreateResultFiles). When neither opened, writes
+// the open error line and sets IOpenStatus to 1.
 // The choice and the open error line go to `console`; the conversion report
-// and failed result-file opens end the run through `fatal`.
+// ends the run through `fatal`.
 void OpenRecording(RecordSink& console, FatalHandler& fatal, RecordingFiles& files,
-                   const NameTable& names, int32_t IFile, int32_t IOutFMT, RecordingState& rec);
+                   const NameTable& names, int32_t IFile, RecordingState& rec);
 
 }  // namespace hfd

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "analysis/block_result.hpp"
-#include "driver/time_stamp.hpp"
+#include "recording/time_stamp.hpp"
 #include "textio/format.hpp"
 
 namespace hfd {

@@ -35,7 +35,6 @@ void CivilFromDays(int64_t z, int64_t& y, int& m, int& d) {
   y = yoe + era * 400 + (m <= 2);
 }
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // n digits at p into v; false if any is not a digit.
 bool Digits(std::string_view s, size_t p, size_t n, int& v) {

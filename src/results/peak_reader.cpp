@@ -76,7 +76,7 @@ int32_t InferDataLength(const std::vector<PeakBlock>& blocks) {
   const int64_t dk = blocks.back().step - blocks.front().step;
   const int64_t dt_ms = blocks.back().utc_ms - blocks.front().utc_ms;
   if (dk <= 0) return 0;
-  for (int32_t n : {512, 1024, 2048, 4096}) {
+  for (int32_t n : kDataLengths) {
     if (std::llabs(dt_ms - dk * n * 10) < 1000) return n;  // N * 0.01 s = N * 10 ms
   }
   return 0;
@@ -97,7 +97,7 @@ int32_t DataLengthByName(const PeakSeries& s) {
   const PeakBlock& b = s.blocks.front();
   const int64_t offset_ms = b.utc_ms - UtcMsOfJst(y, mo, d, h, mi, 0);
   int32_t found = 0;
-  for (int32_t n : {512, 1024, 2048, 4096}) {
+  for (int32_t n : kDataLengths) {
     const int64_t seconds_of_start = offset_ms - int64_t{b.step} * n / 100 * 1000;
     if (seconds_of_start < 0 || seconds_of_start >= 60000) continue;
     if (found != 0) return 0;
@@ -147,7 +147,7 @@ void ReadQdr(TextFile& f, PeakSeries& s) {
       t[36] != 'z' || !ParseI(t + 10, 8, y) || !ParseI(t + 19, 2, mo) || !ParseI(t + 22, 2, d) ||
       !ParseI(t + 24, 3, h) || !ParseI(t + 28, 2, mi) || !ParseI(t + 30, 5, rate) ||
       !ParseI(t + 37, 5, n) || !StampInRange(mo, d, h, mi, 0) || rate != 100 ||
-      (n != 512 && n != 1024 && n != 2048 && n != 4096))
+      !IsDataLength(n))
     throw ReadError(s.path, 0, "not an amplitude (.qdr) file");
   std::string_view name(t, 10);
   while (!name.empty() && name.back() == ' ') name.remove_suffix(1);

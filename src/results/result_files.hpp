@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "recording/vocabulary.hpp"
+
 namespace hfd::results {
 
 enum class Kind { kAmplitude, kSpectrum, kPeak };  // .qdr, .spc, .max
@@ -48,7 +50,7 @@ class ReadError : public std::runtime_error {
   long line_;
 };
 
-inline constexpr int64_t kJstOffsetMs = 9 * 3600 * 1000;  // JST = UTC + 9 h
+using hfd::kJstOffsetMs;  // JST = UTC + 9 h
 
 // The Doppler peak of one channel in one block. Fields the file does not hold
 // are NaN (the phase in a .qdr file).

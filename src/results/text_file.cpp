@@ -18,10 +18,6 @@ std::string Message(const std::string& file, long line, const std::string& what)
   return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
 }
 
-bool EndsWith(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 }  // namespace
 
 ReadError::ReadError(std::string file, long line, const std::string& what)

@@ -20,6 +20,8 @@
 #include <set>
 #include <string>
 
+#include "support/temp_dir.hpp"
+
 namespace hfd::test {
 using namespace hfd::tools;
 namespace {
@@ -28,15 +30,10 @@ namespace fs = std::filesystem;
 
 class Folder {
  public:
-  Folder() {
-    std::string t = (fs::temp_directory_path() / "hfd-output.XXXXXX").string();
-    dir_ = ::mkdtemp(t.data());
-  }
-  ~Folder() { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return (dir_.path / name).string(); }
   std::set<std::string> Names() const {
     std::set<std::string> n;
-    for (const auto& e : fs::directory_iterator(dir_)) n.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_.path)) n.insert(e.path().filename().string());
     return n;
   }
   size_t Hidden() const {
@@ -46,7 +43,7 @@ class Folder {
   }
 
  private:
-  fs::path dir_;
+  TempDir dir_;
 };
 
 std::string Slurp(const std::string& p) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/run_program.hpp"
+#include "support/temp_dir.hpp"
 
 namespace hfd::test {
 
@@ -31,25 +32,16 @@ inline std::string LengthName(int n) {
   return name;
 }
 
-// A fresh folder under the system temp dir, removed with everything in it.
+// A fresh temporary folder with rec/ in it, removed with everything in it.
 class ScratchDir {
  public:
-  ScratchDir() {
-    static int counter = 0;
-    root_ = fs::temp_directory_path() /
-            ("hfd-results-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "rec");
-  }
-  ~ScratchDir() { fs::remove_all(root_); }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ScratchDir() { fs::create_directories(rec()); }
   // Where the recordings lie and the analyser runs (it writes its results there).
-  fs::path rec() const { return root_ / "rec"; }
-  fs::path root() const { return root_; }
+  fs::path rec() const { return root_.path / "rec"; }
+  fs::path root() const { return root_.path; }
 
  private:
-  fs::path root_;
+  TempDir root_;
 };
 
 inline std::string Slurp(const fs::path& p) {

@@ -19,6 +19,7 @@
 
 #include "stations/sun.hpp"
 #include "support/run_program.hpp"
+#include "support/temp_dir.hpp"
 #include "synth/sun_pattern.hpp"
 #include "synth/synth_model.hpp"
 
@@ -32,25 +33,18 @@ constexpr double kPi = 3.141592653589793;
 
 // A fresh folder under the system temp dir: work/ is where the generator runs,
 // the generator's console output goes next to it.
-class TempDir {
+class SynthDir {
  public:
-  TempDir() {
-    static int counter = 0;
-    root_ = fs::temp_directory_path() /
-            ("hfd-synth-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(root_);
-    fs::create_directories(work());
-  }
-  ~TempDir() { fs::remove_all(root_); }
-  fs::path work() const { return root_ / "work"; }
-  fs::path log() const { return root_ / "synth.out"; }
+  SynthDir() { fs::create_directories(work()); }
+  fs::path work() const { return root_.path / "work"; }
+  fs::path log() const { return root_.path / "synth.out"; }
 
  private:
-  fs::path root_;
+  hfd::test::TempDir root_;
 };
 
 // Runs the generator in the work folder; its output goes to the log.
-int RunSynth(const TempDir& d, const std::string& args) {
+int RunSynth(const SynthDir& d, const std::string& args) {
   hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
   std::istringstream words(args);
@@ -111,7 +105,7 @@ double PeakFrequency(const std::vector<int>& x, std::size_t first, std::size_t l
 }
 
 TEST(Synth, FileNamesAndSizesFollowTheOptions) {
-  TempDir d;
+  SynthDir d;
   ASSERT_EQ(RunSynth(d, ""), 0);
   // 3600 s = 360000 samples, rounded up to 2813 whole records of 256 bytes.
   EXPECT_EQ(Names(d.work()),
@@ -122,12 +116,12 @@ TEST(Synth, FileNamesAndSizesFollowTheOptions) {
   EXPECT_NE(summary.find("2813 records"), std::string::npos) << summary;
   EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 1) << summary;
 
-  TempDir one;
+  SynthDir one;
   ASSERT_EQ(RunSynth(one, "--start 20080315123000 --station KUR --records 10 --no-channel2"), 0);
   EXPECT_EQ(Names(one.work()), (std::set<std::string>{"20080315123000KUR-0.BIN"}));
   EXPECT_EQ(fs::file_size(one.work() / "20080315123000KUR-0.BIN"), 2560u);
 
-  TempDir sub;
+  SynthDir sub;
   ASSERT_EQ(RunSynth(sub, "--seconds 5.12 --dir a/b --station sgd"), 0);
   EXPECT_EQ(Names(sub.work() / "a/b"),
             (std::set<std::string>{"20080501000000sgd-0.BIN", "20080501000000sgd-1.BIN"}));
@@ -144,7 +138,7 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
         "--seconds 10 --records 3", "--bogus", "--dir", "--days 0", "--days 2 --seconds 86401",
         "--station SGD,SGD", "--station SGD,", "--station SGD;KUR", "--tone-only --sun",
         "--stations x.toml"}) {
-    TempDir d;
+    SynthDir d;
     EXPECT_EQ(RunSynth(d, args), 2) << args;
     EXPECT_TRUE(fs::is_empty(d.work())) << args;
   }
@@ -152,7 +146,7 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
 
 // Stopped while it writes: neither channel file is left, complete or not.
 TEST(Synth, StopSignalLeavesNoFile) {
-  TempDir d;
+  SynthDir d;
   hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
   how.args = {"--seconds", "1000000"};
@@ -164,7 +158,7 @@ TEST(Synth, StopSignalLeavesNoFile) {
 }
 
 TEST(Synth, SameSeedGivesSameBytesWhateverTheLength) {
-  TempDir a, b, c, shortrun;
+  SynthDir a, b, c, shortrun;
   // 9000 records cross the generator's 8192-record write chunk.
   ASSERT_EQ(RunSynth(a, "--records 9000 --seed 5"), 0);
   ASSERT_EQ(RunSynth(b, "--records 9000 --seed 5 --no-channel2"), 0);
@@ -185,7 +179,7 @@ TEST(Synth, SameSeedGivesSameBytesWhateverTheLength) {
 // The written samples are the model's clean signal plus bounded noise of the
 // stated level, on both channels, at full scintillation depth.
 TEST(Synth, SamplesFollowTheModel) {
-  TempDir d;
+  SynthDir d;
   ASSERT_EQ(RunSynth(d, "--records 3000 --seed 3 --scint 1 --excursion 1900"), 0);
   const SynthModel model(SynthParams{.seed = 3, .scint_depth = 1.0, .excursion_center = 1900.0});
   for (int ch = 1; ch <= 2; ++ch) {
@@ -212,7 +206,7 @@ TEST(Synth, SamplesFollowTheModel) {
 // A DFT of the written samples peaks at the model's frequency, also at both
 // extremes of the excursion; on every channel the excursion is seen.
 TEST(Synth, SpectralPeakFollowsTheModelFrequency) {
-  TempDir d;
+  SynthDir d;
   ASSERT_EQ(RunSynth(d, "--records 3000 --seed 11 --excursion 2000"), 0);
   const SynthModel model(SynthParams{.seed = 11, .excursion_center = 2000.0});
   for (int ch = 1; ch <= 2; ++ch) {
@@ -229,7 +223,7 @@ TEST(Synth, SpectralPeakFollowsTheModelFrequency) {
 }
 
 TEST(Synth, ToneOnlyWritesSteadyPureTones) {
-  TempDir d;
+  SynthDir d;
   ASSERT_EQ(RunSynth(d, "--tone-only --records 100"), 0);
   const SynthModel model(SynthParams{.tone_only = true});
   const double hz[] = {8.0, 7.5};
@@ -277,7 +271,7 @@ TEST(SynthModel, DayTracesStayInTheDopplerBand) {
 // Several days and stations: one recording per day and station, dates
 // counted across the month's end, each with its own seed.
 TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
-  TempDir d;
+  SynthDir d;
   ASSERT_EQ(RunSynth(d, "--start 20080430120000 --days 3 --station SGD,KUR --records 10"), 0);
   std::set<std::string> want;
   for (const char* day : {"20080430", "20080501", "20080502"}) {
@@ -295,7 +289,7 @@ TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
   // Stopped after the first recording: its files and its line stay, nothing
   // half written does. A loaded machine may let the run finish before the
   // signal lands, so up to three runs are made.
-  TempDir stop;
+  SynthDir stop;
   hfd::test::Launch how;
   how.binary = HFD_SYNTH_BINARY;
   how.args = {"--days", "10", "--records", "40000"};
@@ -313,7 +307,7 @@ TEST(Synth, DaysAndStationsGiveOneRecordingEach) {
   EXPECT_LT(Names(stop.work()).size(), 20u) << "stopped before the end";
 
   // --days alone: whole days.
-  TempDir day;
+  SynthDir day;
   ASSERT_EQ(RunSynth(day, "--days 1 --no-channel2"), 0);
   EXPECT_EQ(fs::file_size(day.work() / "20080501000000SGD-0.BIN"), 67500u * 256u);
 }
@@ -357,7 +351,7 @@ TEST(SynthModel, SunPatternAtSunriseAndSunset) {
 // midpoint of the path from its transmitter, at the recording's UTC time:
 // the samples carry the bell at sunrise.
 TEST(Synth, SunOptionPutsTheBellAtTheRegistrysSunrise) {
-  TempDir d;
+  SynthDir d;
   const fs::path registry = d.work() / "stations.toml";
   std::ofstream(registry) << "[KAK]\nname = \"Kakioka\"\nlatitude = 36.23\nlongitude = 140.19\n"
                              "[KAK.transmitter]\nname = \"T\"\nlatitude = 35.0\nlongitude = 139.0\n";
@@ -380,7 +374,7 @@ TEST(Synth, SunOptionPutsTheBellAtTheRegistrysSunrise) {
   EXPECT_NEAR(at(rise), model.frequency(2, rise), 0.03);
   EXPECT_GT(at(rise) - at(rise - 2400.0), 1.2);  // 1.6 Hz on channel 2, less the wander
 
-  TempDir none;
+  SynthDir none;
   std::ofstream(none.work() / "stations.toml") << "[SGD]\nname = \"S\"\nlatitude = 36\nlongitude = 138\n";
   EXPECT_EQ(RunSynth(none, "--sun --station KAK --stations stations.toml"), 1);
   EXPECT_NE(Slurp(none.log()).find("stations.toml: station KAK is not in the station registry"), std::string::npos);

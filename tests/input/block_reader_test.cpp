@@ -10,41 +10,14 @@
 #include <random>
 #include <vector>
 
+#include "support/temp_dir.hpp"
+
 namespace hfd::test {
 namespace {
 
-TEST(BlockTime, StampsCountPastMidnight) {
-  TimeStamp start;
-  start.kYear = 2008;
-  start.kMonth = 5;
-  start.kDay = 15;
-  start.kH = 12;
-  start.Secs = 43200.0;
-  TimeStamp t;
-  const double tblock512 = 512 * 0.01;
-  StampBlock(start, tblock512 * 3, t);
-  EXPECT_EQ(t.Secs, 43200.0 + tblock512 * 3);
-  EXPECT_EQ(t.kH, 12);
-  EXPECT_EQ(t.kM, 0);
-  EXPECT_EQ(t.kS, 15);
-  EXPECT_EQ(SecondsOfDay(t), 43215);
-
-  start.kH = 23;
-  start.kM = 59;
-  start.Secs = 86340.0;
-  StampBlock(start, (1024 * 0.01) * 6, t);  // 86401.44 s
-  EXPECT_EQ(t.kDay, 16);
-  EXPECT_EQ(t.kMonth, 5);
-  EXPECT_EQ(t.kH, 24);
-  EXPECT_EQ(t.kM, 0);
-  EXPECT_EQ(t.kS, 1);
-  EXPECT_EQ(SecondsOfDay(t), 86401);
-}
-
 TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
-  namespace fs = std::filesystem;
-  const fs::path path =
-      fs::temp_directory_path() / ("hfd_block_" + std::to_string(getpid()) + "-0.BIN");
+  TempDir dir;
+  const std::filesystem::path path = dir.path / "block-0.BIN";
   // Two records at the extremes, then every sample value once, shuffled.
   constexpr int kRecords = 2 + 65536 / 128;
   std::mt19937 rng(3);
@@ -88,7 +61,6 @@ TEST(BlockRead, ScaledSamplesAndTheirSumMatchThePlainOrderedSum) {
   EXPECT_EQ(x[0], -0.5f);
   EXPECT_EQ(x[128], 0.4999847412109375f);
   EXPECT_FALSE(ReadChannelBlock(ch, kRecords - 2, 4, scale, x.data(), sum, raw.data()));  // past the end
-  fs::remove(path);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // the day that the fields give.
 #pragma once
 
-#include "driver/time_stamp.hpp"
+#include "recording/time_stamp.hpp"
 
 namespace hfd::test {
 

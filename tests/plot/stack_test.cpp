@@ -103,9 +103,9 @@ TEST_F(Stack, RowsAndColumnsHoldTheirDayAndTimeInEitherZone) {
       const plot::Rect& r = lay.panel[c];
       for (int day = 0; day < 4; ++day) {
         for (double h = 0.5; h < 24; h += 1.0) {  // JST hours, away from the changes at 6, 12 and 18
-          const int64_t t = start + day * plot::kDayMs + static_cast<int64_t>(h * 3600e3);
+          const int64_t t = start + day * hfd::kDayMs + static_cast<int64_t>(h * 3600e3);
           const int64_t local = t + lay.zone_ms, row_day = lay.Day(t);
-          const double x = r.x + static_cast<double>(local - row_day * plot::kDayMs) / plot::kDayMs * r.w;
+          const double x = r.x + static_cast<double>(local - row_day * hfd::kDayMs) / hfd::kDayMs * r.w;
           const double y = r.y + (row_day - lay.day0 + 0.5) * r.h / lay.days;
           const double v = ValueAt(png, static_cast<int>(x), static_cast<int>(y), -4, 3);
           if (day == 2 || h < 6 || h > 18) {
@@ -132,9 +132,9 @@ TEST_F(Stack, SunCurvesCrossEachRowAtItsSunriseAndSunset) {
     int black = 0;
     for (int64_t d = lay.day0; d < lay.day0 + lay.days; ++d) {
       const int y = static_cast<int>(r.y + (d - lay.day0 + 0.65) * r.h / lay.days);  // clear of the labels
-      const int64_t from = d * plot::kDayMs - lay.zone_ms;
-      for (const auto& e : stations::SunEvents(lay.place, 0.0, from, from + plot::kDayMs)) {
-        const double x = r.x + static_cast<double>(e.utc_ms - from) / plot::kDayMs * r.w;
+      const int64_t from = d * hfd::kDayMs - lay.zone_ms;
+      for (const auto& e : stations::SunEvents(lay.place, 0.0, from, from + hfd::kDayMs)) {
+        const double x = r.x + static_cast<double>(e.utc_ms - from) / hfd::kDayMs * r.w;
         bool found = false;
         for (int dx = -1; dx <= 1; ++dx) {
           const uint32_t px = png.at(static_cast<int>(x) + dx, y);

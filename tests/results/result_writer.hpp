@@ -16,18 +16,14 @@
 #include "output/amplitude_file.hpp"
 #include "output/peak_file.hpp"
 #include "output/spectrum_file.hpp"
+#include "support/temp_dir.hpp"
 #include "textio/record_capture.hpp"
 
 namespace hfd::test {
 
 class ResultFolder {
  public:
-  ResultFolder() {
-    std::string t = (std::filesystem::temp_directory_path() / "hfd-results.XXXXXX").string();
-    dir_ = ::mkdtemp(t.data());
-  }
-  ~ResultFolder() { std::filesystem::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return (dir_.path / name).string(); }
   // Writes text as it stands (no line ends added).
   std::string Put(const std::string& name, const std::string& text) const {
     std::ofstream(Path(name), std::ios::binary) << text;
@@ -35,7 +31,7 @@ class ResultFolder {
   }
 
  private:
-  std::string dir_;
+  TempDir dir_;
 };
 
 // The records, each ended by CR LF as in a result file.

@@ -11,7 +11,7 @@
 namespace hfd::exporter {
 namespace {
 
-constexpr int kJstMinutes = 9 * 60;
+constexpr int kJstMinutes = static_cast<int>(kJstOffsetMs / 60000);
 
 char* Put(char* o, std::string_view s) {
   std::memcpy(o, s.data(), s.size());

@@ -73,6 +73,4 @@ inline double BinFrequency(size_t i, int32_t data_length) {
   return static_cast<double>(i) * 100.0 / data_length;
 }
 
-inline constexpr int kCarriersKhz[] = {5006, 8006};
-
 }  // namespace hfd::exporter

@@ -19,7 +19,6 @@ const double kChannelColour[2][3] = {{0.85, 0.0, 0.55}, {1.0, 0.50, 0.0}};
 
 namespace {
 
-const char* const kCarrier[2] = {"5006 kHz", "8006 kHz"};
 // Cells of the spectrum folds of one station at most (two channels, 12 bytes each).
 constexpr double kMaxCells = 2.0e6;
 
@@ -160,7 +159,7 @@ void DrawLinePanel(cairo_t* cr, const Figure& f, const Panel& p, const PeakFold&
 
 std::string AxisTitle(const Panel& p) {
   switch (p.kind) {
-    case PanelKind::kSpectrogram: return std::string(kCarrier[p.channel]) + "   frequency (Hz)";
+    case PanelKind::kSpectrogram: return std::string(kCarrierLabels[p.channel]) + "   frequency (Hz)";
     case PanelKind::kPeakFrequency: return "peak freq. (Hz)";
     case PanelKind::kPeakLevel: return "peak level (dBuV)";
     case PanelKind::kScintillation: return "S4Indx";
@@ -191,7 +190,7 @@ void DrawYAxis(cairo_t* cr, TextPen& pen, const Figure& f, const Panel& p) {
   std::string title = AxisTitle(p);
   int tw, th;
   pen.Size(title, fs, tw, th);
-  if (tw > p.r.h && p.kind == PanelKind::kSpectrogram) title = kCarrier[p.channel], pen.Size(title, fs, tw, th);
+  if (tw > p.r.h && p.kind == PanelKind::kSpectrogram) title = kCarrierLabels[p.channel], pen.Size(title, fs, tw, th);
   const double title_fs = tw > p.r.h ? std::max(0.6 * fs, fs * p.r.h / tw) : fs;
   pen.Show(title, title_fs, p.r.x - 44 * s, p.r.y + p.r.h / 2, 0.5, 1, true);
   if (p.kind == PanelKind::kScintillation) {  // what the value is
@@ -372,10 +371,10 @@ void DrawLegend(cairo_t* cr, TextPen& pen, const Figure& f, double y) {
   double s = f.scale, fs = 12 * s, x = f.width - 10 * s;  // over the colour bar, clear of the title
   for (int c = 1; c >= 0; --c) {
     int tw, th;
-    pen.Size(kCarrier[c], fs, tw, th);
+    pen.Size(kCarrierLabels[c], fs, tw, th);
     x -= tw;
     cairo_set_source_rgb(cr, 0, 0, 0);
-    pen.Show(kCarrier[c], fs, x, y, 0, 0.5);
+    pen.Show(kCarrierLabels[c], fs, x, y, 0, 0.5);
     x -= 6 * s;
     SetChannelColour(cr, c);
     cairo_set_line_width(cr, 2.5 * s);

@@ -20,12 +20,9 @@ using results::PeakBlock;
 using results::PeakSeries;
 using results::ReadError;
 
-constexpr const char* kCarrier[2] = {"5006 kHz", "8006 kHz"};
 // The Sun's curves are left out where a year has fewer pixel rows: they would
 // zigzag the seasons into a grey band over the data.
 constexpr double kSunMinYearPx = 100;
-
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
 // len bytes at offset into out; false when the file gives fewer.
 bool ReadAt(int fd, size_t offset, size_t len, std::string& out) {
@@ -523,7 +520,7 @@ void WriteStack(const StackLayout& lay, const std::vector<std::string>& files, c
       DrawBar(cr, pen, lay, c, lo[c], hi[c], lut);
       DrawHourAxes(cr, pen, lay, r);
       DrawRowAxis(cr, pen, lay, r, c == 0);
-      pen.Show(kCarrier[c], 13 * t, r.x + r.w / 2, 36 * t, 0.5, 0);
+      pen.Show(kCarrierLabels[c], 13 * t, r.x + r.w / 2, 36 * t, 0.5, 0);
     }
     const Rect& r = lay.panel[0];
     const char* below = lay.zone_ms == 0 ? "UTC (h)" : "JST (h)";

@@ -12,7 +12,6 @@ namespace {
 
 namespace cr = std::chrono;
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
 cr::year_month_day CivilDate(int64_t local_ms) {
   return cr::year_month_day(cr::sys_days(cr::days(FloorDiv(local_ms, kDayMs))));

@@ -3,7 +3,7 @@
 // the other way round), from seconds to decades.
 //
 //   hfd::plot::TimeAxis ax{t0_ms, t1_ms, 80.0, 1400.0};
-//   for (const auto& tick : hfd::plot::TimeTicks(ax.t0_ms, ax.t1_ms, 14, hfd::plot::kJstOffsetMs))
+//   for (const auto& tick : hfd::plot::TimeTicks(ax.t0_ms, ax.t1_ms, 14, hfd::kJstOffsetMs))
 //     draw(ax.X(tick.utc_ms), tick.label);
 #pragma once
 
@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace hfd::plot {
+#include "recording/vocabulary.hpp"
 
-inline constexpr int64_t kJstOffsetMs = 9 * 3600 * 1000LL;  // JST = UTC + 9 h
-inline constexpr int64_t kDayMs = 86400 * 1000LL;
+namespace hfd::plot {
 
 struct TimeAxis {
   int64_t t0_ms = 0, t1_ms = 1;  // UTC milliseconds at the left and right edge

@@ -213,6 +213,27 @@ TEST(OutputFile, SignalDuringHeldCommitLeavesEveryFileWholeAndSucceeds) {
   EXPECT_EQ(Slurp(dir.Path("a-0.BIN")), "zero");
 }
 
+// Outputs written one after another (the days of a synthetic run): a stop
+// once the first is in place but before the last cuts the run short, and
+// ends it by the signal, not with success.
+TEST(OutputFile, StopBetweenOutputsOfOneRunIsAStop) {
+  Folder dir;
+  const int status = Forked(
+      [&](int ready, int) {
+        OutputFile first(dir.Path("day1.BIN"));
+        first.Append("1");
+        first.Commit(false);
+        Signal(ready);
+        for (;;) ::pause();
+      },
+      [&](pid_t pid, int ready, int) {
+        Await(ready);
+        ::kill(pid, SIGTERM);
+      });
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"day1.BIN"}));
+}
+
 // Over the file size limit: a WriteError naming the file (not SIGXFSZ). A
 // crash removes the temporary file before it takes its course.
 TEST(OutputFile, FileSizeLimitFailsAndCrashesLeaveNoFile) {

@@ -32,8 +32,9 @@ struct Pending {
 constexpr int kPending = 8;  // files open at once
 Pending g_pending[kPending];
 static_assert(std::atomic<bool>::is_always_lock_free);
-// Set by the first commit: from then on a stop signal that finds no file
-// pending finds the run's work in place.
+// Set by the commit of the run's last output (and cleared by one of an
+// output that is not the last): while set, a stop signal
+// that finds no file pending finds the run's work in place.
 std::atomic<bool> g_committed{false};
 
 bool RemoveTemporaries() {
@@ -180,12 +181,12 @@ void OutputFile::Append(std::string_view s) {
   }
 }
 
-void OutputFile::Commit() {
+void OutputFile::Commit(bool completes_run) {
   if (fd_ >= 0) CloseForOthers();
   SignalsHeld hold;
   if (std::rename(temp_.c_str(), path_.c_str()) != 0) Fail("rename", errno);
   committed_ = true;
-  g_committed.store(true);
+  g_committed.store(completes_run);
   Unclaim(slot_);
 }
 

@@ -52,7 +52,11 @@ class OutputFile {
 
   // Flushes, closes and renames, with the stop signals held back so that a
   // signal meanwhile finds either the temporary file or the complete one.
-  void Commit();  // throws WriteError
+  // `completes_run`: this is the run's last output, so a stop signal from the
+  // rename on finds the run done and ends it with status 0. A program that
+  // writes outputs one after another passes false for all but the last: a
+  // stop between two of them cuts the run short and is a stop.
+  void Commit(bool completes_run = true);  // throws WriteError
 
   static constexpr size_t kBuffer = size_t{1} << 20;
 

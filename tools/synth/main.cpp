@@ -219,10 +219,12 @@ void WriteChannel(const hfd::synth::SynthModel& model, int ch, std::int64_t samp
 }
 
 // Writes the channel files of one recording (name: start and station code)
-// and says so in one line; false when a file could not be written.
+// and says so in one line; false when a file could not be written. `last`:
+// the run's last recording.
 bool WriteRecording(const Options& o, const std::string& name_stem,
                     const hfd::synth::SynthParams& params,
-                    const std::optional<hfd::stations::LatLon>& place, std::int64_t samples) {
+                    const std::optional<hfd::stations::LatLon>& place, std::int64_t samples,
+                    bool last) {
   const hfd::synth::SynthModel model(params);
   std::string written;
   try {
@@ -236,7 +238,7 @@ bool WriteRecording(const Options& o, const std::string& name_stem,
       written += (written.empty() ? "" : ", ") + name;
     }
     hfd::tools::SignalsHeld hold;
-    for (auto f = files.rbegin(); f != files.rend(); ++f) (*f)->Commit();
+    for (auto f = files.rbegin(); f != files.rend(); ++f) (*f)->Commit(last && f + 1 == files.rend());
   } catch (const hfd::tools::WriteError& e) {
     std::fprintf(stderr, "hfdoppler-synth: %s\n", e.what());
     return false;
@@ -309,7 +311,8 @@ int main(int argc, char** argv) {
         params.sun = hfd::synth::SunPattern(*places[i], start_utc_ms, length_s);
         params.s_excursion = !std::isnan(o.excursion);
       }
-      if (!WriteRecording(o, start + o.stations[i], params, places[i], samples)) return 1;
+      const bool last = day + 1 == o.days && i + 1 == o.stations.size();
+      if (!WriteRecording(o, start + o.stations[i], params, places[i], samples, last)) return 1;
     }
   }
   return 0;

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "recording/vocabulary.hpp"
+#include "textio/file_line_error.hpp"
 
 namespace hfd::results {
 
@@ -39,15 +40,9 @@ Kind KindOfPath(std::string_view path);
 
 // A file that cannot be read as a result file. line() is 1-based; 0 when the
 // fault is the file as a whole (cannot open, empty, wrong kind).
-class ReadError : public std::runtime_error {
+class ReadError : public hfd::FileLineError {
  public:
-  ReadError(std::string file, long line, const std::string& what);
-  const std::string& file() const { return file_; }
-  long line() const { return line_; }
-
- private:
-  std::string file_;
-  long line_;
+  using FileLineError::FileLineError;
 };
 
 using hfd::kJstOffsetMs;  // JST = UTC + 9 h

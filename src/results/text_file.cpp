@@ -12,16 +12,6 @@
 #include "results/text_lines.hpp"
 
 namespace hfd::results {
-namespace {
-
-std::string Message(const std::string& file, long line, const std::string& what) {
-  return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
-}
-
-}  // namespace
-
-ReadError::ReadError(std::string file, long line, const std::string& what)
-    : std::runtime_error(Message(file, line, what)), file_(std::move(file)), line_(line) {}
 
 Kind KindOfPath(std::string_view path) {
   if (EndsWith(path, ".qdr")) return Kind::kAmplitude;

@@ -17,10 +17,6 @@ namespace {
 
 constexpr size_t kMaxFileBytes = size_t{1} << 20;
 
-std::string Message(const std::string& file, long line, const std::string& what) {
-  return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
-}
-
 long LineOf(const toml::node& n) { return static_cast<long>(n.source().begin.line); }
 long LineOf(const toml::key& k) { return static_cast<long>(k.source().begin.line); }
 
@@ -131,9 +127,6 @@ Station ReadStation(const std::string& path, std::string_view code, const toml::
 }
 
 }  // namespace
-
-RegistryError::RegistryError(std::string file, long line, const std::string& what)
-    : std::runtime_error(Message(file, line, what)), file_(std::move(file)), line_(line) {}
 
 Registry Registry::Parse(std::string_view toml_text, const std::string& path) {
   toml::table root;

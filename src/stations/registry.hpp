@@ -33,6 +33,8 @@
 #include <string_view>
 #include <vector>
 
+#include "textio/file_line_error.hpp"
+
 namespace hfd::stations {
 
 struct Place {
@@ -50,15 +52,9 @@ struct Station {
 
 // A registry that cannot be found or read. line() is 1-based; 0 when the
 // fault is the file as a whole (cannot open, not a regular file, none found).
-class RegistryError : public std::runtime_error {
+class RegistryError : public hfd::FileLineError {
  public:
-  RegistryError(std::string file, long line, const std::string& what);
-  const std::string& file() const { return file_; }
-  long line() const { return line_; }
-
- private:
-  std::string file_;
-  long line_;
+  using FileLineError::FileLineError;
 };
 
 class Registry {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/output_file.hpp"
+#include "recording/vocabulary.hpp"
 #include "stations/registry.hpp"
 #include "synth/sun_pattern.hpp"
 #include "synth/synth_model.hpp"
@@ -194,7 +195,8 @@ std::string StartAfter(const std::string& start, int days, std::int64_t* utc_ms)
                 static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
                 start.substr(8).c_str());
   const cr::seconds clock = cr::hours(num(8, 2)) + cr::minutes(num(10, 2)) + cr::seconds(num(12, 2));
-  *utc_ms = cr::duration_cast<cr::milliseconds>(day.time_since_epoch() + clock - cr::hours(9)).count();
+  const cr::milliseconds jst(hfd::kJstOffsetMs);
+  *utc_ms = cr::duration_cast<cr::milliseconds>(day.time_since_epoch() + clock - jst).count();
   return name;
 }
 

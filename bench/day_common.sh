@@ -31,20 +31,20 @@ day_recording() { (cd "$1" && "$synth" --start 20080501000000 --station SGD --se
 analyse() { (cd "$1" && printf '%s\n1024\n0\n500\n' "$2" | "$analyser" > /dev/null); }
 
 # Runs a command RUNS times under GNU time; sets wall and cpu (medians, s;
-# cpu is user + sys), cpus (every run's) and mb (the largest peak resident
-# memory, MB).
+# cpu is user + sys), cpus (every run's), peak_kb and mb (the largest peak
+# resident memory, kB and MB).
 time_runs() {
-  local walls=() kb=0 i w user sys k
-  cpus=()
+  local walls=() i w user sys k
+  cpus=(); peak_kb=0
   for ((i = 0; i < runs; i++)); do
     /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@"
     read -r w user sys k < "$work/time.txt"
     walls+=("$w"); cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')")
-    (( k > kb )) && kb=$k
+    (( k > peak_kb )) && peak_kb=$k
   done
   wall=$(printf '%s\n' "${walls[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
   cpu=$(printf '%s\n' "${cpus[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
-  mb=$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }')
+  mb=$(awk -v k="$peak_kb" 'BEGIN { printf "%.1f", k / 1024 }')
 }
 
 # Whether the last time_runs kept within $1 s of CPU and $2 MB; says so.
@@ -54,4 +54,14 @@ within() {
   awk -v m="$mb" -v l="$2" 'BEGIN { exit !(m <= l) }' || { echo "  over the target: peak memory ${mb} MB > $2 MB"; ok=0; }
   (( ok )) && echo "  within the targets ($1 s CPU, $2 MB)"
   (( ok ))
+}
+
+# With PROFILE=1 and valgrind installed, runs a command under callgrind and
+# prints its instruction count and top functions (deterministic, for
+# before/after comparisons).
+profile() {
+  [[ ${PROFILE:-0} == 1 ]] && command -v valgrind >/dev/null || return 0
+  valgrind --tool=callgrind --callgrind-out-file=cg.out "$@" 2> cg.log
+  grep -o 'Collected : [0-9]*' cg.log | sed 's/Collected :/instructions:/'
+  callgrind_annotate cg.out 2>/dev/null | grep -E '^ *[0-9,]+ \(' | sed -n 2,9p | cut -c1-150
 }

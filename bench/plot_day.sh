@@ -32,10 +32,6 @@ echo "  (CPU times of the runs: ${cpus[*]})"
 ok=1
 within 0.5 64 || ok=0
 
-if [[ ${PROFILE:-0} == 1 ]] && command -v valgrind >/dev/null; then
-  valgrind --tool=callgrind --callgrind-out-file=cg.out "$plot" -o cg.png "$spc" 2> cg.log
-  grep -o 'Collected : [0-9]*' cg.log | sed 's/Collected :/instructions:/'
-  callgrind_annotate cg.out 2>/dev/null | grep -E '^ *[0-9,]+ \(' | sed -n 2,9p | cut -c1-150
-fi
+profile "$plot" -o cg.png "$spc"
 
 (( ok ))

@@ -50,9 +50,5 @@ time_runs "$plot" -o month.png "${files[@]}"
 echo "the whole month to PNG, median of $runs: wall ${wall} s, CPU ${cpu} s, peak memory ${mb} MB (CPU: ${cpus[*]})"
 within 3 128 || ok=0
 
-if [[ ${PROFILE:-0} == 1 ]] && command -v valgrind >/dev/null; then
-  valgrind --tool=callgrind --callgrind-out-file=cg.out "$plot" -o cg.png "${files[@]}" 2> cg.log
-  grep -o 'Collected : [0-9]*' cg.log | sed 's/Collected :/instructions:/'
-  callgrind_annotate cg.out 2>/dev/null | grep -E '^ *[0-9,]+ \(' | sed -n 2,9p | cut -c1-150
-fi
+profile "$plot" -o cg.png "${files[@]}"
 (( ok ))

@@ -46,24 +46,11 @@ awk -v days=365 '
 files=(year/*.max)
 echo "input: ${#files[@]} daily .max files, $(cat "${files[@]}" | wc -c) bytes"
 
-walls=(); cpus=(); peak_kb=0
-for ((i = 0; i < runs; i++)); do
-  /usr/bin/time -f '%e %U %S %M' -o time.txt "$plot" --stack -o year.png "${files[@]}"
-  read -r wall user sys kb < time.txt
-  walls+=("$wall"); cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')")
-  (( kb > peak_kb )) && peak_kb=$kb
-done
-median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
-wall=$(median "${walls[@]}"); cpu=$(median "${cpus[@]}")
-mb=$(awk -v k="$peak_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+time_runs "$plot" --stack -o year.png "${files[@]}"
 echo "hfdoppler-plot --stack, a year to PNG ($(stat -c %s year.png) bytes), median of $runs: wall ${wall} s, CPU ${cpu} s, peak memory ${mb} MB"
 echo "  (CPU times of the runs: ${cpus[*]})"
 
-if [[ ${PROFILE:-0} == 1 ]] && command -v valgrind >/dev/null; then
-  valgrind --tool=callgrind --callgrind-out-file=cg.out "$plot" --stack -o cg.png "${files[@]}" 2> cg.log
-  grep -o 'Collected : [0-9]*' cg.log | sed 's/Collected :/instructions:/'
-  callgrind_annotate cg.out 2>/dev/null | grep -E '^ *[0-9,]+ \(' | sed -n 2,9p | cut -c1-150
-fi
+profile "$plot" --stack -o cg.png "${files[@]}"
 
 ok=1
 awk -v c="$cpu" 'BEGIN { exit !(c <= 2) }' || { echo "over the target: CPU ${cpu} s > 2 s"; ok=0; }

@@ -17,6 +17,7 @@
 
 #include "csv_export.hpp"
 #include "netcdf_export.hpp"
+#include "recording/vocabulary.hpp"
 #include "results/result_files.hpp"
 #include "stations/registry.hpp"
 #include "textio/option_parser.hpp"
@@ -63,8 +64,9 @@ constexpr const char* kHelp =
 
 [[noreturn]] void Usage(const std::string& why) { UsageError("hfdoppler-export", why); }
 
-bool EndsWith(std::string_view s, std::string_view tail) {
-  return s.size() > tail.size() && s.substr(s.size() - tail.size()) == tail;
+// A name ending in `ext` with something before it: ".csv" alone is not one.
+bool HasExtension(std::string_view name, std::string_view ext) {
+  return name.size() > ext.size() && EndsWith(name, ext);
 }
 
 enum class Format { kCsv, kCsvGzip, kCsvStdout, kNetcdf };
@@ -155,11 +157,11 @@ int ParseArgs(int argc, char** argv, Options& o) {
   if (o.out.empty()) throw std::string("no output file given (-o OUT.csv, OUT.csv.gz, OUT.nc or -)");
   if (o.out == "-") {
     o.format = Format::kCsvStdout;
-  } else if (EndsWith(o.out, ".csv")) {
+  } else if (HasExtension(o.out, ".csv")) {
     o.format = Format::kCsv;
-  } else if (EndsWith(o.out, ".csv.gz")) {
+  } else if (HasExtension(o.out, ".csv.gz")) {
     o.format = Format::kCsvGzip;
-  } else if (EndsWith(o.out, ".nc")) {
+  } else if (HasExtension(o.out, ".nc")) {
     o.format = Format::kNetcdf;
   } else {
     throw std::string("the output file must end in .csv, .csv.gz or .nc (or be - for CSV on standard output): " +
@@ -172,7 +174,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
   if (o.deflate < 0) o.deflate = 1;
   if (o.from >= o.to) throw std::string("--from is not before --to");
   for (const std::string& f : o.files) {
-    if (!EndsWith(f, ".max") && !EndsWith(f, ".qdr") && !EndsWith(f, ".spc"))
+    if (!HasExtension(f, ".max") && !HasExtension(f, ".qdr") && !HasExtension(f, ".spc"))
       throw std::string("not a result file name (.max, .qdr or .spc): " + f);
     if (results::KindOfPath(f) != results::KindOfPath(o.files[0]))
       throw std::string("files of different kinds: " + o.files[0] + " and " + f);

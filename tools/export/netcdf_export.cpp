@@ -431,8 +431,9 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
   std::vector<Packing> packing;
   for (int k = 0; k < 4; ++k) {
     packing.push_back({k % 2 == 0 ? kSpectrumLevelDecimals : kSpectrumPhaseDecimals});
-    for (const auto& s : st)
-      for (float v : k % 2 == 0 ? s.series.level[k / 2] : s.series.phase[k / 2]) packing[k].See(v);
+    if (o.pack)  // the packing is looked at only then
+      for (const auto& s : st)
+        for (float v : k % 2 == 0 ? s.series.level[k / 2] : s.series.phase[k / 2]) packing[k].See(v);
   }
   for (int c = 0; c < 2; ++c) {
     const std::string khz = std::to_string(kCarriersKhz[c]);
@@ -513,8 +514,9 @@ void WritePeakNetcdf(PeakStations& st, const NetcdfOptions& o, OutputFile& out) 
   for (const PeakColumn& c : cols) {
     static constexpr const char* kUnits[] = {"1", "Hz", kDbuvUnits, "degree"};
     Packing& p = packing.emplace_back(Packing{c.decimals});
-    for (const auto& s : st)
-      for (const results::PeakBlock& b : s.series.blocks) p.See(c.get(b, c.channel));
+    if (o.pack)
+      for (const auto& s : st)
+        for (const results::PeakBlock& b : s.series.blocks) p.See(c.get(b, c.channel));
     vars.push_back(DataVar(nc, sh, false, c.name, NC_DOUBLE, o.pack ? &p : nullptr,
                            c.long_name + (c.unit == PeakColumn::kDbuv ? ", dBuV" : ""), kUnits[c.unit]));
   }

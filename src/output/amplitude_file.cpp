@@ -3,29 +3,24 @@
 #include <cmath>
 #include <string_view>
 
-#include "textio/record_format.hpp"
+#include "recording/layouts.hpp"
 
 namespace hfd {
 
 void WriteAmplitudeHeader(RecordSink& file, const std::array<char, 10>& StationName,
                           const TimeStamp& BlockTime, double dt, int32_t NData) {
-  static const FormatPlan kLine1("(a10,i8,2(a1,i2),i3,a1,i2,i5,a2,i5)");
-  static const FormatPlan kLine2("(t6,a4,a9,a7)");
-  static const FormatPlan kLine3("(t6,a11,a9,a8)");
-  static const FormatPlan kLine4("(\\,a13,a8,a7)");
+  static constexpr RecordFormat<kAmplitudeHeaderLine> kLine1;
   const auto rate = static_cast<int32_t>(1.0 / dt);
   kLine1.Write(file, {std::string_view(StationName.data(), StationName.size()), BlockTime.kYear,
                       "/", BlockTime.kMonth, "/", BlockTime.kDay, BlockTime.kH, ":", BlockTime.kM,
                       rate, "Hz", NData});
-  kLine2.Write(file, {"CH\t\t", "5006kHz\t\t", "8006kHz"});
-  kLine3.Write(file, {"Time(JST)\t\t", "Freq\tAmp\t", "Freq\tAmp"});
-  kLine4.Write(file, {"hh\tmm\tss.mmm\t", "Hz\tdBuV\t", "Hz\tdBuV"});
+  for (const FixedTextLine& line : kAmplitudeHeaderTexts) WriteHeaderLine(file, line);
 }
 
 void WriteAmplitudeBlock(RecordSink& console, RecordSink& file, int32_t k,
                          const TimeStamp& BlockTime, const BlockResult& r) {
   static constexpr RecordFormat<"(2i5,a1,5(i2,a1),2(2f6.3,f7.3,f6.1))"> kProgress;
-  static const FormatPlan kBlock("(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))");
+  static constexpr RecordFormat<kAmplitudeBlockLine, kAmplitudeBlockItems> kBlock;
   kProgress.Write(console, {k, BlockTime.kYear, "/", BlockTime.kMonth, "/", BlockTime.kDay, " ",
                             BlockTime.kH, ":", BlockTime.kM, ":", BlockTime.kS, " ", r.Ch(1).AvAmp,
                             r.Ch(1).S4Indx, r.Ch(1).DfFrqMx, r.Ch(1).DfAmpMx, r.Ch(2).AvAmp, r.Ch(2).S4Indx,

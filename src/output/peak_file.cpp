@@ -4,14 +4,7 @@
 
 namespace hfd {
 
-void WritePeakHeader(RecordSink& file) {
-  static const FormatPlan kHeader("(2(a5,a1),5(a2,a1),a5,a1,2(2(a6,a1),3(a7,a1)))");
-  const char* t = "\t";
-  kHeader.Write(file, {"kkkkk",  t, " YYYY",   t, "MM",      t, "DD",      t, "HH",     t,
-                       "MM",     t, "SS",      t, "sssss",   t, " AvAmp",  t, "S4Indx", t,
-                       "DfFrqMx", t, "DfAmpMx", t, "DfPhsMx", t, " AvAmp",  t, "S4Indx", t,
-                       "DfFrqMx", t, "DfAmpMx", t, "DfPhsMx", t});
-}
+void WritePeakHeader(RecordSink& file) { WritePeakHeaderLine(file); }
 
 void WritePeakBlock(RecordSink& console, RecordSink& file, int32_t k, const TimeStamp& BlockTime,
                     int32_t ISecOfDay, const BlockResult& r) {

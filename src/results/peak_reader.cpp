@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "results/data_length.hpp"
 #include "results/result_files.hpp"
 #include "recording/layouts.hpp"
 #include "results/text_lines.hpp"
@@ -15,23 +16,16 @@ using namespace detail;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-constexpr std::string_view kMaxHeader =
-    "kkkkk\t YYYY\tMM\tDD\tHH\tMM\tSS\tsssss\t"
-    " AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t AvAmp\tS4Indx\tDfFrqMx\tDfAmpMx\tDfPhsMx\t";
-static_assert(kMaxHeader.size() == RecordLayout<kPeakBlockLine>::kLength,
-              "the .max header is as long as its block lines");
-constexpr std::string_view kQdrHeader[] = {
-    "     CH\t\t5006kHz\t\t8006kHz",
-    "     Time(JST)\t\tFreq\tAmp\tFreq\tAmp",
-    "hh\tmm\tss.mmm\tHz\tdBuV\tHz\tdBuV",
-};
+using MaxLine = RecordLayout<kPeakBlockLine>;
+using QdrHeader = RecordLayout<kAmplitudeHeaderLine>;
+using QdrLine = RecordLayout<kAmplitudeBlockLine, kAmplitudeBlockItems>;
 
 std::string_view Text(const Line& l) { return {l.text, l.size}; }
 
 // Blocks of a .max line: step, date, time, seconds of day, then per channel
 // mean "," spread "," frequency, level, phase.
 bool ParseMaxLine(const char* t, PeakBlock& b) {
-  using L = RecordLayout<kPeakBlockLine>;
+  using L = MaxLine;
   // Fields 0-15: step, year, month, day, hour, minute, second, seconds of day,
   // each followed by a tab; then per channel (10 fields from 16 + 10 c) mean
   // "," spread "," frequency, level, phase, each followed by a tab.
@@ -60,60 +54,39 @@ bool ParseMaxLine(const char* t, PeakBlock& b) {
   return true;
 }
 
-// hh, mm, ss.mmm, then per channel frequency and level.
+// hh, mm, ss.mmm, then per channel frequency and level, separated by tabs.
 bool ParseQdrLine(const char* t, int32_t& h, int32_t& mi, int64_t& ms, PeakBlock& b) {
-  static constexpr int kTabs[] = {2, 5, 14, 23, 32, 41};
+  using L = QdrLine;
+  static constexpr int kTabs[] = {L::Column(1), L::Column(3), L::Column(5),
+                                  L::Column(7), L::Column(9), L::Column(11)};
   double sec;
-  if (!SeparatorsAt(t, kTabs, '\t') || !ParseI(t, 2, h) || !ParseI(t + 3, 2, mi) ||
-      !ParseF(t + 6, 8, 3, sec) || std::isnan(sec) || h < 0 || mi < 0 || mi > 59 || sec < 0 ||
+  if (!SeparatorsAt(t, kTabs, '\t') || !IntField<L>(t, 0, h) || !IntField<L>(t, 2, mi) ||
+      !FixedField<L>(t, 4, sec) || std::isnan(sec) || h < 0 || mi < 0 || mi > 59 || sec < 0 ||
       sec >= 60)
     return false;
   ms = std::llround(sec * 1000);
   b.step = -1;
   for (int c = 0; c < 2; ++c) {
     b.mean[c] = b.scint[c] = b.peak[c].phase_deg = kNaN;
-    if (!ParseF(t + 15 + 18 * c, 8, 4, b.peak[c].freq_hz) ||
-        !ParseF(t + 24 + 18 * c, 8, 2, b.peak[c].level_dbuv))
+    if (!FixedField<L>(t, 6 + 4 * c, b.peak[c].freq_hz) ||
+        !FixedField<L>(t, 8 + 4 * c, b.peak[c].level_dbuv))
       return false;
   }
   return true;
 }
 
-// N of a .max file: the one data length whose block spacing fits the steps
-// and (whole-second) times of the first and last block.
-int32_t InferDataLength(const std::vector<PeakBlock>& blocks) {
-  if (blocks.size() < 2) return 0;
-  const int64_t dk = blocks.back().step - blocks.front().step;
-  const int64_t dt_ms = blocks.back().utc_ms - blocks.front().utc_ms;
-  if (dk <= 0) return 0;
-  for (int32_t n : kDataLengths) {
-    if (std::llabs(dt_ms - dk * n * 10) < 1000) return n;  // N * 0.01 s = N * 10 ms
-  }
-  return 0;
-}
-
-// N of a .max file that does not show it in its blocks (one block): the one
-// data length that puts the block's stamp within the start minute of the
-// file name plus the whole seconds of k * N * 0.01 s. 0 when the name is not
-// a result file name or more than one length fits.
-int32_t DataLengthByName(const PeakSeries& s) {
-  if (s.blocks.empty() || s.station_code.empty()) return 0;  // the code is there in a result name
-  const size_t slash = s.path.find_last_of('/');
-  const char* name = s.path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
-  int32_t y, mo, d, h, mi;
-  if (!ParseI(name, 4, y) || !ParseI(name + 4, 2, mo) || !ParseI(name + 6, 2, d) ||
-      !ParseI(name + 8, 2, h) || !ParseI(name + 10, 2, mi) || !StampInRange(mo, d, h, mi, 0))
-    return 0;
-  const PeakBlock& b = s.blocks.front();
-  const int64_t offset_ms = b.utc_ms - UtcMsOfJst(y, mo, d, h, mi, 0);
-  int32_t found = 0;
-  for (int32_t n : kDataLengths) {
-    const int64_t seconds_of_start = offset_ms - int64_t{b.step} * n / 100 * 1000;
-    if (seconds_of_start < 0 || seconds_of_start >= 60000) continue;
-    if (found != 0) return 0;
-    found = n;
-  }
-  return found;
+// Header line 1: station, date, hour:minute of the first block, sampling
+// rate "Hz", N.
+bool ParseQdrHeader(const Line& l, int32_t& y, int32_t& mo, int32_t& d, int32_t& h, int32_t& mi,
+                    int32_t& n) {
+  using L = QdrHeader;
+  const char* t = l.text;
+  int32_t rate;
+  return l.size == L::kLength && l.ended && TextField<L>(t, 2, "/") && TextField<L>(t, 4, "/") &&
+         TextField<L>(t, 7, ":") && TextField<L>(t, 10, "Hz") && IntField<L>(t, 1, y) &&
+         IntField<L>(t, 3, mo) && IntField<L>(t, 5, d) && IntField<L>(t, 6, h) &&
+         IntField<L>(t, 8, mi) && IntField<L>(t, 9, rate) && IntField<L>(t, 11, n) &&
+         StampInRange(mo, d, h, mi, 0) && rate == 100 && IsDataLength(n);
 }
 
 // Blocks stand in time order, each after the one before.
@@ -125,23 +98,29 @@ void AddBlock(PeakSeries& s, const PeakBlock& b, const Line& l) {
 }
 
 void ReadMax(TextFile& f, PeakSeries& s) {
+  static const std::string kHeader = PeakHeaderLineText();
   Line l{};
   f.Next(l);
-  if (Text(l) != kMaxHeader || !l.ended) throw ReadError(s.path, 0, "not a peak summary (.max) file");
-  s.blocks.reserve(f.size() / (RecordLayout<kPeakBlockLine>::kLength + 2) + 1);
+  if (Text(l) != kHeader || !l.ended) throw ReadError(s.path, 0, "not a peak summary (.max) file");
+  s.blocks.reserve(f.size() / (MaxLine::kLength + 2) + 1);
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
-      if (l.size > kMaxHeader.size()) throw ReadError(s.path, l.number, "not a peak summary block line");
+      if (l.size > MaxLine::kLength) throw ReadError(s.path, l.number, "not a peak summary block line");
       ++s.dropped_lines;
       break;
     }
     PeakBlock b;
-    if (l.size != kMaxHeader.size() || !ParseMaxLine(l.text, b))
+    if (l.size != MaxLine::kLength || !ParseMaxLine(l.text, b))
       throw ReadError(s.path, l.number, "not a peak summary block line");
     AddBlock(s, b, l);
   }
-  s.data_length = InferDataLength(s.blocks);
-  if (s.data_length == 0) s.data_length = DataLengthByName(s);
+  if (!s.blocks.empty()) {
+    DataLengthClues clues;
+    clues.first = &s.blocks.front();
+    clues.last = &s.blocks.back();
+    clues.path = s.path;
+    s.data_length = InferDataLength(clues);
+  }
   if (s.data_length != 0)
     for (PeakBlock& b : s.blocks) b.utc_ms += StampFractionMs(b.step, s.data_length);
 }
@@ -149,37 +128,32 @@ void ReadMax(TextFile& f, PeakSeries& s) {
 void ReadQdr(TextFile& f, PeakSeries& s) {
   Line l{};
   f.Next(l);
-  // "(a10,i8,2(a1,i2),i3,a1,i2,i5,a2,i5)": station, date, hour:minute of the
-  // first block, sampling rate "Hz", N.
-  const char* t = l.text;
-  int32_t y, mo, d, h, mi, rate, n;
-  if (l.size != 42 || !l.ended || t[18] != '/' || t[21] != '/' || t[27] != ':' || t[35] != 'H' ||
-      t[36] != 'z' || !ParseI(t + 10, 8, y) || !ParseI(t + 19, 2, mo) || !ParseI(t + 22, 2, d) ||
-      !ParseI(t + 24, 3, h) || !ParseI(t + 28, 2, mi) || !ParseI(t + 30, 5, rate) ||
-      !ParseI(t + 37, 5, n) || !StampInRange(mo, d, h, mi, 0) || rate != 100 ||
-      !IsDataLength(n))
-    throw ReadError(s.path, 0, "not an amplitude (.qdr) file");
-  std::string_view name(t, 10);
+  int32_t y, mo, d, h, mi, n;
+  if (!ParseQdrHeader(l, y, mo, d, h, mi, n)) throw ReadError(s.path, 0, "not an amplitude (.qdr) file");
+  std::string_view name(l.text + QdrHeader::Column(0), QdrHeader::Width(0));
   while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
   s.station_name = name;
   s.data_length = n;
-  for (std::string_view want : kQdrHeader) {
+  static const std::string kTexts[] = {HeaderLineText(kAmplitudeHeaderTexts[0]),
+                                       HeaderLineText(kAmplitudeHeaderTexts[1]),
+                                       HeaderLineText(kAmplitudeHeaderTexts[2])};
+  for (const std::string& want : kTexts) {
     if (!f.Next(l) || Text(l) != want || !l.ended)
       throw ReadError(s.path, 0, "not an amplitude (.qdr) file (incomplete header)");
   }
   // Block hours count from 00:00 of the day the first block's hour counts from.
   const int32_t start_day = d - h / 24;
-  s.blocks.reserve(f.size() / 52 + 1);
+  s.blocks.reserve(f.size() / (QdrLine::kLength + 2) + 1);
   while (f.Next(l)) {
     if (!l.ended) {
-      if (l.size > 50) throw ReadError(s.path, l.number, "not an amplitude block line");
+      if (l.size > QdrLine::kLength) throw ReadError(s.path, l.number, "not an amplitude block line");
       ++s.dropped_lines;
       break;
     }
     PeakBlock b;
     int32_t bh, bm;
     int64_t ms;
-    if (l.size != 50 || !ParseQdrLine(l.text, bh, bm, ms, b))
+    if (l.size != QdrLine::kLength || !ParseQdrLine(l.text, bh, bm, ms, b))
       throw ReadError(s.path, l.number, "not an amplitude block line");
     b.utc_ms = UtcMsOfJst(y, mo, start_day + bh / 24, bh, bm, ms);
     AddBlock(s, b, l);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "results/data_length.hpp"
 #include "results/result_files.hpp"
 #include "recording/layouts.hpp"
 #include "results/text_lines.hpp"
@@ -22,6 +23,7 @@ using BlockLayout = RecordLayout<kSpectrumBlockLine>;
 using BinLayout = RecordLayout<kSpectrumBinLine>;
 constexpr size_t kBlockLine = BlockLayout::kLength;
 constexpr size_t kBinLine = BinLayout::kLength;
+constexpr size_t kFreqWidth = BinLayout::Width(0);  // a bin line's frequency field
 
 bool IsBlockLine(const Line& l) {
   using L = BlockLayout;
@@ -50,15 +52,6 @@ bool ParseBinLine(const char* t, float* out) {
          FixedField<L>(t, 4, out[1]) && FixedField<L>(t, 6, out[2]) && FixedField<L>(t, 8, out[3]);
 }
 
-// N from the text of the second bin's frequency (1 / (N * 0.01 s) in F6.3).
-int32_t DataLengthOf(std::string_view f) {
-  if (f == "  .195") return 512;
-  if (f == "  .098") return 1024;
-  if (f == "  .049") return 2048;
-  if (f == "  .024") return 4096;
-  return 0;
-}
-
 // Bin i's frequency i / (N * 0.01 s) to the three decimals written (bin 0
 // before N is known), compared in thousandths of a hertz as whole numbers.
 bool IsBinFrequency(double freq, size_t i, int32_t n) {
@@ -67,15 +60,6 @@ bool IsBinFrequency(double freq, size_t i, int32_t n) {
   if (i == 0) return milli == 0;
   const int64_t off = milli * n - static_cast<int64_t>(i) * 100000;
   return 2 * std::llabs(off) <= n;
-}
-
-int32_t BinsOf(int32_t n) {  // bins from 0 to 12 Hz
-  switch (n) {
-    case 512: return 62;
-    case 1024: return 123;
-    case 2048: return 246;
-    default: return 492;
-  }
 }
 
 void CheckSpectrumPath(const std::string& path) {
@@ -96,8 +80,8 @@ long ScanSpectra(TextFile& f, const std::string& path, int64_t from_ms, int64_t 
   size_t bins = 0;                     // known from the first block's second bin line
   int32_t data_length = 0;
   std::string freq_text;               // the first block's frequency fields
-  std::vector<float> stage(492 * 4);   // the block in progress, bin-major
-  std::vector<float> held(492 * 4);    // the last whole block before from_ms
+  std::vector<float> stage(kMostSpectrumBins * 4);  // the block in progress, bin-major
+  std::vector<float> held(kMostSpectrumBins * 4);  // the last whole block before from_ms
   bool have_held = false;
   int32_t held_step = 0;
   int64_t held_ms = 0;
@@ -161,16 +145,18 @@ long ScanSpectra(TextFile& f, const std::string& path, int64_t from_ms, int64_t 
       throw ReadError(path, l.number, "not a spectrum bin line");
     if (!started) {  // the first block: its frequencies are the ones every block must repeat
       double freq;
-      if (!ParseF(l.text, 6, 3, freq)) throw ReadError(path, l.number, "not a spectrum bin line");
+      if (!FixedField<BinLayout>(l.text, 0, freq)) throw ReadError(path, l.number, "not a spectrum bin line");
       if (filled == 1) {
-        data_length = DataLengthOf(std::string_view(l.text, 6));
+        DataLengthClues clues;
+        clues.second_bin = std::string_view(l.text, kFreqWidth);
+        data_length = InferDataLength(clues);
         if (data_length == 0) throw ReadError(path, l.number, "bin spacing of no data length");
-        bins = static_cast<size_t>(BinsOf(data_length));
+        bins = static_cast<size_t>(SpectrumBins(data_length));
       }
       if (!IsBinFrequency(freq, filled, data_length))
         throw ReadError(path, l.number, "not the frequency of bin " + std::to_string(filled));
-      freq_text.append(l.text, 6);
-    } else if (std::memcmp(l.text, freq_text.data() + 6 * filled, 6) != 0) {
+      freq_text.append(l.text, kFreqWidth);
+    } else if (std::memcmp(l.text, freq_text.data() + kFreqWidth * filled, kFreqWidth) != 0) {
       throw ReadError(path, l.number, "bin frequency differs from the first block's");
     }
     ++filled;
@@ -183,7 +169,7 @@ long ScanSpectra(TextFile& f, const std::string& path, int64_t from_ms, int64_t 
     if (first) {  // the first whole block: the frequencies
       started = true;
       std::vector<float> freq(bins);
-      for (size_t i = 0; i < bins; ++i) ParseF(freq_text.data() + 6 * i, 6, 3, freq[i]);
+      for (size_t i = 0; i < bins; ++i) FixedField<BinLayout>(freq_text.data() + kFreqWidth * i, 0, freq[i]);
       v.Start(data_length, freq);
     }
     if (exact < from_ms) {

@@ -146,6 +146,12 @@ bool FixedField(const char* t, int i, T& v) {
   return ParseF(t + L::Column(i), L::Width(i), L::Decimals(i), v);
 }
 
+// Field i of a record layout L holding exactly `text`.
+template <class L>
+bool TextField(const char* t, int i, std::string_view text) {
+  return std::string_view(t + L::Column(i), static_cast<size_t>(L::Width(i))) == text;
+}
+
 // Separator `c` at every one of the given columns.
 template <size_t K>
 inline bool SeparatorsAt(const char* t, const int (&cols)[K], char c) {

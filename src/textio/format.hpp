@@ -127,6 +127,16 @@ class FormatPlan {
   }
   constexpr int OnePassItems() const { return onePassItems_; }
 
+  // The steps of a write of `count` items, ending with End (none when the
+  // walk is longer than kMaxSteps): OnePassSteps() for another count, such as
+  // a line that stops inside a repeated group.
+  struct StepList {
+    Step steps[kMaxSteps] = {};
+    int n = 0;
+    constexpr std::span<const Step> view() const { return {steps, static_cast<size_t>(n)}; }
+  };
+  constexpr StepList StepsOf(int count) const;
+
  private:
   // A walk reports, in order: Take(node) for each data descriptor that takes
   // an item, Skip(n), Tab(column), Slash() for every record ended inside the
@@ -333,32 +343,38 @@ constexpr void FormatPlan::Walk(int count, V& v) const {
   v.Finish(noAdvance);  // a walk that would run practically forever stops here
 }
 
-constexpr void FormatPlan::Flatten() {
-  struct Count : Visitor {
-    int n = 0;
-    constexpr void Take(const Node&) { ++n; }
-  } items;
-  Walk(kOnePass, items);
+constexpr FormatPlan::StepList FormatPlan::StepsOf(int count) const {
   struct Record {
-    Step* steps;
-    int n = 0;
+    StepList list;
     bool overflow = false;
     constexpr void Add(Op op, int w, int d, bool noAdvance = false) {
-      if (n == kMaxSteps) {
+      if (list.n == kMaxSteps) {
         overflow = true;
         return;
       }
-      steps[n++] = {op, noAdvance, static_cast<int16_t>(w), static_cast<int16_t>(d)};
+      list.steps[list.n++] = {op, noAdvance, static_cast<int16_t>(w), static_cast<int16_t>(d)};
     }
     constexpr void Take(const Node& nd) { Add(nd.op, nd.w, nd.d); }
     constexpr void Skip(int k) { Add(Op::Skip, k, 0); }
     constexpr void Tab(int col) { Add(Op::Tab, col, 0); }
     constexpr void Slash() { Add(Op::Slash, 0, 0); }
     constexpr void Finish(bool noAdvance) { Add(Op::End, 0, 0, noAdvance); }
-  } rec{steps_};
-  Walk(items.n, rec);
+  } rec;
+  Walk(count, rec);
+  if (rec.overflow) rec.list.n = 0;
+  return rec.list;
+}
+
+constexpr void FormatPlan::Flatten() {
+  struct Count : Visitor {
+    int n = 0;
+    constexpr void Take(const Node&) { ++n; }
+  } items;
+  Walk(kOnePass, items);
+  const StepList list = StepsOf(items.n);
+  for (int i = 0; i < list.n; ++i) steps_[i] = list.steps[i];
   onePassItems_ = items.n;
-  stepCount_ = rec.overflow ? 0 : rec.n;
+  stepCount_ = list.n;
 }
 
 }  // namespace hfd

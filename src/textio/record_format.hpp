@@ -1,7 +1,8 @@
 // Record formats turned into code by the C++ compiler, for the lines written
 // most often. The format is compiled into a constexpr FormatPlan; the steps of
-// its one-pass write must be fields of fixed width in a single record (I, F,
-// Aw; a build error otherwise), and Write lays the record out with every
+// a write of its item count (by default, once through the format) must be
+// fields of fixed width in a single record (I, F, Aw; a build error
+// otherwise), and Write lays the record out with every
 // field's column, width and decimals as constants, so no field costs a
 // dispatch. An item list of another length is written by the plan itself.
 //
@@ -28,32 +29,64 @@ struct FormatText {
   constexpr std::string_view view() const { return {text, N - 1}; }
 };
 
-// The layout of a format's records for those who read them back: each
-// field's column, width and decimals, and the record's length.
+// The layout of a record written with `Count` items (by default, once
+// through the format) for those who read it back: each field's column, width
+// and decimals, and the record's length. X and T moves are followed.
 //
 //   using L = RecordLayout<kSpectrumBinLine>;
 //   ParseF(t + L::Column(2), L::Width(2), L::Decimals(2), x);  // the third field
-template <FormatText S>
+template <FormatText S, int Count = -1>
 struct RecordLayout {
   static constexpr FormatPlan kPlan{S.view()};
-  static constexpr auto kSteps = kPlan.OnePassSteps();
-  static constexpr int kFields = kPlan.OnePassItems();
-  static constexpr int Column(int i) {
-    int c = 0;
-    for (int j = 0; j < i; ++j) c += kSteps[static_cast<size_t>(j)].w;
-    return c;
-  }
-  static constexpr int Width(int i) { return kSteps[static_cast<size_t>(i)].w; }
-  static constexpr int Decimals(int i) { return kSteps[static_cast<size_t>(i)].d; }
-  static constexpr int kLength = Column(kFields);
+  static constexpr int kFields = Count < 0 ? kPlan.OnePassItems() : Count;
+  struct Field {
+    FormatPlan::Step step;
+    int column;
+  };
+
+ private:
+  struct Fields {
+    Field f[kFields > 0 ? kFields : 1] = {};
+    int length = 0;      // the record's characters
+    bool fixed = true;   // every field of a fixed width, in one record
+  };
+  static constexpr Fields kList = [] {
+    using Op = FormatPlan::Op;
+    Fields out;
+    const auto walk = kPlan.StepsOf(kFields);
+    int col = 0, n = 0;
+    for (const FormatPlan::Step& st : walk.view()) {
+      if (st.op == Op::Skip) col += st.w;
+      if (st.op == Op::Tab) col = st.w - 1;
+      if (st.op == Op::Slash || (st.op == Op::End && st.noAdvance)) out.fixed = false;
+      if (st.op != Op::Int && st.op != Op::Fixed && st.op != Op::Chars) continue;
+      if (st.w < 1) out.fixed = false;
+      out.f[n++] = {st, col};
+      col += st.w;
+      if (col > out.length) out.length = col;
+    }
+    if (walk.n == 0 || n != kFields) out.fixed = false;
+    return out;
+  }();
+  static_assert(kList.fixed, "a record layout takes fields of fixed width, in one ended record");
+
+ public:
+  static constexpr const Field& At(int i) { return kList.f[i]; }
+  static constexpr int Column(int i) { return At(i).column; }
+  static constexpr int Width(int i) { return At(i).step.w; }
+  static constexpr int Decimals(int i) { return At(i).step.d; }
+  static constexpr int kLength = kList.length;
 };
 
-template <FormatText S>
+// Writes records of `Count` items (by default, once through the format);
+// another count is written by the plan itself.
+template <FormatText S, int Count = -1>
 class RecordFormat {
   using Op = FormatPlan::Op;
   static constexpr FormatPlan kPlan{S.view()};
-  static constexpr auto kSteps = kPlan.OnePassSteps();
-  static constexpr int kCount = kPlan.OnePassItems();
+  static constexpr int kCount = Count < 0 ? kPlan.OnePassItems() : Count;
+  static constexpr auto kWalk = kPlan.StepsOf(kCount);
+  static constexpr auto kSteps = kWalk.view();
   static_assert(kSteps.size() == static_cast<size_t>(kCount) + 1,
                 "a compiled record format takes fields only");
   static constexpr int kWidth = [] {

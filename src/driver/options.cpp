@@ -24,7 +24,7 @@ void RunOptionsDialogue(RunIo& io, RunOptions& opt) {
   opt.IWindow = 2;
   opt.SampleScale = 1.52587890625E-05;  // 2^-16
   opt.NChannel = 2;
-  opt.NRecSample = 128;
+  opt.NRecSample = kRecordSamples;
   opt.TBlock = opt.NData * opt.dt;
   opt.IBlockLength = 2 * opt.NRecSample;
 

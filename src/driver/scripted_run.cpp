@@ -22,6 +22,7 @@
 #include "driver/follow.hpp"
 #include "input/listing.hpp"
 #include "output/result_files.hpp"
+#include "recording/vocabulary.hpp"
 #include "runtime/fatal_report.hpp"
 #include "runtime/signals.hpp"
 #include "textio/option_parser.hpp"
@@ -129,7 +130,7 @@ class RunReport final : public RunObserver {
       struct stat st;
       if (rec.ChOpenErr[static_cast<size_t>(c)] != 0) continue;
       const std::string file = NameOf(rec.ChFileName[static_cast<size_t>(c - 1)]);
-      const int64_t n = ::stat(file.c_str(), &st) == 0 ? st.st_size / 256 : 0;
+      const int64_t n = ::stat(file.c_str(), &st) == 0 ? st.st_size / kRecordBytes : 0;
       records = records < 0 ? n : std::min(records, n);
     }
     const int64_t available = std::max<int64_t>(records, 0) / (opt.NData / 128);

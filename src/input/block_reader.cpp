@@ -5,7 +5,7 @@ namespace hfd {
 bool ReadChannelBlock(ChannelFile& unit, int32_t IRecBase, int32_t Na, double SampleScale,
                       float* x, double& sum, int16_t* raw) {
   if (!unit.ReadRecords(static_cast<int64_t>(IRecBase) + 1, Na, raw)) return false;
-  const int32_t n = Na * ChannelFile::kRecordSamples;
+  const int32_t n = Na * kRecordSamples;
   // Every scaled sample is a multiple of the scale 2^-16 below 0.5 in
   // magnitude, so every partial sum of up to 16384 of them is exact in double:
   // summing the integer counts and scaling once gives the same bits as adding

@@ -7,13 +7,12 @@
 
 #include <cstdint>
 
+#include "recording/vocabulary.hpp"
+
 namespace hfd {
 
 class ChannelFile {
  public:
-  static constexpr int kRecordBytes = 256;
-  static constexpr int kRecordSamples = 128;
-
   ChannelFile() = default;
   ChannelFile(const ChannelFile&) = delete;
   ChannelFile& operator=(const ChannelFile&) = delete;

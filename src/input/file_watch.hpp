@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 
+#include "recording/vocabulary.hpp"
+
 namespace hfd {
 
 // Seconds on the monotonic clock.
@@ -63,7 +65,7 @@ class GrowingFile {
   State Look();
   // The same by the name alone, once the file is closed.
   State LookByName() const;
-  int64_t Records() const { return size_ / 256; }
+  int64_t Records() const { return size_ / kRecordBytes; }
   int64_t Bytes() const { return size_; }
   // Seconds since the file last grew (or, before it grew while followed,
   // since it was last modified).

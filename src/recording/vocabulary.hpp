@@ -1,6 +1,7 @@
 // What a recording and its result files are, for every room that reads or
-// writes them: the name lengths, the station table, the result file names and
-// extensions, the data lengths, Japan Standard Time and the two carriers.
+// writes them: the channel files' records, the name lengths, the station table,
+// the result file names and extensions, the data lengths, Japan Standard Time
+// and the two carriers.
 //
 //   char out[20]; ResultFileName(rec.ChFileName[0], ".spc", out);  // "200805010000SGD.spc"
 //   if (IsDataLength(n)) { /* one of kDataLengths */ }
@@ -14,6 +15,10 @@ namespace hfd {
 
 // A recording's name as the name table holds it (at most 30 characters).
 inline constexpr int kNameLength = 30;
+
+// A channel file is a sequence of records of 128 little-endian 16-bit samples.
+inline constexpr int kRecordBytes = 256;
+inline constexpr int kRecordSamples = 128;
 
 // The samples per analysis block that a run may choose.
 inline constexpr int32_t kDataLengths[] = {512, 1024, 2048, 4096};

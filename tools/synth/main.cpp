@@ -27,7 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using hfd::synth::kRecordSamples;
+using hfd::kRecordSamples;
 
 const char* const kSynopsis =
     "usage: hfdoppler-synth [--start YYYYMMDDhhmmss] [--station SGD[,KAK...]]\n"

@@ -33,7 +33,6 @@ namespace hfd::synth {
 
 constexpr int kSampleRate = 100;          // samples per second
 constexpr double kDt = 0.01;              // seconds per sample
-constexpr int kRecordSamples = 128;       // samples per 256-byte record
 constexpr int kKnotSamples = 32;          // renderer's interpolation step
 
 // One bell of the Doppler shift: shift_hz * exp(-u^2 / 2), u = (t - center_s) / width_s.

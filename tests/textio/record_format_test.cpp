@@ -16,9 +16,9 @@ using test::Records;
 
 // The compile-time formats must write what the run-time formatter writes for
 // the same format string and items, whatever the values and item kinds.
-template <FormatText S, class MakeItems>
+template <FormatText S, int Count = -1, class MakeItems>
 void ExpectSameAsPlan(MakeItems make, int rounds) {
-  static constexpr RecordFormat<S> compiled;
+  static constexpr RecordFormat<S, Count> compiled;
   const FormatPlan plan(S.view());
   for (int r = 0; r < rounds; ++r) {
     const std::vector<Item> items = make(r);
@@ -59,6 +59,14 @@ TEST(RecordFormat, WritesWhatTheRunTimeFormatterWrites) {
         return v;
       },
       5000);
+  // A line that stops halfway through its repeated group, with a double.
+  ExpectSameAsPlan<"(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))", 13>(
+      [&](int r) {
+        return std::vector<Item>{static_cast<int32_t>(r % 30), "\t", static_cast<int32_t>(r % 60),
+                                 "\t", std::fmod(std::fabs(static_cast<double>(value())), 60.0),
+                                 "\t", value(), "\t", value(), "\t", value(), "\t", value()};
+      },
+      5000);
   // Items of the wrong kind, texts wider and narrower than their field, and
   // item lists that are too short or too long (reversion).
   ExpectSameAsPlan<"(a3,f8.2,i4,a1)">(
@@ -71,6 +79,18 @@ TEST(RecordFormat, WritesWhatTheRunTimeFormatterWrites) {
         return lists[static_cast<size_t>(r) % lists.size()];
       },
       12);
+}
+
+// Columns for readers follow T and X moves, and a write that stops inside a
+// repeated group.
+TEST(RecordLayout, FollowsMovesAndShortWrites) {
+  using Tabbed = RecordLayout<"(t6,a4,x,a9,t2,a1)">;
+  static_assert(Tabbed::kFields == 3 && Tabbed::Column(0) == 5 && Tabbed::Column(1) == 10 &&
+                Tabbed::Column(2) == 1 && Tabbed::kLength == 19);
+  using Short = RecordLayout<"(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))", 13>;
+  static_assert(Short::kLength == 50 && Short::Column(12) == 42 && Short::Width(12) == 8 &&
+                Short::Decimals(12) == 2);
+  static_assert(RecordLayout<"(\\,i2,a1,i2,a1,f8.3,4(a1,f8.4,a1,f8.2))">::kLength == 86);
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recording/vocabulary.hpp"
 #include "textio/file_line_error.hpp"
 
 namespace hfd::stations {
@@ -46,7 +47,7 @@ struct Station {
   std::string code, name;
   double latitude_deg = 0, longitude_deg = 0;  // north and east positive
   std::optional<Place> transmitter;
-  std::array<double, 2> carriers_khz{5006, 8006};        // channel 1, channel 2
+  std::array<double, 2> carriers_khz{kCarriersKhz[0], kCarriersKhz[1]};  // channel 1, channel 2
   std::array<std::optional<double>, 2> zero_doppler_hz;  // per channel, when known
 };
 

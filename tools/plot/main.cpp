@@ -1,5 +1,6 @@
 // hfdoppler-plot: quick-look pictures of the analyser's result files.
 #include <glib.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +119,13 @@ int64_t NewestMtime(const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+  // One heap for every thread. Each helper thread of the font libraries would
+  // otherwise reserve a heap of its own, 64 MB of address space (128 MB for a
+  // moment while it is aligned), which under a memory limit (ulimit -v) makes
+  // a drawing that fits fail, or not, by the threads' timing.
+  mallopt(M_ARENA_MAX, 1);
+#endif
   static const OptionSpec kSpecs[] = {
       {"output", 'o', true}, {"from", 0, true},     {"to", 0, true},          {"fmin", 0, true},
       {"fmax", 0, true},     {"vmin", 0, true},     {"vmax", 0, true},        {"colormap", 0, true},

@@ -20,6 +20,15 @@ using MaxLine = RecordLayout<kPeakBlockLine>;
 using QdrHeader = RecordLayout<kAmplitudeHeaderLine>;
 using QdrLine = RecordLayout<kAmplitudeBlockLine, kAmplitudeBlockItems>;
 
+// The fields of a channel's values: channel c's value v is field
+// v + c * kPerChannel (its separators are the fields between).
+struct MaxFields {
+  static constexpr int kMean = 16, kScint = 18, kFreq = 20, kLevel = 22, kPhase = 24, kPerChannel = 10;
+};
+struct QdrFields {
+  static constexpr int kFreq = 6, kLevel = 8, kPerChannel = 4;
+};
+
 std::string_view Text(const Line& l) { return {l.text, l.size}; }
 
 // Blocks of a .max line: step, date, time, seconds of day, then per channel
@@ -44,11 +53,12 @@ bool ParseMaxLine(const char* t, PeakBlock& b) {
     return false;
   b.utc_ms = UtcMsOfJst(y, mo, d, h, mi, s * 1000);
   for (int c = 0; c < 2; ++c) {
-    const int f = 16 + 10 * c;
+    using F = MaxFields;
+    const int at = F::kPerChannel * c;
     Peak& p = b.peak[c];
-    if (!FixedField<L>(t, f, b.mean[c]) || !FixedField<L>(t, f + 2, b.scint[c]) ||
-        !FixedField<L>(t, f + 4, p.freq_hz) || !FixedField<L>(t, f + 6, p.level_dbuv) ||
-        !FixedField<L>(t, f + 8, p.phase_deg))
+    if (!FixedField<L>(t, F::kMean + at, b.mean[c]) || !FixedField<L>(t, F::kScint + at, b.scint[c]) ||
+        !FixedField<L>(t, F::kFreq + at, p.freq_hz) || !FixedField<L>(t, F::kLevel + at, p.level_dbuv) ||
+        !FixedField<L>(t, F::kPhase + at, p.phase_deg))
       return false;
   }
   return true;
@@ -68,8 +78,9 @@ bool ParseQdrLine(const char* t, int32_t& h, int32_t& mi, int64_t& ms, PeakBlock
   b.step = -1;
   for (int c = 0; c < 2; ++c) {
     b.mean[c] = b.scint[c] = b.peak[c].phase_deg = kNaN;
-    if (!FixedField<L>(t, 6 + 4 * c, b.peak[c].freq_hz) ||
-        !FixedField<L>(t, 8 + 4 * c, b.peak[c].level_dbuv))
+    using F = QdrFields;
+    if (!FixedField<L>(t, F::kFreq + F::kPerChannel * c, b.peak[c].freq_hz) ||
+        !FixedField<L>(t, F::kLevel + F::kPerChannel * c, b.peak[c].level_dbuv))
       return false;
   }
   return true;
@@ -181,6 +192,15 @@ PeakSeries ReadPeaks(TextFile& f, const std::string& path, Kind kind) {
 }
 
 }  // namespace
+
+PeakDecimals PeakDecimalsOf(Kind kind) {
+  using M = MaxLine;
+  using F = MaxFields;
+  if (kind == Kind::kPeak)
+    return {M::Decimals(F::kMean), M::Decimals(F::kScint), M::Decimals(F::kFreq),
+            M::Decimals(F::kLevel), M::Decimals(F::kPhase)};
+  return {-1, -1, QdrLine::Decimals(QdrFields::kFreq), QdrLine::Decimals(QdrFields::kLevel), -1};
+}
 
 PeakSeries ReadPeakFile(const std::string& path) {
   const Kind kind = PeakKindOf(path);

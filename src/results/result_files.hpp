@@ -107,6 +107,18 @@ inline int64_t StampFractionMs(int64_t step, int32_t data_length) {
 // digits of a result file's name; empty for any other name.
 std::string StationCodeOfPath(const std::string& path);
 
+// The decimals with which a file gives its values: those of a .max or .qdr
+// file's block values (-1 for a value the kind does not hold), and of a .spc
+// file's levels and phases.
+struct PeakDecimals {
+  int mean, scint, freq, level, phase;
+};
+PeakDecimals PeakDecimalsOf(Kind kind);
+struct SpectrumDecimals {
+  int level, phase;
+};
+SpectrumDecimals SpectrumDecimalsOf();
+
 // Reads a .max or a .qdr file (by its extension).
 PeakSeries ReadPeakFile(const std::string& path);
 

@@ -45,11 +45,16 @@ bool ParseBlockLine(const char* t, int32_t& step, int64_t& utc_ms) {
   return true;
 }
 
+// Fields of a bin line: channel c's level and phase are fields kLevel and
+// kPhase + kPerChannel * c.
+constexpr int kLevel = 2, kPhase = 4, kPerChannel = 4;
+
 bool ParseBinLine(const char* t, float* out) {
   using L = BinLayout;
   static constexpr int kTabs[] = {L::Column(1), L::Column(3), L::Column(5), L::Column(7)};
-  return SeparatorsAt(t, kTabs, '\t') && FixedField<L>(t, 2, out[0]) &&
-         FixedField<L>(t, 4, out[1]) && FixedField<L>(t, 6, out[2]) && FixedField<L>(t, 8, out[3]);
+  return SeparatorsAt(t, kTabs, '\t') && FixedField<L>(t, kLevel, out[0]) &&
+         FixedField<L>(t, kPhase, out[1]) && FixedField<L>(t, kLevel + kPerChannel, out[2]) &&
+         FixedField<L>(t, kPhase + kPerChannel, out[3]);
 }
 
 // Bin i's frequency i / (N * 0.01 s) to the three decimals written (bin 0
@@ -245,6 +250,8 @@ SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
 }
 
 }  // namespace
+
+SpectrumDecimals SpectrumDecimalsOf() { return {BinLayout::Decimals(kLevel), BinLayout::Decimals(kPhase)}; }
 
 SpectrumSeries ReadSpectrumFile(const std::string& path) {
   CheckSpectrumPath(path);

@@ -171,6 +171,7 @@ void WriteSpectrumCsv(const SpectrumStations& stations, TextOut& out) {
       freq.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, BinFrequency(i, st.series.data_length)).ptr);
     }
   }
+  const results::SpectrumDecimals dec = results::SpectrumDecimalsOf();
   InTimeOrder(stations, [&](size_t st, size_t b) {
     const results::SpectrumSeries& s = stations[st].series;
     const std::string lead = Lead(s.utc_ms[b], StationColumn(stations[st].info.code, stations.size()), s.step[b]);
@@ -180,10 +181,10 @@ void WriteSpectrumCsv(const SpectrumStations& stations, TextOut& out) {
       char* const start = out.Room(256);
       char* o = Put(start, lead);
       o = Put(o, freq[i]);
-      *o++ = ',', o = WriteDecimal(o, s.level[0][at], kSpectrumLevelDecimals);
-      *o++ = ',', o = WriteDecimal(o, s.phase[0][at], kSpectrumPhaseDecimals);
-      *o++ = ',', o = WriteDecimal(o, s.level[1][at], kSpectrumLevelDecimals);
-      *o++ = ',', o = WriteDecimal(o, s.phase[1][at], kSpectrumPhaseDecimals);
+      *o++ = ',', o = WriteDecimal(o, s.level[0][at], dec.level);
+      *o++ = ',', o = WriteDecimal(o, s.phase[0][at], dec.phase);
+      *o++ = ',', o = WriteDecimal(o, s.level[1][at], dec.level);
+      *o++ = ',', o = WriteDecimal(o, s.phase[1][at], dec.phase);
       *o++ = '\n';
       out.Advance(static_cast<size_t>(o - start));
     }

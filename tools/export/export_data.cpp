@@ -33,6 +33,7 @@ std::vector<PeakColumn> PeakColumns(results::Kind kind) {
   using results::PeakBlock;
   std::vector<PeakColumn> cols;
   const bool qdr = kind == results::Kind::kAmplitude;
+  const results::PeakDecimals decimals = results::PeakDecimalsOf(kind);
   for (int c = 0; c < 2; ++c) {
     const std::string khz = std::to_string(kCarriersKhz[c]);
     const std::string at = " at " + khz + " kHz";
@@ -41,17 +42,17 @@ std::vector<PeakColumn> PeakColumns(results::Kind kind) {
       cols.push_back({what + khz, what + khz + csv_unit, long_name + at, unit, decimals, c, get});
     };
     if (!qdr) {
-      add("mean_", "", "block mean of the samples (full scale 1)", PeakColumn::kRatio, 3,
+      add("mean_", "", "block mean of the samples (full scale 1)", PeakColumn::kRatio, decimals.mean,
           [](const PeakBlock& b, int ch) { return b.mean[ch]; });
       add("scint_", "", "scintillation figure (ten times the standard deviation)", PeakColumn::kRatio,
-          3, [](const PeakBlock& b, int ch) { return b.scint[ch]; });
+          decimals.scint, [](const PeakBlock& b, int ch) { return b.scint[ch]; });
     }
-    add("freq_", "_hz", "Doppler peak frequency", PeakColumn::kHertz, qdr ? 4 : 2,
+    add("freq_", "_hz", "Doppler peak frequency", PeakColumn::kHertz, decimals.freq,
         [](const PeakBlock& b, int ch) { return b.peak[ch].freq_hz; });
-    add("level_", "_dbuv", "Doppler peak level", PeakColumn::kDbuv, 2,
+    add("level_", "_dbuv", "Doppler peak level", PeakColumn::kDbuv, decimals.level,
         [](const PeakBlock& b, int ch) { return b.peak[ch].level_dbuv; });
     if (!qdr)
-      add("phase_", "_deg", "Doppler peak phase", PeakColumn::kDegree, 2,
+      add("phase_", "_deg", "Doppler peak phase", PeakColumn::kDegree, decimals.phase,
           [](const PeakBlock& b, int ch) { return b.peak[ch].phase_deg; });
   }
   return cols;

@@ -65,9 +65,6 @@ struct PeakColumn {
 // then channel 2's.
 std::vector<PeakColumn> PeakColumns(results::Kind kind);
 
-// Decimals of the spectrum file's levels and phases.
-inline constexpr int kSpectrumLevelDecimals = 3, kSpectrumPhaseDecimals = 1;
-
 // Bin i's frequency, 1 / (N * 0.01 s) apart (exact in binary for every N).
 inline double BinFrequency(size_t i, int32_t data_length) {
   return static_cast<double>(i) * 100.0 / data_length;

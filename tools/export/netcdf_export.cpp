@@ -429,8 +429,9 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
   const int step = StepVar(nc, sh);
   int var[4];  // level, phase of 5006 kHz; level, phase of 8006 kHz
   std::vector<Packing> packing;
+  const results::SpectrumDecimals dec = results::SpectrumDecimalsOf();
   for (int k = 0; k < 4; ++k) {
-    packing.push_back({k % 2 == 0 ? kSpectrumLevelDecimals : kSpectrumPhaseDecimals});
+    packing.push_back({k % 2 == 0 ? dec.level : dec.phase});
     if (o.pack)  // the packing is looked at only then
       for (const auto& s : st)
         for (float v : k % 2 == 0 ? s.series.level[k / 2] : s.series.phase[k / 2]) packing[k].See(v);

@@ -61,6 +61,21 @@ std::string Number(double v, double step) {
   return buf;
 }
 
+void PaintPixels(cairo_t* cr, cairo_surface_t* img, const Rect& to, const Rect& clip) {
+  cairo_surface_mark_dirty(img);
+  cairo_save(cr);
+  cairo_rectangle(cr, clip.x, clip.y, clip.w, clip.h);
+  cairo_clip(cr);
+  cairo_translate(cr, to.x, to.y);
+  cairo_scale(cr, to.w / cairo_image_surface_get_width(img), to.h / cairo_image_surface_get_height(img));
+  cairo_set_source_surface(cr, img, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(img);
+}
+
 void Frame(cairo_t* cr, const Rect& r, double width) {
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_set_line_width(cr, width);

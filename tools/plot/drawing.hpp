@@ -49,4 +49,9 @@ std::string Number(double v, double step);
 // A frame `width` pixels wide just outside a data area, never over its pixels.
 void Frame(cairo_t* cr, const Rect& r, double width = 1.0);
 
+// Paints an image stretched over `to`, every pixel a sharp rectangle of one
+// colour (no smoothing between blocks and bins), inside `clip` only; then
+// destroys the image.
+void PaintPixels(cairo_t* cr, cairo_surface_t* img, const Rect& to, const Rect& clip);
+
 }  // namespace hfd::plot

@@ -86,18 +86,7 @@ void DrawSpectrogramPanel(cairo_t* cr, const Figure& f, const Panel& p, const St
   DrawSpectrogram(fold, p.channel, {fmin, fmax, f.vmin, f.vmax}, ColormapTable(opt.colormap), kBlank,
                   reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(img)),
                   cairo_image_surface_get_stride(img) / 4, h);
-  cairo_surface_mark_dirty(img);
-  cairo_save(cr);
-  cairo_rectangle(cr, p.r.x, p.r.y, p.r.w, p.r.h);
-  cairo_clip(cr);
-  cairo_translate(cr, p.r.x, Y(p, fmax));
-  cairo_scale(cr, p.r.w / w, (Y(p, fmin) - Y(p, fmax)) / h);
-  cairo_set_source_surface(cr, img, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-  cairo_paint(cr);
-  cairo_restore(cr);
-  cairo_surface_destroy(img);
+  PaintPixels(cr, img, {p.r.x, Y(p, fmax), p.r.w, Y(p, fmin) - Y(p, fmax)}, p.r);
 
   if (d.peaks && opt.trace) {
     // The channel's colour over a dark casing: seen over every colour of both maps.
@@ -117,18 +106,7 @@ void DrawColourBar(cairo_t* cr, TextPen& pen, const Figure& f, const PlotOptions
   auto* px = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(img));
   const int stride = cairo_image_surface_get_stride(img) / 4;
   for (int y = 0; y < h; ++y) px[y * stride] = lut[255 - y];
-  cairo_surface_mark_dirty(img);
-  cairo_save(cr);
-  cairo_rectangle(cr, r.x, r.y, r.w, r.h);
-  cairo_clip(cr);
-  cairo_translate(cr, r.x, r.y);
-  cairo_scale(cr, r.w, r.h / h);
-  cairo_set_source_surface(cr, img, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-  cairo_paint(cr);
-  cairo_restore(cr);
-  cairo_surface_destroy(img);
+  PaintPixels(cr, img, r, r);
   const double s = f.scale, fs = 12 * s;
   Frame(cr, r, s);
 

@@ -3,6 +3,7 @@
 #include "common/output_file.hpp"
 
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -106,6 +107,18 @@ TEST(OutputFile, FailuresNameTheFileAndLeaveNone) {
     EXPECT_THROW(out.Commit(), WriteError);
   }
   EXPECT_EQ(dir.Names(), std::set<std::string>{"taken"});
+
+  // The longest name the folder takes is written too (its temporary name is
+  // shortened to fit); one longer fails at once.
+  const std::string longest(NAME_MAX - 4, 'n');
+  {
+    OutputFile out(dir.Path(longest + ".csv"));
+    out.Append("x");
+    out.Commit();
+  }
+  EXPECT_EQ(Slurp(dir.Path(longest + ".csv")), "x");
+  EXPECT_THROW(OutputFile(dir.Path(longest + "x.csv")), WriteError);
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"taken", longest + ".csv"}));
 }
 
 // A forked child that has not ended by then is killed, and a wait for a

@@ -122,7 +122,11 @@ SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   const size_t slash = path_.find_last_of('/');
   const size_t base = slash == std::string::npos ? 0 : slash + 1;
-  temp_ = path_.substr(0, base) + "." + path_.substr(base) + ".XXXXXX";
+  // ".NAME.XXXXXX", NAME cut short where the whole would pass the longest
+  // name a folder takes.
+  const std::string name = path_.substr(base);
+  if (name.size() > NAME_MAX) Fail("create", ENAMETOOLONG);
+  temp_ = path_.substr(0, base) + "." + name.substr(0, NAME_MAX - 8) + ".XXXXXX";
   if (temp_.size() >= PATH_MAX) Fail("create", ENAMETOOLONG);
   InstallHandlersOnce();
   {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -149,7 +150,7 @@ void Await(int fd) {
 }
 
 TEST(OutputFile, StopSignalRemovesTemporaryFilesAndEndsByIt) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE}) {
     Folder dir;
     size_t hidden = 0;
     const int status = Forked(
@@ -264,18 +265,43 @@ TEST(OutputFile, FileSizeLimitFailsAndCrashesLeaveNoFile) {
       << message;
   EXPECT_TRUE(dir.Names().empty());
 
-  for (bool fault : {false, true}) {
+  for (int crash : {SIGSEGV, SIGABRT, SIGQUIT}) {  // SIGQUIT: Ctrl-\ on a terminal
     status = Forked(
         [&](int, int) {
+          const struct rlimit no_core{0, 0};
+          ::setrlimit(RLIMIT_CORE, &no_core);
           OutputFile a(dir.Path("a.png"));
           a.Append(std::string(2 * OutputFile::kBuffer, 'a'));
-          if (fault) ::raise(SIGSEGV);
-          std::abort();
+          ::raise(crash);
         },
         [](pid_t, int, int) {});
-    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_TRUE(dir.Names().empty()) << fault;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == crash) << crash << " status " << status;
+    EXPECT_TRUE(dir.Names().empty()) << crash;
   }
+}
+
+// Started without standard error (a service, `2>&-`), the file must not
+// become descriptor 2, where a library's message would land in it. A name as
+// long as the folder takes gets a shorter temporary name.
+TEST(OutputFile, ClosedStandardErrorAndLongestNames) {
+  Folder dir;
+  const int status = Forked(
+      [&](int, int) {
+        ::close(2);
+        OutputFile a(dir.Path("a.png"));
+        a.Append("png");
+        (void)!::write(2, "Fontconfig error\n", 17);
+        a.Commit();
+      },
+      [](pid_t, int, int) {});
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Slurp(dir.Path("a.png")), "png");
+
+  const std::string longest = dir.Path(std::string(NAME_MAX - 4, 'x') + ".png");
+  OutputFile b(longest);
+  b.Append("png");
+  b.Commit();
+  EXPECT_EQ(Slurp(longest), "png");
 }
 
 }  // namespace

@@ -14,12 +14,14 @@
 namespace hfd::tools {
 namespace {
 
-// The stop signals: the run ends, removing its temporary files. SIGXFSZ is
-// ignored, so that a write over the file size limit fails with a message.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM};
-// Crashes: the temporary files are removed, then the signal does what it did
-// before (a core dump, or a sanitizer's report).
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGTRAP};
+// The stop signals: the run ends, removing its temporary files (SIGPIPE: a
+// message to a standard error whose reader has gone, as with `2>&1 | head`).
+// SIGXFSZ is ignored, so that a write over the file size limit fails with a
+// message.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE};
+// Crashes and SIGQUIT (Ctrl-\): the temporary files are removed, then the
+// signal does what it did before (a core dump, or a sanitizer's report).
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGTRAP, SIGQUIT};
 struct sigaction g_crash_before[std::size(kCrashSignals)];
 
 // The temporary files the signal handler removes. Paths are written before
@@ -68,6 +70,17 @@ extern "C" void RemoveTemporariesAndCrash(int sig, siginfo_t* info, void*) {
   // A fault recurs when the handler returns; a signal sent (or a breakpoint
   // trap, which would go on) is raised again, delivered on return.
   if (info->si_code <= 0 || sig == SIGTRAP || sig == SIGABRT) ::raise(sig);
+}
+
+// A program started without descriptor 0, 1 or 2 (a service, `2>&-`) gets
+// /dev/null there, so that no output file becomes standard error, where a
+// library's message (fontconfig's, netCDF's) would land in it.
+void OpenStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", O_RDWR);  // the lowest free descriptor: fd
+    if (null > 2) ::close(null);
+  }
 }
 
 void InstallHandlersOnce() {
@@ -122,9 +135,12 @@ SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   const size_t slash = path_.find_last_of('/');
   const size_t base = slash == std::string::npos ? 0 : slash + 1;
-  temp_ = path_.substr(0, base) + "." + path_.substr(base) + ".XXXXXX";
+  // ".NAME.XXXXXX", the name shortened where the folder's longest name
+  // would be exceeded.
+  temp_ = path_.substr(0, base) + "." + path_.substr(base, NAME_MAX - 8) + ".XXXXXX";
   if (temp_.size() >= PATH_MAX) Fail("create", ENAMETOOLONG);
   InstallHandlersOnce();
+  OpenStandardDescriptors();
   {
     SignalsHeld hold;  // no file made without its cleanup entry
     fd_ = ::mkstemp(temp_.data());

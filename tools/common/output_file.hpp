@@ -2,12 +2,14 @@
 // name in its own folder and renamed to its name only when complete, so that
 // a reader never sees half a file. A file not committed is removed, on an
 // exception as on a stop signal (SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2,
-// SIGALRM): the signal's handler unlinks every temporary file still open and
+// SIGALRM, SIGPIPE): the signal's handler unlinks every temporary file still open and
 // the program ends by that signal (status 128 + signal in a shell). A stop
 // signal that finds every file committed and none pending ends the program
 // with status 0: its work is in place. A signal that was ignored when the
 // first file was opened (nohup) stays ignored. A crash (SIGSEGV, SIGBUS,
-// SIGABRT, ...) removes the temporary files too before it takes its course.
+// SIGABRT, ...) or SIGQUIT removes the temporary files too before it takes
+// its course. A closed descriptor 0, 1 or 2 is first opened on /dev/null, so
+// that a library's message to standard error never lands in a file.
 // SIGXFSZ is ignored: a write over the file size limit fails as a WriteError.
 //
 //   hfd::tools::OutputFile out("day.csv");   // creates ".day.csv.XXXXXX" beside it

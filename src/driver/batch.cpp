@@ -132,9 +132,13 @@ int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selec
   const SpectrumPlan plan(st->opt.NData, st->opt.dFreq, st->opt.IOutFMT, path);
 
   ListRecordings(io.console, ".", st->names, selection ? 0 : kMaxRecordings);
-  if (st->names.NFiles == 0) return io.Finish();
-
   std::vector<int32_t> numbers;
+  if (st->names.NFiles == 0) {
+    // The selection still learns of a listing that failed or came up empty.
+    if (selection) selection->Choose(st->names, numbers);
+    return io.Finish();
+  }
+
   if (selection) {
     ShowSelectionPrompt(io);
     selection->Choose(st->names, numbers);

@@ -38,8 +38,8 @@ class RunObserver {
 // chosen (the 500th too, which the answer 500 cannot name).
 class RunSelection {
  public:
-  // After the listing: the numbers (1-based) of the recordings to process,
-  // in order; none ends the run there.
+  // After the listing (also one that is empty or failed): the numbers
+  // (1-based) of the recordings to process, in order; none ends the run there.
   virtual void Choose(const NameTable& names, std::vector<int32_t>& numbers) = 0;
 
  protected:

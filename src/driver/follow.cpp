@@ -2,11 +2,13 @@
 
 #include <malloc.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -175,10 +177,25 @@ bool FollowOne(const CommandLine& cl, const FollowFolder& folder, size_t index, 
   return run(index, name, log, log) == 0;
 }
 
+// Whether the folder served, at `where` when the service began, is still
+// there under that path: not deleted, not moved away nor replaced. Any other
+// failure to look (a network file system's hiccup) is no verdict.
+bool StillServed(const std::string& where) {
+  struct stat here, there;
+  if (where.empty() || ::stat(".", &here) != 0) return true;
+  if (here.st_nlink == 0) return false;
+  if (::stat(where.c_str(), &there) != 0) return errno != ENOENT && errno != ENOTDIR;
+  return here.st_dev == there.st_dev && here.st_ino == there.st_ino;
+}
+
 // Serves the current folder until a stop: every recording not yet taken, in
-// name order, listed anew after each.
-[[noreturn]] void Serve(const CommandLine& cl, const FollowFolder& folder, const FollowedRun& run,
-                        int logFd) {
+// name order, listed anew after each. Returns 1 once the folder is gone.
+int Serve(const CommandLine& cl, const FollowFolder& folder, const FollowedRun& run, int logFd) {
+  std::string where;
+  if (char* cwd = ::getcwd(nullptr, 0)) {
+    where = cwd;
+    std::free(cwd);
+  }
   FolderWatch watch(".", StopFlag());
   FollowedRecordings log(cl, logFd, folder.prefix, watch);
   std::set<std::string> taken;
@@ -189,6 +206,12 @@ bool FollowOne(const CommandLine& cl, const FollowFolder& folder, size_t index, 
     // the folder is listed again at the timer.
     if (look || !watch.HasEvents() || MonotonicSeconds() - lastLook >= 30.0) {
       lastLook = MonotonicSeconds();
+      if (!StillServed(where)) {
+        // Nothing can arrive here any more: a supervisor may start the
+        // service again once the folder is back.
+        WriteAll(2, "hfdoppler: " + folder.path + ": deleted or moved away while served\n");
+        return 1;
+      }
       std::vector<std::string> listed;
       std::string why;
       if (!ListFolder(".", listed, why))
@@ -213,17 +236,17 @@ bool FollowOne(const CommandLine& cl, const FollowFolder& folder, size_t index, 
 }  // namespace
 
 int RunFollowing(const CommandLine& cl, const std::vector<FollowFolder>& folders, int originFd,
-                 const FollowedRun& run) {
+                 int originErr, const FollowedRun& run) {
   const int logFd = cl.quiet ? 1 : 2;
   bool failed = false;
   for (size_t index = 0; index < folders.size(); ++index) {
     const FollowFolder& folder = folders[index];
-    if (::fchdir(originFd) != 0 || ::chdir(folder.path.c_str()) != 0) {
+    if (!EnterFolder(originFd, originErr, folder.path)) {
       WriteAll(2, "hfdoppler: " + folder.path + ": " + std::strerror(errno) + "\n");
       failed = true;
       continue;
     }
-    if (cl.all) Serve(cl, folder, run, logFd);
+    if (cl.all) return Serve(cl, folder, run, logFd);
     FolderWatch watch(".", StopFlag());
     FollowedRecordings log(cl, logFd, folder.prefix, watch);
     for (const std::string& name : folder.selected)

@@ -76,6 +76,17 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
+bool EnterFolder(int originFd, int originErr, const std::string& path) {
+  if (!path.starts_with('/')) {
+    if (originFd < 0) {
+      errno = originErr;
+      return false;
+    }
+    if (::fchdir(originFd) != 0) return false;
+  }
+  return ::chdir(path.c_str()) == 0;
+}
+
 namespace {
 
 // The exit status, or the console write report when standard output failed.
@@ -317,8 +328,11 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
 
   int console = 1;
   if (cl.quiet) console = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  const int origin = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (console < 0 || origin < 0) {
+  // The starting folder need not be readable (nor searchable, when every
+  // folder is given by its absolute path).
+  const int origin = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int originErr = errno;
+  if (console < 0) {
     WriteAll(2, std::string("hfdoppler: ") + std::strerror(errno) + "\n");
     return 1;
   }
@@ -331,7 +345,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
       }
       follow.push_back({f.path, f.prefix, f.selected});
     }
-    const int status = RunFollowing(cl, follow, origin, [&](size_t folder, const std::string& name,
+    const int status = RunFollowing(cl, follow, origin, originErr, [&](size_t folder, const std::string& name,
                                                             RunObserver& log, RecordWait& wait) {
       bool ended = false;
       return AnsweredRun(cl, &name, console, path, log, folders[folder], false, ended, &wait);
@@ -349,7 +363,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
       status = 1;
       continue;
     }
-    if (::fchdir(origin) != 0 || ::chdir(f.path.c_str()) != 0) {
+    if (!EnterFolder(origin, originErr, f.path)) {
       WriteAll(2, "hfdoppler: " + f.path + ": " + std::strerror(errno) + "\n");
       status = 1;
       continue;

@@ -32,15 +32,9 @@ void WriteAll(int fd, const std::string& text);
 // of 500); false, with the reason, when the folder cannot be listed.
 bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why);
 
-// Writes all of `text` to `fd` (an error drops the rest).
-void WriteAll(int fd, const std::string& text);
-
-// The recordings a folder lists, as the dialogue numbers them (1-based).
-std::vector<std::string> ListedNames(const char* dir);
-
-// One dialogue in the current folder, answered from `answers`, its transcript
-// on `consoleFd`; returns its exit status (a stop ends the process).
-int AnsweredRun(const std::string& answers, int consoleFd, AnalysisPath path,
-                RunObserver* observer, RecordWait* wait = nullptr);
+// Makes `path` the current folder: an absolute one directly, a relative one
+// from the folder `originFd` (the starting folder, opened by path only; -1
+// when it could not be, `originErr` saying why). False with errno set.
+bool EnterFolder(int originFd, int originErr, const std::string& path);
 
 }  // namespace hfd

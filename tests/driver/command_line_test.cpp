@@ -326,6 +326,53 @@ TEST_F(OptionRun, AFolderThatCannotBeListedIsAnError) {
   EXPECT_EQ(both.out, "a/20080501120000SGD-0.BIN: 4 blocks analysed; wrote a/200805011200SGD.qdr\n");
 }
 
+TEST_F(OptionRun, AStartingFolderThatCannotBeReadIsNoObstacle) {
+  // The operator stands in a folder that may be searched but not read (a
+  // home folder, 0711): the folders given are analysed all the same.
+  Recording("a", "20080501120000SGD-0.BIN", 16);
+  fs::create_directories(Path("here"));
+  Launch how;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run without root";
+    how.binary = "/usr/bin/setpriv";
+    how.args = {"--reuid=65534", "--regid=65534", "--clear-groups", HFD_BINARY};
+  }
+  fs::permissions(dir(), fs::perms::all);
+  fs::permissions(Path("a"), fs::perms::all);
+  fs::permissions(Path("here"), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  for (const std::string& folder : {Path("a").string(), std::string("../a")}) {
+    Launch l = how;
+    for (const char* a : {"--qdr", "--length", "512", "--all", "-q"}) l.args.emplace_back(a);
+    l.args.push_back(folder);
+    const RunResult r = RunProgram(Path("here"), "", l);
+    EXPECT_EQ(r.status, 0) << folder << ": " << r.err;
+    EXPECT_EQ(r.out, folder + "/20080501120000SGD-0.BIN: 4 blocks analysed; wrote " + folder +
+                         "/200805011200SGD.qdr\n");
+  }
+}
+
+TEST_F(OptionRun, FewFileDescriptorsNeverEndInASilentSuccess) {
+  // Whatever the limit, a run either does its work or says why it failed.
+  Recording("a", "20080501120000SGD-0.BIN", 16);
+  for (long limit = 4; limit <= 12; ++limit) {
+    fs::remove(Path("a/200805011200SGD.spc"));
+    fs::remove(Path("a/200805011200SGD.max"));
+    for (const Args& choice : {Args{"--all"}, Args{"--select", "20080501120000SGD-0.BIN"}}) {
+      Launch l;
+      l.args = {"--spc", "--length", "1024", "-q", "a"};
+      l.args.insert(l.args.end(), choice.begin(), choice.end());
+      l.openFileLimit = limit;
+      const RunResult r = RunProgram(dir(), "", l);
+      if (r.status == 0)
+        EXPECT_EQ(r.out, "a/20080501120000SGD-0.BIN: 2 blocks analysed; wrote a/200805011200SGD.spc "
+                         "a/200805011200SGD.max\n")
+            << limit << " " << choice[0];
+      else
+        EXPECT_NE(r.err, "") << limit << " " << choice[0];
+    }
+  }
+}
+
 TEST_F(OptionRun, UsageErrorsWriteNothing) {
   Recording("a", "20080501120000SGD-0.BIN", 16);
   WriteText("file", "x");

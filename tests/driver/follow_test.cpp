@@ -268,5 +268,35 @@ TEST_F(Follow, FolderServiceTakesEachNewRecordingOnce) {
   EXPECT_TRUE(fs::exists(live() / "200805020000SGD.qdr"));
 }
 
+TEST_F(Follow, FolderServiceEndsWhenItsFolderIsMovedOrDeleted) {
+  // Nothing can arrive there any more: the service says so and fails, so
+  // that a supervisor starts it again once the folder is back.
+  for (const bool deleted : {false, true}) {
+    const fs::path served = live() / "served";
+    fs::create_directories(served);
+    for (int c : {0, 1}) {
+      fs::copy_file(src() / "x" / Channel(kStart, c), served / Channel(kStart, c));
+      fs::last_write_time(served / Channel(kStart, c), fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    Launch how;
+    how.args = {"--qdr", "--length", "512", "--all", "--follow", "-q", "served"};
+    how.timeoutSeconds = 60;
+    bool gone = false;
+    how.whileRunning = [&](int, const RunResult& sofar) {
+      if (gone || sofar.out.find(": ended") == std::string::npos) return;
+      if (deleted)
+        fs::remove_all(served);
+      else
+        fs::rename(served, live() / "moved");
+      gone = true;
+    };
+    const RunResult r = RunProgram(live(), "", how);
+    EXPECT_EQ(r.status, 1) << (deleted ? "deleted: " : "moved: ") << r.out << r.err;
+    EXPECT_EQ(r.err, "hfdoppler: served: deleted or moved away while served\n");
+    EXPECT_EQ(fs::exists(live() / "moved/200805011200SGD.qdr"), !deleted);
+    fs::remove_all(live() / "moved");
+  }
+}
+
 }  // namespace
 }  // namespace hfd::test

@@ -37,6 +37,7 @@ void IgnoreSigpipe() {
   };
   limit(RLIMIT_FSIZE, how.fileSizeLimit);
   limit(RLIMIT_AS, how.addressSpaceLimit);
+  limit(RLIMIT_NOFILE, how.openFileLimit);
   for (const std::string& e : how.env) ::putenv(const_cast<char*>(e.c_str()));
   if (::chdir(dir.c_str()) != 0) ::_exit(126);
   std::vector<char*> argv{const_cast<char*>(how.binary)};

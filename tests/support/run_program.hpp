@@ -50,6 +50,7 @@ struct Launch {
   double timeoutSeconds = 60.0;  // then the child is killed and timedOut set
   long fileSizeLimit = 0;        // RLIMIT_FSIZE of the child in bytes; 0: none
   long addressSpaceLimit = 0;    // RLIMIT_AS of the child in bytes; 0: none
+  long openFileLimit = 0;        // RLIMIT_NOFILE of the child; 0: none
   bool holdInput = false;        // standard input stays open after `input`: the child waits
   Output output = Output::Captured;
   bool outputNonBlocking = false;  // O_NONBLOCK on the child's standard output

@@ -2,6 +2,7 @@
 // and as new files match the pattern, replaced whole each time, and a stop
 // leaves the last good picture and no temporary file.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -96,6 +97,21 @@ TEST(PlotEvery, RedrawsAsFilesGrowAndAppearAndAStopLeavesTheLastPicture) {
   EXPECT_EQ(step, kStopping);
   EXPECT_FALSE(HasHiddenFile(d.rec()));
   EXPECT_TRUE(Png(png).ok());
+}
+
+// --last takes the span from the newest block of the file written last; that
+// file is drawn even when its time of change lies before the span (the clock
+// of the computer that wrote it was behind).
+TEST(PlotLast, NewestFileIsDrawnWhateverItsTimeOfChange) {
+  ScratchDir d;
+  Synth(d, "--start 20080501120000 --station SGD --seconds 300");
+  ASSERT_EQ(RunFast(d, DayAnswers(2, 1024)).status, 0);
+  const fs::path max = d.rec() / "200805011200SGD.max";
+  const struct timespec before_its_blocks[2] = {{1209607200, 0}, {1209607200, 0}};  // 2008-05-01T02:00Z
+  ASSERT_EQ(::utimensat(AT_FDCWD, max.c_str(), before_its_blocks, 0), 0);
+  const PlotRun r = RunPlot(d, "--last 2m -o last.png 200805011200SGD.max");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Png(d.rec() / "last.png").ok());
 }
 
 }  // namespace

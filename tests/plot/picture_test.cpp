@@ -217,6 +217,7 @@ TEST_F(Tones, BadInputIsReportedAndLeavesNoFile) {
       {"--time cet -o out.png n1024.spc", 2, "--time: jst or utc"},
       {"--zero 8Hz -o out.png n1024.spc", 2, "--zero"},
       {"--from 2009-01-01T00:00Z -o out.png n1024.spc", 1, "no block"},
+      {"--fmin 20 -o out.png n1024.spc", 1, "no frequency bin of the files lies between --fmin and --fmax"},
       {"--title A\xff\xfe" "B -o out.png n1024.spc", 2, "--title: not UTF-8"},
       {"--mark 2008-05-01T03:10Z=\xc3 -o out.png n1024.spc", 2, "--mark: not UTF-8"},
   };

@@ -484,6 +484,8 @@ std::vector<StationFolds> MakeFolds(const Figure& f, const PlotInput& in, const 
     if (st.spectrum) {
       folds[i].spectrum.emplace(f.spectrum_grid, f.block_ms, static_cast<int32_t>(f.block_ms / 10),
                                 opt.fmin.value_or(0.0), opt.fmax.value_or(12.0));
+      if (folds[i].spectrum->last_bin() < folds[i].spectrum->first_bin())
+        throw PlotError("no frequency bin of the files lies between --fmin and --fmax (they hold 0 to 12 Hz)");
     }
     if (st.peaks) folds[i].peaks.emplace(f.line_grid, f.block_ms);
   }

@@ -118,7 +118,8 @@ class PlotError : public std::runtime_error {
 };
 
 Figure Plan(const PlotInput& in, const PlotOptions& opt);
-// Empty folds of every station, on the figure's columns.
+// Empty folds of every station, on the figure's columns. Throws PlotError
+// when no frequency bin of the files lies in --fmin/--fmax.
 std::vector<StationFolds> MakeFolds(const Figure& fig, const PlotInput& in, const PlotOptions& opt);
 // The colour range and the ranges of the line panels from the folded blocks.
 // Throws PlotError when no block lies in the span.

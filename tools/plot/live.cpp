@@ -114,7 +114,8 @@ Signature SignatureOf(const std::vector<std::string>& files) {
 
 // --last: the span ends with the newest block of the most recently written
 // file. A file last written before the span starts holds no block in it
-// (blocks are written after they are recorded) and is not read at all.
+// (blocks are written after they are recorded) and is not read at all; the
+// most recent one is drawn whatever its time (written by a clock behind).
 void ApplyLast(int64_t last_ms, std::vector<std::string>& files, PlotOptions& opt) {
   std::vector<std::pair<std::string, int64_t>> written;  // file, mtime in ms
   for (const std::string& f : files) {
@@ -139,7 +140,7 @@ void ApplyLast(int64_t last_ms, std::vector<std::string>& files, PlotOptions& op
   opt.from_ms = end - last_ms;
   std::vector<std::string> kept;
   for (const auto& [f, mtime] : written)
-    if (mtime >= *opt.from_ms) kept.push_back(f);
+    if (mtime >= *opt.from_ms || f == newest) kept.push_back(f);
   files = kept;
 }
 

@@ -149,6 +149,7 @@ int Run(RunIo& io, AnalysisPath path, RunObserver* observer, RunSelection* selec
   }
 
   for (const int32_t IFile : numbers) {
+    if (observer) observer->RecordingChosen(st->names.Name(IFile - 1));
     OpenRecording(io.console, io.fatal, io, st->names, IFile, st->rec);
     if (st->rec.IOpenStatus == 0) CreateResultFiles(st->rec.ChFileName[0], st->opt.IOutFMT, io.unit3, io.unit4);
     if (observer) observer->RecordingOpened(st->rec);

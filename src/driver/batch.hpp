@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "analysis/spectrum_plan.hpp"
@@ -19,6 +20,8 @@ namespace hfd {
 // shown beside the console (it never writes to the console itself).
 class RunObserver {
  public:
+  // Before the opening, with the name as listed.
+  virtual void RecordingChosen(std::string_view) {}
   // After the opening: rec.IOpenStatus is 1 when neither channel file opened.
   virtual void RecordingOpened(const RecordingState& rec) = 0;
   // Before the first block step, with the most blocks the window allows.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "driver/batch.hpp"
 #include "driver/scripted_run.hpp"
 #include "input/file_watch.hpp"
+#include "input/recording.hpp"
 #include "runtime/signals.hpp"
 
 namespace hfd {
@@ -188,6 +190,15 @@ bool StillServed(const std::string& where) {
   return here.st_dev == there.st_dev && here.st_ino == there.st_ino;
 }
 
+// Whether a run can read the start date and time from the listed name; a
+// stray name (notes-0.bin) would end its run, and the service with it.
+bool GivesStartTime(const std::string& name) {
+  std::array<char, kNameLength> entry{};
+  std::copy_n(name.begin(), std::min(name.size(), entry.size()), entry.begin());
+  RecordingState rec;
+  return DeriveRecordingNames(entry, rec) == ReadError::None;
+}
+
 // Serves the current folder until a stop: every recording not yet taken, in
 // name order, listed anew after each. Returns 1 once the folder is gone.
 int Serve(const CommandLine& cl, const FollowFolder& folder, const FollowedRun& run, int logFd) {
@@ -220,6 +231,11 @@ int Serve(const CommandLine& cl, const FollowFolder& folder, const FollowedRun& 
                                [&](const std::string& name) { return !taken.count(name); });
       if (next != listed.end()) {
         taken.insert(*next);
+        if (!GivesStartTime(*next)) {
+          WriteAll(2, "hfdoppler: " + folder.prefix + *next +
+                          ": its name gives no start date and time; not analysed\n");
+          continue;
+        }
         FollowOne(cl, folder, 0, *next, log, watch, run);
         // Each run's storage goes back to the system: a service's memory
         // stays that of one run, however fragmented the heap has become.

@@ -108,6 +108,10 @@ class RunReport final : public RunObserver {
 
   void SetFolder(const std::string& prefix) { prefix_ = prefix; }
   bool AnyUnopened() const { return unopened_; }
+  // The recording being processed ("" between recordings), with its folder.
+  const std::string& Current() const { return current_; }
+
+  void RecordingChosen(std::string_view name) override { current_ = prefix_ + std::string(name); }
 
   void RecordingOpened(const RecordingState& rec) override {
     ++index_;
@@ -160,6 +164,7 @@ class RunReport final : public RunObserver {
   }
 
   void RecordingClosed() override {
+    current_.clear();
     if (!opened_) return;
     if (progress_) WriteAll(2, "\r\033[K");
     if (quiet_)
@@ -182,7 +187,7 @@ class RunReport final : public RunObserver {
   int32_t mode_;
   int total_;
   int index_ = 0;
-  std::string prefix_, name_, files_, missing_;
+  std::string prefix_, name_, files_, missing_, current_;
   bool opened_ = false, unopened_ = false;
   int64_t blocks_ = 0, expected_ = 0;
   int shownPercent_ = -1;
@@ -354,8 +359,9 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   }
   RunReport report(cl, total);
   // With several folders, a folder whose run fails is reported and the next
-  // one goes on; the exit status tells of it at the end.
-  const bool goOn = folders.size() > 1;
+  // one goes on; the exit status tells of it at the end. Without the
+  // transcript (--quiet), the report is followed by the recording it ended.
+  const bool goOn = folders.size() > 1 || cl.quiet;
   int status = 0;
   for (const Folder& f : folders) {
     if (!f.unlisted.empty()) {
@@ -379,7 +385,9 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
         if (ended) break;
       }
     }
-    if (ended)
+    if (ended && cl.quiet && !report.Current().empty())
+      WriteAll(2, "hfdoppler: " + report.Current() + ": the run ended at this recording (reported above)\n");
+    if (ended && folders.size() > 1)
       WriteAll(2, "hfdoppler: " + f.path + ": the run in this folder failed (reported above)\n");
   }
   if (report.AnyUnopened()) status = 1;

@@ -294,6 +294,12 @@ TEST_F(OptionRun, AFailedFolderIsReportedAndTheNextOnesGo) {
   const RunResult alone = Options({"--spc", "--length", "1024", "--all", "f"});
   EXPECT_EQ(alone.status, 1);
   EXPECT_EQ(alone.err, refused);
+  // Without the transcript, the recording the run ended at is named.
+  const RunResult quiet = Options({"--spc", "--length", "1024", "--all", "-q", "n"});
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_EQ(quiet.out, "n/20080501120000SGD-0.BIN: 2 blocks analysed; wrote n/200805011200SGD.spc "
+                       "n/200805011200SGD.max\n");
+  EXPECT_EQ(quiet.err, noDate + "hfdoppler: n/notes-0.bin: the run ended at this recording (reported above)\n");
 }
 
 TEST_F(OptionRun, AFolderThatCannotBeListedIsAnError) {

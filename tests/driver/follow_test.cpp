@@ -268,6 +268,30 @@ TEST_F(Follow, FolderServiceTakesEachNewRecordingOnce) {
   EXPECT_TRUE(fs::exists(live() / "200805020000SGD.qdr"));
 }
 
+TEST_F(Follow, FolderServicePassesOverAStrayName) {
+  // A file named like a recording but without its date, listed first: the
+  // service says so and goes on with the recordings.
+  std::ofstream(live() / "0-0.BIN").flush();
+  for (int c : {0, 1}) {
+    fs::copy_file(src() / "x" / Channel(kStart, c), live() / Channel(kStart, c));
+    fs::last_write_time(live() / Channel(kStart, c), fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  Launch how;
+  how.args = {"--qdr", "--length", "512", "--all", "--follow", "-q", "."};
+  how.timeoutSeconds = 60;
+  bool sent = false;
+  how.whileRunning = [&](int pid, const RunResult& sofar) {
+    if (sent || sofar.out.find(": ended") == std::string::npos) return;
+    ::kill(pid, SIGTERM);
+    sent = true;
+  };
+  const RunResult r = RunProgram(live(), "", how);
+  EXPECT_EQ(r.signal, SIGTERM) << r.out << r.err;
+  EXPECT_EQ(r.err, "hfdoppler: ./0-0.BIN: its name gives no start date and time; not analysed\n");
+  EXPECT_EQ(r.out, "./" + Channel(kStart, 0) + ": started\n./" + Channel(kStart, 0) +
+                       ": ended after 19 blocks (no record for 600 s)\n");
+}
+
 TEST_F(Follow, FolderServiceEndsWhenItsFolderIsMovedOrDeleted) {
   // Nothing can arrive there any more: the service says so and fails, so
   // that a supervisor starts it again once the folder is back.

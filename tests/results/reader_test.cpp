@@ -319,11 +319,17 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   auto s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - 30)));
   EXPECT_EQ(s.blocks.size(), 3u);
   EXPECT_EQ(s.dropped_lines, 1);
-  // Cut right before the CR LF: the text is whole, its end is not.
-  s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - 2)));
-  EXPECT_EQ(s.blocks.size(), 3u);
+  // Cut right before the CR LF, or between them: the text is whole, its end is not.
+  for (size_t cut : {2, 1}) {
+    s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - cut)));
+    EXPECT_EQ(s.blocks.size(), 3u);
+    EXPECT_EQ(s.dropped_lines, 1);
+  }
   const std::string qdr = QdrText(0, 3);
   s = results::ReadPeakFile(dir.Put("a.qdr", qdr.substr(0, qdr.size() - 7)));
+  EXPECT_EQ(s.blocks.size(), 2u);
+  EXPECT_EQ(s.dropped_lines, 1);
+  s = results::ReadPeakFile(dir.Put("a.qdr", qdr.substr(0, qdr.size() - 1)));
   EXPECT_EQ(s.blocks.size(), 2u);
   EXPECT_EQ(s.dropped_lines, 1);
   // Header only (the first block's read failed): no blocks, nothing dropped.
@@ -344,6 +350,9 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 20)));
   EXPECT_EQ(p.blocks(), 3u);
   EXPECT_EQ(p.dropped_lines, 1);
+  p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, spc.size() - 1)));
+  EXPECT_EQ(p.blocks(), 2u);
+  EXPECT_EQ(p.dropped_lines, 1 + 62);
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, 33 + 46 * 5)));
   EXPECT_EQ(p.blocks(), 0u);
   EXPECT_EQ(p.dropped_lines, 6);

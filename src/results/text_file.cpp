@@ -94,6 +94,7 @@ bool TextFile::NextAfterRead(Line& l) {
   l.text = data_ + pos_;  // the last line, without its line end
   l.number = ++line_;
   l.size = end_ - pos_;
+  if (data_[end_ - 1] == '\r') --l.size;  // a line end cut between its CR and LF
   l.ended = false;
   pos_ = end_;
   return true;

@@ -128,6 +128,8 @@ TEST(Synth, FileNamesAndSizesFollowTheOptions) {
   EXPECT_EQ(fs::file_size(sub.work() / "a/b/20080501000000sgd-1.BIN"), 1024u);
   ASSERT_EQ(RunSynth(sub, "--seconds 5.13 --dir c"), 0);
   EXPECT_EQ(fs::file_size(sub.work() / "c/20080501000000SGD-0.BIN"), 1280u);
+  ASSERT_EQ(RunSynth(sub, "--seconds 1e-9 --dir d"), 0);  // a moment is one record
+  EXPECT_EQ(fs::file_size(sub.work() / "d/20080501000000SGD-0.BIN"), 256u);
 }
 
 TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
@@ -137,7 +139,7 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
         "--seconds 0", "--seconds x", "--records -3", "--scint 1.5", "--seed -1",
         "--seconds 10 --records 3", "--bogus", "--dir", "--days 0", "--days 2 --seconds 86401",
         "--station SGD,SGD", "--station SGD,", "--station SGD;KUR", "--tone-only --sun",
-        "--stations x.toml"}) {
+        "--stations x.toml", "--start 99991231000000 --days 2"}) {
     SynthDir d;
     EXPECT_EQ(RunSynth(d, args), 2) << args;
     EXPECT_TRUE(fs::is_empty(d.work())) << args;

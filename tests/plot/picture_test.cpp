@@ -339,5 +339,19 @@ TEST(PlotStop, InterruptLeavesNoFile) {
   EXPECT_FALSE(hfd::test::HasHiddenFile(d.rec()));
 }
 
+// --help and --version on a full disk: a failure, not status 0.
+TEST(PlotHelp, UnwrittenTextIsAFailure) {
+  test::ScratchDir d;
+  for (const char* opt : {"--help", "--version"}) {
+    hfd::test::Launch how;
+    how.binary = HFD_PLOT_BINARY;
+    how.args = {opt};
+    how.output = hfd::test::Output::Full;
+    const hfd::test::RunResult r = hfd::test::RunProgram(d.rec(), "", how);
+    EXPECT_EQ(r.status, 1) << opt;
+    EXPECT_NE(r.err.find("hfdoppler-plot: cannot write standard output"), std::string::npos) << opt << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace hfd::test

@@ -319,11 +319,17 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   auto s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - 30)));
   EXPECT_EQ(s.blocks.size(), 3u);
   EXPECT_EQ(s.dropped_lines, 1);
-  // Cut right before the CR LF: the text is whole, its end is not.
-  s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - 2)));
-  EXPECT_EQ(s.blocks.size(), 3u);
+  // Cut right before the CR LF, or between them: the text is whole, its end is not.
+  for (size_t cut : {2, 1}) {
+    s = results::ReadPeakFile(dir.Put("a.max", max.substr(0, max.size() - cut)));
+    EXPECT_EQ(s.blocks.size(), 3u);
+    EXPECT_EQ(s.dropped_lines, 1);
+  }
   const std::string qdr = QdrText(0, 3);
   s = results::ReadPeakFile(dir.Put("a.qdr", qdr.substr(0, qdr.size() - 7)));
+  EXPECT_EQ(s.blocks.size(), 2u);
+  EXPECT_EQ(s.dropped_lines, 1);
+  s = results::ReadPeakFile(dir.Put("a.qdr", qdr.substr(0, qdr.size() - 1)));
   EXPECT_EQ(s.blocks.size(), 2u);
   EXPECT_EQ(s.dropped_lines, 1);
   // Header only (the first block's read failed): no blocks, nothing dropped.
@@ -344,6 +350,9 @@ TEST(ResultReader, LeavesOutAnIncompleteEnd) {
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc + spc.substr(0, 20)));
   EXPECT_EQ(p.blocks(), 3u);
   EXPECT_EQ(p.dropped_lines, 1);
+  p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, spc.size() - 1)));
+  EXPECT_EQ(p.blocks(), 2u);
+  EXPECT_EQ(p.dropped_lines, 1 + 62);
   p = results::ReadSpectrumFile(dir.Put("a.spc", spc.substr(0, 33 + 46 * 5)));
   EXPECT_EQ(p.blocks(), 0u);
   EXPECT_EQ(p.dropped_lines, 6);
@@ -393,6 +402,10 @@ TEST(ResultReader, ScanGivesTheBlocksOfASpanWhetherItSkipsOrReadsThrough) {
   ASSERT_TRUE(results::SpectrumFileExtent(dir.Put("c.spc", crlf.substr(0, crlf.size() - 100)), e));
   EXPECT_EQ(e.last_ms, whole.utc_ms[38]);
   EXPECT_GT(e.dropped_lines, 0);
+  // Cut inside its first block (a run that has just begun): no block, and
+  // the lines left out are counted all the same.
+  EXPECT_FALSE(results::SpectrumFileExtent(dir.Put("f.spc", crlf.substr(0, 33 + 46 * 10 + 20)), e));
+  EXPECT_EQ(e.dropped_lines, 12);  // the block line, ten bin lines and part of one
   std::string garbled = crlf;
   garbled[2 * (33 + 123 * 46) + 33 + 10] = 'x';  // block 2, bin 0
   const std::string g = dir.Put("g.spc", garbled);

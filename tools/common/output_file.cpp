@@ -123,6 +123,12 @@ void Unclaim(int& slot) {
 
 }  // namespace
 
+int FinishStandardOutput(const char* program) {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  std::fprintf(stderr, "%s: cannot write standard output: %s\n", program, std::strerror(errno));
+  return 1;
+}
+
 SignalsHeld::SignalsHeld() {
   sigset_t set;
   sigemptyset(&set);

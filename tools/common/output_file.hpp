@@ -74,6 +74,11 @@ class OutputFile {
   bool committed_ = false;
 };
 
+// The end of a program that wrote text to standard output (--help,
+// --version): 0 when it is all written, else 1 with a message saying so (a
+// full disk, a closed descriptor).
+int FinishStandardOutput(const char* program);
+
 // The stop signals held back for the object's life (a signal that
 // arrives meanwhile is delivered at its end). For files that belong together:
 //   { SignalsHeld hold; second.Commit(); first.Commit(); }

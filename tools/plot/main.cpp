@@ -137,11 +137,11 @@ int main(int argc, char** argv) {
   const ParsedOptions parsed = ParseOptions(argc, argv, kSpecs);
   if (parsed.action == ParsedOptions::Action::Help) {
     std::fputs(kUsage, stdout);
-    return 0;
+    return tools::FinishStandardOutput(kProg);
   }
   if (parsed.action == ParsedOptions::Action::Version) {
     std::printf("%s %s\n", kProg, HFD_VERSION);
-    return 0;
+    return tools::FinishStandardOutput(kProg);
   }
   if (!parsed.error.empty()) Usage(parsed.error);
   plot::LiveOptions live;

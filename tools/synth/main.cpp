@@ -104,6 +104,23 @@ bool AllLetters(const std::string& s) {
   return true;
 }
 
+// The start `days` days after `start` (14 digits, checked), as 14 digits; and
+// its UTC time in milliseconds (the names are in JST, UTC + 9 h).
+std::string StartAfter(const std::string& start, int days, std::int64_t* utc_ms) {
+  namespace cr = std::chrono;
+  const auto num = [&](size_t at, size_t n) { return std::stoi(start.substr(at, n)); };
+  const cr::sys_days day = cr::sys_days(cr::year(num(0, 4)) / num(4, 2) / num(6, 2)) + cr::days(days);
+  const cr::year_month_day ymd(day);
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02u%02u%s", static_cast<int>(ymd.year()),
+                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                start.substr(8).c_str());
+  const cr::seconds clock = cr::hours(num(8, 2)) + cr::minutes(num(10, 2)) + cr::seconds(num(12, 2));
+  const cr::milliseconds jst(hfd::kJstOffsetMs);
+  *utc_ms = cr::duration_cast<cr::milliseconds>(day.time_since_epoch() + clock - jst).count();
+  return name;
+}
+
 // Returns an empty string on success, else the complaint.
 std::string ParseArgs(int argc, char** argv, Options& o) {
   static const hfd::OptionSpec kSpecs[] = {
@@ -175,29 +192,15 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
   if (o.days_given && !o.seconds_given && o.records == 0) o.seconds = 86400.0;
   if (o.records == 0) {
     const double samples = std::ceil(o.seconds * hfd::synth::kSampleRate - 1e-6);
-    o.records = static_cast<long long>(std::ceil(samples / kRecordSamples));
+    o.records = std::max(1LL, static_cast<long long>(std::ceil(samples / kRecordSamples)));
   }
   // Recordings of one station must not overlap: a day at most (675 records
   // are 864 s; 67500 are 86400 s).
   if (o.days_given && o.records > 67500) return "with --days a recording lasts at most 86400 s";
+  std::int64_t last_ms;
+  if (StartAfter(o.start, o.days - 1, &last_ms).size() != o.start.size())
+    return "--days runs past the year 9999 (file names have four digits of year)";
   return {};
-}
-
-// The start `days` days after `start` (14 digits, checked), as 14 digits; and
-// its UTC time in milliseconds (the names are in JST, UTC + 9 h).
-std::string StartAfter(const std::string& start, int days, std::int64_t* utc_ms) {
-  namespace cr = std::chrono;
-  const auto num = [&](size_t at, size_t n) { return std::stoi(start.substr(at, n)); };
-  const cr::sys_days day = cr::sys_days(cr::year(num(0, 4)) / num(4, 2) / num(6, 2)) + cr::days(days);
-  const cr::year_month_day ymd(day);
-  char name[32];
-  std::snprintf(name, sizeof name, "%04d%02u%02u%s", static_cast<int>(ymd.year()),
-                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                start.substr(8).c_str());
-  const cr::seconds clock = cr::hours(num(8, 2)) + cr::minutes(num(10, 2)) + cr::seconds(num(12, 2));
-  const cr::milliseconds jst(hfd::kJstOffsetMs);
-  *utc_ms = cr::duration_cast<cr::milliseconds>(day.time_since_epoch() + clock - jst).count();
-  return name;
 }
 
 // Writes one channel file (under its temporary name) in large chunks of whole

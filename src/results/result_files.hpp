@@ -157,7 +157,7 @@ struct SpectrumExtent {
   int64_t first_ms = 0, last_ms = 0;  // exact starts of the first and the last whole block
   long dropped_lines = 0;             // an incomplete end
 };
-// False when the file holds no whole block.
+// False when the file holds no whole block (its lines counted as dropped).
 bool SpectrumFileExtent(const std::string& path, SpectrumExtent& e);
 
 // Several files of one kind on one time axis, blocks in time order (files

@@ -287,8 +287,11 @@ bool SpectrumFileExtent(const std::string& path, SpectrumExtent& e) {
   CheckSpectrumPath(path);
   e = {};
   TextFile f(path);
-  ScanSpectra(f, path, kMin, kMin + 1, ends);  // the first block only
-  if (!ends.any) return false;
+  const long dropped = ScanSpectra(f, path, kMin, kMin + 1, ends);  // the first block only
+  if (!ends.any) {
+    e.dropped_lines = dropped;  // less than one block: read to the end
+    return false;
+  }
   const int64_t first = e.first_ms;
   TextFile g(path);
   e.dropped_lines = ScanSpectra(g, path, kMax, kMax, ends);  // the last block only

@@ -405,6 +405,10 @@ TEST(ResultReader, ScanGivesTheBlocksOfASpanWhetherItSkipsOrReadsThrough) {
   ASSERT_TRUE(results::SpectrumFileExtent(dir.Put("c.spc", crlf.substr(0, crlf.size() - 100)), e));
   EXPECT_EQ(e.last_ms, whole.utc_ms[38]);
   EXPECT_GT(e.dropped_lines, 0);
+  // Cut inside its first block (a run that has just begun): no block, and
+  // the lines left out are counted all the same.
+  EXPECT_FALSE(results::SpectrumFileExtent(dir.Put("f.spc", crlf.substr(0, 33 + 46 * 10 + 20)), e));
+  EXPECT_EQ(e.dropped_lines, 12);  // the block line, ten bin lines and part of one
   std::string garbled = crlf;
   garbled[2 * (33 + 123 * 46) + 33 + 10] = 'x';  // block 2, bin 0
   const std::string g = dir.Put("g.spc", garbled);

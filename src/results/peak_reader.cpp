@@ -116,7 +116,7 @@ void ReadMax(TextFile& f, PeakSeries& s) {
   s.blocks.reserve(f.size() / (MaxLine::kLength + 2) + 1);
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
-      if (l.size > MaxLine::kLength) throw ReadError(s.path, l.number, "not a peak summary block line");
+      if (!CouldBeCut(l, MaxLine::kLength)) throw ReadError(s.path, l.number, "not a peak summary block line");
       ++s.dropped_lines;
       break;
     }
@@ -157,7 +157,7 @@ void ReadQdr(TextFile& f, PeakSeries& s) {
   s.blocks.reserve(f.size() / (QdrLine::kLength + 2) + 1);
   while (f.Next(l)) {
     if (!l.ended) {
-      if (l.size > QdrLine::kLength) throw ReadError(s.path, l.number, "not an amplitude block line");
+      if (!CouldBeCut(l, QdrLine::kLength)) throw ReadError(s.path, l.number, "not an amplitude block line");
       ++s.dropped_lines;
       break;
     }

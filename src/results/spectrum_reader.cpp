@@ -118,7 +118,7 @@ long ScanSpectra(TextFile& f, const std::string& path, int64_t from_ms, int64_t 
   Line l{};
   while (f.Next(l)) {
     if (!l.ended) {  // the end of an interrupted run: the line may be cut anywhere
-      if (l.size > kBinLine)  // but not be longer than a whole line (no line ends at all)
+      if (!CouldBeCut(l, kBinLine))  // but not be text, nor longer than a whole line (no line ends at all)
         throw ReadError(path, l.number == 1 ? 0 : l.number,
                         l.number == 1 ? "not a spectrum (.spc) file" : "not a spectrum line");
       give_held();

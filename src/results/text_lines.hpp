@@ -77,6 +77,14 @@ class TextFile {
   int fd_ = -1;
 };
 
+// Could a last line without its line end (`l`) be a line of `most`
+// characters cut short? Result lines hold digits, blanks, tabs and . , - *
+// only (a header line is never left incomplete).
+inline bool CouldBeCut(const Line& l, size_t most) {
+  return l.size <= most && std::string_view(l.text, l.size).find_first_not_of("0123456789 \t.,-*") ==
+                               std::string_view::npos;
+}
+
 inline constexpr double kPow10[] = {1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
 // An Iw field: leading blanks, an optional minus sign, at least one digit.

@@ -210,6 +210,9 @@ TEST(ResultReader, RefusesWhatIsNoResultFile) {
   for (char& c : noise) x = x * 1664525 + 1013904223, c = static_cast<char>(x >> 24 == '\n' ? 0 : x >> 24);
   ExpectRefused(dir.Put("d.spc", noise), 0, "5 MB of noise");
   ExpectRefused(dir.Put("e.spc", noise.substr(0, 5000)), 0, "5 kB of noise");
+  // Nor is a short text without a line end, alone or after the last line.
+  ExpectRefused(dir.Put("h.spc", "hello world"), 0, "text without a line end");
+  ExpectRefused(dir.Put("h.max", MaxText(0, 2) + "hello"), 4, "text after the last line");
   for (const auto& [name, text] : {std::pair{"f.spc", SpcText(512, 0, 3, 62)}, {"f.max", MaxText(0, 3)},
                                    {"f.qdr", QdrText(0, 3)}}) {
     std::string cr = text;

@@ -62,6 +62,11 @@ void ResultFile::Open(std::string_view name) {
   }
 }
 
+bool ResultFile::Unlinked() const {
+  struct stat st;
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_nlink == 0;
+}
+
 void ResultFile::Cut(ResultFile& a, ResultFile* b) {
   if (a.fatal_.StopRequested()) a.fatal_.StopForSignal();  // the kept files are left whole
   a.CutNow();

@@ -48,6 +48,12 @@ bool IsTimeOfDay(std::string_view s) {
   return s[2] < '6' && s[4] < '6';
 }
 
+// Seconds of day of a checked "hhmmss".
+int SecondsOfDay(std::string_view s) {
+  auto two = [&](size_t at) { return (s[at] - '0') * 10 + (s[at + 1] - '0'); };
+  return two(0) * 3600 + two(2) * 60 + two(4);
+}
+
 std::string Quoted(std::string_view option, std::string_view complaint) {
   return std::string(option) + ": " + std::string(complaint);
 }
@@ -88,6 +94,11 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& cl)
       if (value.size() != 13 || value[6] != '-' || !IsTimeOfDay(value.substr(0, 6)) ||
           !IsTimeOfDay(value.substr(7)))
         return Quoted(name, "must be HHMMSS-HHMMSS, not '" + std::string(value) + "'");
+      // A window that ends where it starts, or before, holds no block.
+      const int end = SecondsOfDay(value.substr(7));
+      if ((end == 0 ? 86400 : end) <= SecondsOfDay(value.substr(0, 6)))
+        return Quoted(name, "must end after its start (an hour past 24 reaches into the next day), not '" +
+                                std::string(value) + "'");
       cl.window = true;
       cl.windowStart = value.substr(0, 6);
       cl.windowEnd = value.substr(7);

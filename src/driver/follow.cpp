@@ -88,6 +88,16 @@ class FollowedRecordings final : public RunObserver, public RecordWait {
       }
     }
     for (;;) {
+      // A result file deleted meanwhile would take the rest of the
+      // recording's lines with it, unseen.
+      for (const ResultFile* unit : {&io.unit3, &io.unit4}) {
+        if (!unit->Unlinked()) continue;
+        const std::string file = prefix_ + std::string(unit->Name());
+        WriteAll(2, "hfdoppler: " + file + ": deleted while written; the recording ends here\n");
+        reason_ = file + " deleted";
+        failed_ = true;
+        return false;
+      }
       bool ready = true;
       double wait = 1.0;
       for (int c = 0; c < 2; ++c) {

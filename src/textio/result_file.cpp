@@ -45,12 +45,26 @@ void ResultFile::Open(std::string_view name) {
     Abandon();
     fatal_.OpenRefused(Name(), "Not a regular file");
   }
+  // Standard output or error sent to this file (hfdoppler > x.qdr) would
+  // write into it beside the results.
+  for (int console : {1, 2}) {
+    struct stat con;
+    if (::fstat(console, &con) == 0 && con.st_dev == st.st_dev && con.st_ino == st.st_ino) {
+      Abandon();
+      fatal_.OpenRefused(Name(), "Standard output or error is this file");
+    }
+  }
   // A file system without locks still gets its results.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     created_ = false;  // another run's file now
     Abandon();
     fatal_.OpenRefused(Name(), "File in use by another run");
   }
+}
+
+bool ResultFile::Unlinked() const {
+  struct stat st;
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_nlink == 0;
 }
 
 void ResultFile::Cut(ResultFile& a, ResultFile* b) {

@@ -45,6 +45,8 @@ class ResultFile final : public RecordSink {
   static void Cut(ResultFile& a, ResultFile* b);
   bool IsOpen() const { return fd_ >= 0; }
   std::string_view Name() const { return {name_, nameLen_}; }
+  // Open, but no longer named in any folder (deleted meanwhile).
+  bool Unlinked() const;
 
   void PutRecord(std::string_view record, bool advance) override;
   // Writes out the buffer; failure is fatal (WRITE).

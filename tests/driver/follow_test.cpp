@@ -236,6 +236,23 @@ TEST_F(Follow, TruncatedChannelFileEndsTheRecording) {
   EXPECT_EQ(BlocksOnDisk(live() / "200805011200SGD.max"), 5u);
 }
 
+TEST_F(Follow, ResultFileDeletedWhileWrittenEndsTheRecording) {
+  Writer writer(src() / "x", live(), kStart);
+  writer.Hold(40 * 256);
+  const Args args = {"--spc", "--length", "1024", "--select", Channel(kStart, 0), "--follow", "-q"};
+  bool deleted = false;
+  const RunResult r = Run(live(), args, [&](int, const RunResult&) {
+    if (writer.Step() || deleted) return;
+    if (BlocksOnDisk(live() / "200805011200SGD.max") == 5) {
+      fs::remove(live() / "200805011200SGD.max");
+      deleted = true;
+    }
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "hfdoppler: 200805011200SGD.max: deleted while written; the recording ends here\n");
+  EXPECT_NE(r.out.find("ended after 5 blocks (200805011200SGD.max deleted)\n"), std::string::npos) << r.out;
+}
+
 TEST_F(Follow, FolderServiceTakesEachNewRecordingOnce) {
   // The folder is empty at the start; a finished recording is put in, then
   // the next one is written while followed.

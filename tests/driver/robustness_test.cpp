@@ -152,6 +152,22 @@ TEST_F(Robustness, HostileDirectoryEntries) {
   EXPECT_EQ(Lines(ReadFile("200805050000KAK.qdr")).size(), 4u + 2109);
 }
 
+TEST_F(Robustness, ConsoleSentToAResultFileIsRefused) {
+  // The transcript and the results would both write the file.
+  WriteRecording("20080501120000SGD-0.BIN", 16, Const(100), Const(200));
+  for (const char* redirect : {"> 200805011200SGD.qdr", "2> 200805011200SGD.qdr"}) {
+    Launch how;
+    how.binary = "/bin/sh";
+    how.args = {"-c", std::string("exec \"$0\" --qdr --length 512 --all ") + redirect, HFD_BINARY};
+    const RunResult r = RunProgram(dir(), "", how);
+    EXPECT_EQ(r.status, 1) << redirect;
+    EXPECT_EQ(ReadFile("200805011200SGD.qdr").find("Sugadaira"), std::string::npos) << redirect;
+  }
+  EXPECT_NE(ReadFile("200805011200SGD.qdr").find("F6419: OPEN(200805011200SGD.qdr)\r\n"
+                                                   "- Standard output or error is this file"),
+            std::string::npos);
+}
+
 TEST_F(Robustness, NameCutBeforeItsChannelDigitNeverOpensOneFileAsBothChannels) {
   // "20080501120000 x-0.BIN" is stored as "20080501120000": both channel
   // names would be that same name, and so would the result files.

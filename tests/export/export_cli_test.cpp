@@ -1,10 +1,15 @@
 // hfdoppler-export as a command: the CSV it writes from result files made by
 // the analyser's writers, and what it does with bad input (exit status, a
 // message naming the file and line, no output left half written).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -159,6 +164,40 @@ TEST(ExportCommand, IncompleteEndNotedAndCut) {
   ASSERT_EQ(Export(max + " --to 2008-05-02T00:00:00+09:00 -o " + dir.Path("out.csv")).status, 0);
   const std::string csv = Slurp(dir.Path("out.csv"));
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // header and block 0 only
+}
+
+// Standard output handed over non-blocking (as some services leave it): a
+// full pipe is waited on, not a failure. The reading starts once the pipe is
+// full (or the export has ended).
+TEST(ExportCommand, NonBlockingStandardOutputIsWaitedOn) {
+  ResultFolder dir;
+  const std::string max = dir.Put("200805012359SGD.max", MaxText(1000));
+  int p[2];
+  ASSERT_EQ(::pipe(p), 0);
+  ASSERT_EQ(::fcntl(p[1], F_SETFL, O_NONBLOCK), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(p[1], STDOUT_FILENO);
+    ::close(p[0]), ::close(p[1]);
+    ::execl(HFD_EXPORT_BINARY, "hfdoppler-export", max.c_str(), "-o", "-", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(p[1]);
+  const int full = ::fcntl(p[0], F_GETPIPE_SZ);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int status = 0;
+  pid_t ended = 0;
+  for (int queued = 0; queued < full && ended == 0 && std::chrono::steady_clock::now() < deadline; ::usleep(1000)) {
+    ::ioctl(p[0], FIONREAD, &queued);
+    ended = ::waitpid(pid, &status, WNOHANG);
+  }
+  std::string out;
+  char buf[1 << 16];
+  for (ssize_t n; (n = ::read(p[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  ::close(p[0]);
+  if (ended == 0) ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1001);
 }
 
 // Over the file size limit: a message and status 1, not SIGXFSZ; the

@@ -1,5 +1,6 @@
 #include "csv_export.hpp"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -93,6 +94,11 @@ void TextOut::Write(const char* p, size_t n) {
   while (n > 0) {
     const ssize_t w = ::write(STDOUT_FILENO, p, n);
     if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // handed over non-blocking: wait for room
+      pollfd room{STDOUT_FILENO, POLLOUT, 0};
+      ::poll(&room, 1, -1);
+      continue;
+    }
     if (w <= 0) throw tools::WriteError(std::string("cannot write standard output: ") +
                                         std::strerror(w == 0 ? EIO : errno));
     p += w, n -= static_cast<size_t>(w);

@@ -243,6 +243,12 @@ bool WriteRecording(const Options& o, const std::string& name_stem,
       written += (written.empty() ? "" : ", ") + name;
     }
     hfd::tools::SignalsHeld hold;
+    if (!o.channel2) {  // a channel-1 file of the recording replaced must not pair with the new channel 0
+      const fs::path stale = o.dir / (name_stem + "-1.BIN");
+      std::error_code ec;
+      if (!fs::is_directory(fs::symlink_status(stale, ec)) && !fs::remove(stale, ec) && ec)
+        throw hfd::tools::WriteError("cannot remove " + stale.string() + " of the recording replaced: " + ec.message());
+    }
     for (auto f = files.rbegin(); f != files.rend(); ++f) (*f)->Commit(last && f + 1 == files.rend());
   } catch (const hfd::tools::WriteError& e) {
     std::fprintf(stderr, "hfdoppler-synth: %s\n", e.what());

@@ -39,9 +39,10 @@ using FollowedRun = std::function<int(size_t index, const std::string& name, Run
                                       RecordWait& wait)>;
 
 // The checked command line's follow run over `folders`, entered from
-// `originFd` (the starting folder, see EnterFolder). Returns 0, or 1 when a recording could
-// not be opened or a followed file failed (truncated, replaced, deleted); a
-// stop ends the process by its signal.
+// `originFd` (the starting folder, see EnterFolder). Returns 0, or 1 when a
+// recording could not be opened, a followed file failed (truncated,
+// replaced, deleted) or a served folder went away; a stop ends the process
+// by its signal.
 int RunFollowing(const CommandLine& cl, const std::vector<FollowFolder>& folders, int originFd,
                  int originErr, const FollowedRun& run);
 

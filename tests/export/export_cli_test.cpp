@@ -200,6 +200,19 @@ TEST(ExportCommand, NonBlockingStandardOutputIsWaitedOn) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1001);
 }
 
+// --help and --version on a full disk: said, status 1 (not 0 for a text lost).
+TEST(ExportCommand, HelpOnAFullDiskFails) {
+  for (const char* opt : {"--help", "--version"}) {
+    hfd::test::Launch how;
+    how.binary = HFD_EXPORT_BINARY;
+    how.args = {opt};
+    how.output = hfd::test::Output::Full;
+    const hfd::test::RunResult r = hfd::test::RunProgram(std::filesystem::current_path(), "", how);
+    EXPECT_EQ(r.status, 1) << opt;
+    EXPECT_NE(r.err.find("cannot write standard output"), std::string::npos) << r.err;
+  }
+}
+
 // Over the file size limit: a message and status 1, not SIGXFSZ; the
 // earlier file kept, no temporary file left.
 TEST(ExportCommand, FileSizeLimitIsAWriteError) {

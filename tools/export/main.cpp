@@ -125,11 +125,11 @@ int ParseArgs(int argc, char** argv, Options& o) {
   if (p.action == ParsedOptions::Action::Help) {
     std::fputs(kUsage, stdout);
     std::fputs(kHelp, stdout);
-    return 0;
+    return tools::FinishStandardOutput("hfdoppler-export");
   }
   if (p.action == ParsedOptions::Action::Version) {
     std::printf("hfdoppler-export %s\n", HFD_VERSION);
-    return 0;
+    return tools::FinishStandardOutput("hfdoppler-export");
   }
   if (!p.error.empty()) throw p.error;
   o.files = p.operands;

@@ -132,11 +132,11 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
   if (p.action == hfd::ParsedOptions::Action::Help) {
     std::fputs(kSynopsis, stdout);
     std::fputs(kOptions, stdout);
-    std::exit(0);
+    std::exit(hfd::tools::FinishStandardOutput("hfdoppler-synth"));
   }
   if (p.action == hfd::ParsedOptions::Action::Version) {
     std::puts("hfdoppler-synth " HFD_VERSION);
-    std::exit(0);
+    std::exit(hfd::tools::FinishStandardOutput("hfdoppler-synth"));
   }
   if (!p.error.empty()) return p.error;
   if (!p.operands.empty()) return "unexpected argument " + p.operands.front();

@@ -147,19 +147,6 @@ TEST(Synth, RejectsBadOptionsWithoutWritingFiles) {
   }
 }
 
-// --help and --version on a full disk: said, status 1 (not 0 for a text lost).
-TEST(Synth, HelpOnAFullDiskFails) {
-  for (const char* opt : {"--help", "--version"}) {
-    hfd::test::Launch how;
-    how.binary = HFD_SYNTH_BINARY;
-    how.args = {opt};
-    how.output = hfd::test::Output::Full;
-    const hfd::test::RunResult r = hfd::test::RunProgram(fs::current_path(), "", how);
-    EXPECT_EQ(r.status, 1) << opt;
-    EXPECT_NE(r.err.find("cannot write standard output"), std::string::npos) << r.err;
-  }
-}
-
 // Stopped while it writes: neither channel file is left, complete or not.
 TEST(Synth, StopSignalLeavesNoFile) {
   SynthDir d;

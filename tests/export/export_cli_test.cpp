@@ -200,16 +200,19 @@ TEST(ExportCommand, NonBlockingStandardOutputIsWaitedOn) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1001);
 }
 
-// --help and --version on a full disk: said, status 1 (not 0 for a text lost).
+// --help and --version of the export and the synthesiser on a full disk:
+// said, status 1 (not 0 for a text lost).
 TEST(ExportCommand, HelpOnAFullDiskFails) {
-  for (const char* opt : {"--help", "--version"}) {
-    hfd::test::Launch how;
-    how.binary = HFD_EXPORT_BINARY;
-    how.args = {opt};
-    how.output = hfd::test::Output::Full;
-    const hfd::test::RunResult r = hfd::test::RunProgram(std::filesystem::current_path(), "", how);
-    EXPECT_EQ(r.status, 1) << opt;
-    EXPECT_NE(r.err.find("cannot write standard output"), std::string::npos) << r.err;
+  for (const char* binary : {HFD_EXPORT_BINARY, HFD_SYNTH_BINARY}) {
+    for (const char* opt : {"--help", "--version"}) {
+      hfd::test::Launch how;
+      how.binary = binary;
+      how.args = {opt};
+      how.output = hfd::test::Output::Full;
+      const hfd::test::RunResult r = hfd::test::RunProgram(std::filesystem::current_path(), "", how);
+      EXPECT_EQ(r.status, 1) << binary << " " << opt;
+      EXPECT_NE(r.err.find("cannot write standard output"), std::string::npos) << r.err;
+    }
   }
 }
 

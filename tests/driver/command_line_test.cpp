@@ -118,6 +118,16 @@ class OptionRun : public DriverTest {
     if (channel2) WriteChannel(sub + "/" + ch1, records, tone(7.5, 2000.0));
   }
 
+  // The program run as nobody, for tests of permissions (root reads and lists
+  // any folder); false when that cannot be done here.
+  static bool AsNobody(Launch& how) {
+    if (::geteuid() != 0) return true;
+    if (!fs::exists("/usr/bin/setpriv")) return false;
+    how.binary = "/usr/bin/setpriv";
+    how.args = {"--reuid=65534", "--regid=65534", "--clear-groups", HFD_BINARY};
+    return true;
+  }
+
   // Three recordings in "a", one in "b" (its channel-2 file missing), none in "c".
   void Tree() const {
     Recording("a", "20080501120000SGD-0.BIN", 48);
@@ -310,11 +320,7 @@ TEST_F(OptionRun, AFolderThatCannotBeListedIsAnError) {
   fs::create_directories(Path("locked"));
   // Root lists any folder: the program then runs as nobody.
   Launch how;
-  if (::geteuid() == 0) {
-    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run without root";
-    how.binary = "/usr/bin/setpriv";
-    how.args = {"--reuid=65534", "--regid=65534", "--clear-groups", HFD_BINARY};
-  }
+  if (!AsNobody(how)) GTEST_SKIP() << "no setpriv to run without root";
   for (const char* sub : {".", "a", "locked"}) fs::permissions(Path(sub), fs::perms::all);
   fs::permissions(Path("locked"), fs::perms::owner_write | fs::perms::owner_exec |
                                       fs::perms::others_write | fs::perms::others_exec);
@@ -341,11 +347,7 @@ TEST_F(OptionRun, AStartingFolderThatCannotBeReadIsNoObstacle) {
   Recording("a", "20080501120000SGD-0.BIN", 16);
   fs::create_directories(Path("here"));
   Launch how;
-  if (::geteuid() == 0) {
-    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run without root";
-    how.binary = "/usr/bin/setpriv";
-    how.args = {"--reuid=65534", "--regid=65534", "--clear-groups", HFD_BINARY};
-  }
+  if (!AsNobody(how)) GTEST_SKIP() << "no setpriv to run without root";
   fs::permissions(dir(), fs::perms::all);
   fs::permissions(Path("a"), fs::perms::all);
   fs::permissions(Path("here"), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);

@@ -99,6 +99,14 @@ class Writer {
   Clock::time_point due_ = Clock::now();
 };
 
+// What the analyser has written of a recording: the block lines of its
+// peak summary file (mode 2).
+size_t BlocksOnDisk(const fs::path& max) {
+  const std::string text = Slurp(max);
+  const size_t lines = Count(text, "\r\n");
+  return lines == 0 ? 0 : lines - 1;
+}
+
 class Follow : public ::testing::Test {
  protected:
   static constexpr const char* kStart = "20080501120000";
@@ -132,6 +140,22 @@ class Follow : public ::testing::Test {
       ASSERT_TRUE(fs::exists(live() / f)) << f;
       EXPECT_TRUE(Slurp(live() / f) == Slurp(batch / f)) << f;
     }
+  }
+
+  // A recording followed as it is written, `fault` done to its files once
+  // five blocks of the .max file are on disk.
+  RunResult FollowWithFaultAtFiveBlocks(const std::function<void()>& fault) const {
+    Writer writer(src() / "x", live(), kStart);
+    writer.Hold(40 * 256);
+    const Args args = {"--spc", "--length", "1024", "--select", Channel(kStart, 0), "--follow", "-q"};
+    bool done = false;
+    return Run(live(), args, [&](int, const RunResult&) {
+      if (writer.Step() || done) return;
+      if (BlocksOnDisk(live() / "200805011200SGD.max") == 5) {
+        fault();
+        done = true;
+      }
+    });
   }
 
   TempDir tmp_;
@@ -183,14 +207,6 @@ INSTANTIATE_TEST_SUITE_P(Lengths, FollowBytes,
                            return name + (info.param.window.empty() ? "" : "Window");
                          });
 
-// What the analyser has written of a recording: the block lines of its
-// peak summary file (mode 2).
-size_t BlocksOnDisk(const fs::path& max) {
-  const std::string text = Slurp(max);
-  const size_t lines = Count(text, "\r\n");
-  return lines == 0 ? 0 : lines - 1;
-}
-
 TEST_F(Follow, StopDuringAWaitKeepsWholeBlocks) {
   // 40 records are written, then nothing: ten blocks of 512 are analysed and
   // the eleventh waits.
@@ -214,17 +230,7 @@ TEST_F(Follow, StopDuringAWaitKeepsWholeBlocks) {
 }
 
 TEST_F(Follow, TruncatedChannelFileEndsTheRecording) {
-  Writer writer(src() / "x", live(), kStart);
-  writer.Hold(40 * 256);
-  const Args args = {"--spc", "--length", "1024", "--select", Channel(kStart, 0), "--follow", "-q"};
-  bool cut = false;
-  const RunResult r = Run(live(), args, [&](int, const RunResult&) {
-    if (writer.Step() || cut) return;
-    if (BlocksOnDisk(live() / "200805011200SGD.max") == 5) {
-      fs::resize_file(live() / Channel(kStart, 1), 1000);
-      cut = true;
-    }
-  });
+  const RunResult r = FollowWithFaultAtFiveBlocks([&] { fs::resize_file(live() / Channel(kStart, 1), 1000); });
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "hfdoppler: " + Channel(kStart, 1) +
                        ": truncated while followed; the recording ends here\n");
@@ -237,17 +243,7 @@ TEST_F(Follow, TruncatedChannelFileEndsTheRecording) {
 }
 
 TEST_F(Follow, ResultFileDeletedWhileWrittenEndsTheRecording) {
-  Writer writer(src() / "x", live(), kStart);
-  writer.Hold(40 * 256);
-  const Args args = {"--spc", "--length", "1024", "--select", Channel(kStart, 0), "--follow", "-q"};
-  bool deleted = false;
-  const RunResult r = Run(live(), args, [&](int, const RunResult&) {
-    if (writer.Step() || deleted) return;
-    if (BlocksOnDisk(live() / "200805011200SGD.max") == 5) {
-      fs::remove(live() / "200805011200SGD.max");
-      deleted = true;
-    }
-  });
+  const RunResult r = FollowWithFaultAtFiveBlocks([&] { fs::remove(live() / "200805011200SGD.max"); });
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "hfdoppler: 200805011200SGD.max: deleted while written; the recording ends here\n");
   EXPECT_NE(r.out.find("ended after 5 blocks (200805011200SGD.max deleted)\n"), std::string::npos) << r.out;

@@ -81,7 +81,7 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
   if (!peaks_given) {
     for (StationFiles& st : s.stations) {
       for (const SourceFile& f : st.spectra) {
-        const std::string m = f.path.substr(0, f.path.size() - 4) + ".max";
+        const std::string m = PeakBeside(f.path);
         if (::access(m.c_str(), F_OK) == 0 || errno != ENOENT) st.peaks.push_back({m, Kind::kPeak, 0, 0, true});
       }
     }

@@ -1,6 +1,7 @@
 # Shared start of the full-day benchmarks, sourced with the script's arguments
 # ([BUILD_DIR]): sets root, build, runs (RUNS, default 5), a temporary folder
-# $work removed at exit, die, need_exe, and the day's recording and analysis.
+# $work removed at exit, die, need_exe, the day's recording and analysis, and
+# plot_day_start for the picture benchmarks.
 #
 #   source "$(dirname "${BASH_SOURCE[0]}")/day_common.sh"
 #   plot=$(need_exe hfdoppler-plot); day_recording "$work"; analyse "$work" 2
@@ -29,6 +30,17 @@ trap 'rm -rf "$work"' EXIT
 day_recording() { (cd "$1" && "$synth" --start 20080501000000 --station SGD --seconds 86400 --seed 1 > /dev/null); }
 # hfdoppler in folder $1: mode $2, N = 1024, no window, every recording.
 analyse() { (cd "$1" && printf '%s\n1024\n0\n500\n' "$2" | "$analyser" > /dev/null); }
+
+# The start of the picture benchmarks: GNU time and hfdoppler-plot ($plot)
+# at hand, the day recorded and analysed in mode 2 in $work, which becomes the
+# current folder.
+plot_day_start() {
+  command -v /usr/bin/time >/dev/null || die "needs GNU time (apt-get install -y time)"
+  plot=$(need_exe hfdoppler-plot)
+  cd "$work"
+  day_recording .
+  analyse . 2
+}
 
 # Runs a command RUNS times under GNU time; sets wall and cpu (medians, s;
 # cpu is user + sys), cpus (every run's), peak_kb and mb (the largest peak

@@ -17,12 +17,7 @@
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/day_common.sh"
-command -v /usr/bin/time >/dev/null || die "needs GNU time (apt-get install -y time)"
-plot=$(need_exe hfdoppler-plot)
-
-cd "$work"
-day_recording .
-analyse . 2
+plot_day_start
 spc=200805010000SGD.spc
 echo "input: $spc, $(wc -l < "$spc") lines, $(stat -c %s "$spc") bytes, with its .max"
 

@@ -19,13 +19,8 @@
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/day_common.sh"
-command -v /usr/bin/time >/dev/null || die "needs GNU time (apt-get install -y time)"
 command -v python3 >/dev/null || die "needs python3"
-plot=$(need_exe hfdoppler-plot)
-
-cd "$work"
-day_recording .
-analyse . 2
+plot_day_start
 rm -f ./*.BIN ./*.max
 mkdir month
 # Blocks of one size (a block line of 33 bytes, 123 bin lines of 46): the day

@@ -17,12 +17,7 @@
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/day_common.sh"
-command -v /usr/bin/time >/dev/null || die "needs GNU time (apt-get install -y time)"
-plot=$(need_exe hfdoppler-plot)
-
-cd "$work"
-day_recording .
-analyse . 2
+plot_day_start
 rm -f ./*.BIN ./*.spc
 mkdir year
 # 365 days from 2008-05-01: the year, month and day columns (7-11, 13-14,

@@ -45,7 +45,6 @@ double SumSquaredDeviations(const float* x, int32_t n, double mean) { return Spr
 const Kernels* FindKernels(std::string_view name) {
   for (const Variant& v : kVariants) {
     if ((name.empty() || name == v.kernels->name) && v.supported()) return v.kernels;
-    if (name == v.kernels->name) return nullptr;
   }
   return nullptr;
 }

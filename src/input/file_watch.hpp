@@ -43,7 +43,7 @@ class FolderWatch {
   // Adds a folder; false when its changes cannot be watched (the waits
   // then end as a Change every time: a timer only).
   bool Watch(const char* dir);
-  bool HasEvents() const { return fd_ >= 0 && !timerOnly_; }
+  bool HasEvents() const { return !timerOnly_; }
 
  private:
   int fd_ = -1;

@@ -4,15 +4,17 @@
 
 namespace hfd {
 
-std::vector<const char*> ResultExtensions(int32_t IOutFMT) {
-  if (IOutFMT == 1) return {".qdr"};
-  return {".spc", ".max"};
+std::span<const char* const> ResultExtensions(int32_t IOutFMT) {
+  static constexpr const char* kAmplitude[] = {".qdr"};
+  static constexpr const char* kSpectrum[] = {".spc", ".max"};
+  if (IOutFMT == 1) return kAmplitude;
+  return kSpectrum;
 }
 
 void CreateResultFiles(const std::array<char, kNameLength>& ch0, int32_t IOutFMT, ResultFile& unit3,
                        ResultFile& unit4) {
   ResultFile* units[2] = {&unit3, &unit4};
-  const std::vector<const char*> exts = ResultExtensions(IOutFMT);
+  const std::span<const char* const> exts = ResultExtensions(IOutFMT);
   for (size_t i = 0; i < exts.size(); ++i) {
     char out[20];
     ResultFileName(ch0, exts[i], out);

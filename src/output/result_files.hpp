@@ -9,8 +9,7 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <span>
 
 #include "recording/vocabulary.hpp"
 #include "textio/result_file.hpp"
@@ -18,7 +17,7 @@
 namespace hfd {
 
 // The extensions of the result files of mode IOutFMT, in unit order.
-std::vector<const char*> ResultExtensions(int32_t IOutFMT);
+std::span<const char* const> ResultExtensions(int32_t IOutFMT);
 
 void CreateResultFiles(const std::array<char, kNameLength>& ch0, int32_t IOutFMT, ResultFile& unit3,
                        ResultFile& unit4);

@@ -56,12 +56,10 @@ std::string DefaultRegistryPath() {
 Registry LoadRegistry(const std::string& explicit_path) {
   if (!explicit_path.empty()) return Registry::Load(explicit_path);
   if (const std::string env = Env("HFDOPPLER_STATIONS"); !env.empty()) return Registry::Load(env);
-  if (const std::string user = UserFile(); !user.empty() && Present(user)) {
-    return Registry::Load(user);
-  }
+  const std::string user = UserFile();
+  if (!user.empty() && Present(user)) return Registry::Load(user);
   const std::string installed = DefaultRegistryPath();
   if (Present(installed)) return Registry::Load(installed);
-  const std::string user = UserFile();
   throw RegistryError(installed, 0,
                       "no station registry found (nor " + (user.empty() ? "a user's file" : user) +
                           "); give one with --stations FILE or HFDOPPLER_STATIONS");

@@ -337,13 +337,12 @@ TEST(SynthModel, SunPatternAtSunriseAndSunset) {
   EXPECT_NEAR(sun.frequency(1, 43200.0), plain.frequency(1, 43200.0), 1e-12);  // no bell at noon
   // Phase: Simpson's rule over the whole day, 5 s steps.
   for (int ch = 1; ch <= 2; ++ch) {
+    const auto bells = [&](double t) { return sun.frequency(ch, t) - plain.frequency(ch, t); };
     double sum = 0.0;
     const double h = 5.0;
     for (int i = 0; i < 86400 / 5; ++i) {
       const double t = i * h;
-      sum += h / 6.0 * ((sun.frequency(ch, t) - plain.frequency(ch, t)) +
-                        4.0 * (sun.frequency(ch, t + h / 2) - plain.frequency(ch, t + h / 2)) +
-                        (sun.frequency(ch, t + h) - plain.frequency(ch, t + h)));
+      sum += h / 6.0 * (bells(t) + 4.0 * bells(t + h / 2) + bells(t + h));
     }
     EXPECT_NEAR(sun.cycles(ch, 86400.0) - plain.cycles(ch, 86400.0), sum, 1e-6);
     EXPECT_NEAR(sun.cycles(ch, 0.0), 0.0, 1e-12);

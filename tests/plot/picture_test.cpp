@@ -42,8 +42,6 @@ TEST_F(Tones, EveryColumnPeaksAtTheToneAndTheGapStaysBlank) {
   Png png(dir_->rec() / "tones.png");
   ASSERT_TRUE(png.ok());
   const results::SpectrumSeries s = Spectrum();
-  const results::PeakSeries max = results::Join({results::ReadPeakFile(Rec("200805011200SGD.max")),
-                                                 results::ReadPeakFile(Rec("200805011240SGD.max"))});
   // The .max files beside add the S4Indx panel.
   const plot::Figure fig = Prepared(*dir_, {"200805011200SGD.spc", "200805011240SGD.spc"}).fig;
   ASSERT_EQ(png.width(), fig.width);
@@ -88,7 +86,6 @@ TEST_F(Tones, ColourBarEndsMatchTheRangeAndTheData) {
   ASSERT_EQ(RunPlot(*dir_, "--vmin 60 --vmax 110 --no-trace -o bar.png 200805011200SGD.spc").status, 0);
   Png png(dir_->rec() / "bar.png");
   ASSERT_TRUE(png.ok());
-  const results::SpectrumSeries s = results::ReadSpectrumFile(Rec("200805011200SGD.spc"));
   const results::PeakSeries max = results::ReadPeakFile(Rec("200805011200SGD.max"));
   plot::PlotOptions opt;
   opt.vmin = 60, opt.vmax = 110;
@@ -115,8 +112,6 @@ TEST_F(Tones, ColourBarEndsMatchTheRangeAndTheData) {
 }
 
 TEST_F(Tones, TraceIsDrawnUnlessSwitchedOff) {
-  const results::SpectrumSeries s = results::ReadSpectrumFile(Rec("200805011200SGD.spc"));
-  const results::PeakSeries max = results::ReadPeakFile(Rec("200805011200SGD.max"));
   const plot::Figure fig = Prepared(*dir_, {"200805011200SGD.spc"}).fig;
   const ColourIndexOf index(plot::Colormap::kViridis);
   for (const char* opt : {"", "--no-trace"}) {

@@ -224,27 +224,6 @@ TEST(ResultReader, RefusesWhatIsNoResultFile) {
   ExpectRefused(dir.Path("g.max"), 0, "FIFO");
 }
 
-// A file cut short while it is read (the analyser run again in the folder):
-// an error saying so, not a crash. The reader is held after its first line.
-TEST(ResultReader, FileCutShortWhileReadIsAnError) {
-  ResultFolder dir;
-  const std::string spc = SpcText(512, 0, 1100, 62);
-  ASSERT_GT(spc.size(), 3 * results::detail::TextFile::kWindow);
-  const std::string path = dir.Put("a.spc", spc);
-  results::detail::TextFile f(path);
-  results::detail::Line l;
-  ASSERT_TRUE(f.Next(l));
-  ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
-  try {
-    while (f.Next(l)) {
-    }
-    ADD_FAILURE() << "read to the end";
-  } catch (const ReadError& e) {
-    EXPECT_NE(std::string(e.what()).find(path + ": the file changed while it was read"), std::string::npos)
-        << e.what();
-  }
-}
-
 TEST(ResultReader, RefusesGarbageInTheMiddle) {
   ResultFolder dir;
   std::string max = MaxText(0, 4);
@@ -370,6 +349,19 @@ struct Starts : results::SpectrumVisitor {
   void Block(int32_t, int64_t utc_ms, const float* v) override { t.push_back(utc_ms), level.push_back(v[4 * 3 + 2]); }
 };
 
+// Scans [a, b) of `path` and expects blocks first..first+count-1 of `whole`.
+void ExpectScan(const std::string& path, const results::SpectrumSeries& whole, int64_t a, int64_t b,
+                size_t first, size_t count) {
+  Starts got;
+  EXPECT_EQ(results::ScanSpectrumFile(path, a, b, got), 0);
+  ASSERT_EQ(got.t.size(), count) << first;
+  EXPECT_EQ(got.n, whole.data_length);
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(got.t[i], whole.utc_ms[first + i]);
+    EXPECT_EQ(got.level[i], whole.level[1][(first + i) * whole.bins() + 3]);
+  }
+}
+
 TEST(ResultReader, ScanGivesTheBlocksOfASpanWhetherItSkipsOrReadsThrough) {
   ResultFolder dir;
   const std::string crlf = SpcText(1024, 0, 40, 123);
@@ -380,18 +372,11 @@ TEST(ResultReader, ScanGivesTheBlocksOfASpanWhetherItSkipsOrReadsThrough) {
   for (const std::string* text : {&crlf, static_cast<const std::string*>(&lf)}) {
     const std::string path = dir.Put("s.spc", *text);
     for (auto [from, to] : {std::pair{0, 40}, {17, 23}, {39, 40}, {1, 2}, {40, 41}}) {
-      Starts got;
       // From a little after block `from`'s start: that block is under way.
       const int64_t a = from == 0 ? std::numeric_limits<int64_t>::min() : whole.utc_ms[from - 1] + 5;
       const int64_t b = to < 40 ? whole.utc_ms[to] : std::numeric_limits<int64_t>::max();
-      EXPECT_EQ(results::ScanSpectrumFile(path, a, b, got), 0);
       const int first = from == 0 ? 0 : from - 1;
-      ASSERT_EQ(got.t.size(), static_cast<size_t>(std::min(to, 40) - first)) << from << " " << to;
-      EXPECT_EQ(got.n, 1024);
-      for (size_t i = 0; i < got.t.size(); ++i) {
-        EXPECT_EQ(got.t[i], whole.utc_ms[first + i]);
-        EXPECT_EQ(got.level[i], whole.level[1][(first + i) * 123 + 3]);
-      }
+      ExpectScan(path, whole, a, b, static_cast<size_t>(first), static_cast<size_t>(std::min(to, 40) - first));
     }
     results::SpectrumExtent e;
     ASSERT_TRUE(results::SpectrumFileExtent(path, e));
@@ -462,21 +447,29 @@ TEST(ResultReader, JoinOrdersPartsAndRefusesMismatches) {
 }
 
 // A file larger than the reader's window: the scan's halving seeks outside
-// it and reads the same blocks as the whole read.
-TEST(ResultReader, ScanOfAFileLargerThanTheWindow) {
+// it and reads the same blocks as the whole read. Cut short while it is read
+// (the analyser run again in the folder): an error saying so, not a crash
+// (the reader held after its first line).
+TEST(ResultReader, AFileLargerThanTheWindow) {
   ResultFolder dir;
   const std::string text = SpcText(512, 0, 1100, 62);
   ASSERT_GT(text.size(), 3 * results::detail::TextFile::kWindow);
   const std::string path = dir.Put("big.spc", text);
   const auto whole = results::ReadSpectrumFile(path);
-  for (size_t from : {3u, 400u, 1050u}) {
-    Starts got;
-    EXPECT_EQ(results::ScanSpectrumFile(path, whole.utc_ms[from] + 5, whole.utc_ms[from + 5], got), 0);
-    ASSERT_EQ(got.t.size(), 5u) << from;
-    for (size_t i = 0; i < 5; ++i) {
-      EXPECT_EQ(got.t[i], whole.utc_ms[from + i]);
-      EXPECT_EQ(got.level[i], whole.level[1][(from + i) * 62 + 3]);
+  for (size_t from : {3u, 400u, 1050u})
+    ExpectScan(path, whole, whole.utc_ms[from] + 5, whole.utc_ms[from + 5], from, 5);
+
+  results::detail::TextFile f(path);
+  results::detail::Line l;
+  ASSERT_TRUE(f.Next(l));
+  ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+  try {
+    while (f.Next(l)) {
     }
+    ADD_FAILURE() << "read to the end";
+  } catch (const ReadError& e) {
+    EXPECT_NE(std::string(e.what()).find(path + ": the file changed while it was read"), std::string::npos)
+        << e.what();
   }
 }
 

@@ -1,6 +1,7 @@
 #include "output_file.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +124,21 @@ void Unclaim(int& slot) {
 
 }  // namespace
 
+int WriteAll(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // handed over non-blocking: wait for room
+      pollfd room{fd, POLLOUT, 0};
+      ::poll(&room, 1, -1);
+      continue;
+    }
+    if (w <= 0) return w == 0 ? EIO : errno;
+    p += w, n -= static_cast<size_t>(w);
+  }
+  return 0;
+}
+
 int FinishStandardOutput(const char* program) {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
   std::fprintf(stderr, "%s: cannot write standard output: %s\n", program, std::strerror(errno));
@@ -183,13 +199,7 @@ void OutputFile::CloseForOthers() {
 }
 
 void OutputFile::Flush() {
-  size_t done = 0;
-  while (done < used_) {
-    const ssize_t n = ::write(fd_, buf_.data() + done, used_ - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Fail("write", n == 0 ? EIO : errno);
-    done += static_cast<size_t>(n);
-  }
+  if (const int err = WriteAll(fd_, buf_.data(), used_); err != 0) Fail("write", err);
   used_ = 0;
 }
 

@@ -74,6 +74,11 @@ class OutputFile {
   bool committed_ = false;
 };
 
+// Writes all n bytes to fd, going on after a signal and waiting for room
+// when fd is non-blocking and full. Returns 0, else the errno of the failure
+// (EIO for a write that wrote nothing).
+int WriteAll(int fd, const char* p, size_t n);
+
 // The end of a program that wrote text to standard output (--help,
 // --version): 0 when it is all written, else 1 with a message saying so (a
 // full disk, a closed descriptor).

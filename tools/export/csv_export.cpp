@@ -1,9 +1,7 @@
 #include "csv_export.hpp"
 
-#include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -91,18 +89,8 @@ void TextOut::Append(std::string_view s) {
 
 void TextOut::Write(const char* p, size_t n) {
   if (file_ != nullptr) return file_->Append(std::string_view(p, n));
-  while (n > 0) {
-    const ssize_t w = ::write(STDOUT_FILENO, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // handed over non-blocking: wait for room
-      pollfd room{STDOUT_FILENO, POLLOUT, 0};
-      ::poll(&room, 1, -1);
-      continue;
-    }
-    if (w <= 0) throw tools::WriteError(std::string("cannot write standard output: ") +
-                                        std::strerror(w == 0 ? EIO : errno));
-    p += w, n -= static_cast<size_t>(w);
-  }
+  if (const int err = tools::WriteAll(STDOUT_FILENO, p, n); err != 0)
+    throw tools::WriteError(std::string("cannot write standard output: ") + std::strerror(err));
 }
 
 void TextOut::Flush(bool end) {

@@ -409,12 +409,10 @@ std::vector<T> OnAxis(const TimeAxis& axis, T fill, Value value) {
   return out;
 }
 
-void Begin(OutputFile& out) { out.CloseForOthers(); }
-
 }  // namespace
 
 void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFile& out) {
-  Begin(out);
+  out.CloseForOthers();
   Nc nc(out.temp_path(), out.path(), o.deflate);
   const TimeAxis axis = CommonTimes(st);
   size_t bins = 0;
@@ -500,7 +498,7 @@ void WriteSpectrumNetcdf(SpectrumStations& st, const NetcdfOptions& o, OutputFil
 }
 
 void WritePeakNetcdf(PeakStations& st, const NetcdfOptions& o, OutputFile& out) {
-  Begin(out);
+  out.CloseForOthers();
   const results::Kind kind = st.empty() ? results::Kind::kPeak : st[0].series.kind;
   Nc nc(out.temp_path(), out.path(), o.deflate);
   const TimeAxis axis = CommonTimes(st);

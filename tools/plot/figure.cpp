@@ -215,8 +215,6 @@ void DrawTimeGrid(cairo_t* cr, const Figure& f, const Panel& p, const std::vecto
   cairo_stroke(cr);
 }
 
-const char* ZoneName(int64_t zone_ms) { return zone_ms == 0 ? "UTC" : "JST"; }
-
 int MaxTimeTicks(const Figure& f) { return std::max(2, static_cast<int>(f.axis.width / (78 * f.scale))); }
 
 void DrawTimeAxes(cairo_t* cr, TextPen& pen, const Figure& f, const std::vector<TimeTick>& bottom_ticks) {

@@ -19,6 +19,7 @@
 
 #include "input/file_watch.hpp"
 #include "results/result_files.hpp"
+#include "sources.hpp"
 
 namespace hfd::plot {
 namespace {
@@ -56,8 +57,6 @@ bool MemoryLimited() {
 }
 
 bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
-
-std::string PeakBeside(const std::string& spc) { return spc.substr(0, spc.size() - 4) + ".max"; }
 
 bool IsSpectrum(const std::string& f) { return f.size() > 4 && f.compare(f.size() - 4, 4, ".spc") == 0; }
 

@@ -81,12 +81,14 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
   if (!peaks_given) {
     for (StationFiles& st : s.stations) {
       for (const SourceFile& f : st.spectra) {
-        const std::string m = f.path.substr(0, f.path.size() - 4) + ".max";
+        const std::string m = PeakBeside(f.path);
         if (::access(m.c_str(), F_OK) == 0 || errno != ENOENT) st.peaks.push_back({m, Kind::kPeak, 0, 0, true});
       }
     }
   }
 
+  // The times of a file with nothing to draw of it, which is then left out.
+  constexpr int64_t kUnused = std::numeric_limits<int64_t>::max();
   LengthCheck length;
   int64_t first = std::numeric_limits<int64_t>::max(), last = std::numeric_limits<int64_t>::min();
   for (StationFiles& st : s.stations) {
@@ -95,7 +97,7 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
       const bool any = results::SpectrumFileExtent(f.path, e);
       Incomplete(note, f.path, e.dropped_lines);
       if (!any) {  // no whole block: nothing to draw of it
-        f.first_ms = std::numeric_limits<int64_t>::max(), f.last_ms = f.first_ms;
+        f.first_ms = f.last_ms = kUnused;
         continue;
       }
       length.Add(e.data_length, f.path);
@@ -111,19 +113,20 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
       } catch (const ReadError& e) {
         if (!f.beside) throw;
         note(std::string(e.what()) + ": no peak trace or S4Indx from it");  // a run still writing it?
-        f.first_ms = std::numeric_limits<int64_t>::max(), f.last_ms = f.first_ms;
+        f.first_ms = f.last_ms = kUnused;
         continue;
       }
       Incomplete(note, f.path, p.dropped_lines);
       length.Add(p.data_length, f.path);
       if (p.blocks.empty()) {
-        f.first_ms = std::numeric_limits<int64_t>::max(), f.last_ms = f.first_ms;
+        f.first_ms = f.last_ms = kUnused;
         continue;
       }
       f.first_ms = p.blocks.front().utc_ms, f.last_ms = p.blocks.back().utc_ms;
     }
-    std::erase_if(st.spectra, [](const SourceFile& f) { return f.first_ms == std::numeric_limits<int64_t>::max(); });
-    std::erase_if(st.peaks, [](const SourceFile& f) { return f.first_ms == std::numeric_limits<int64_t>::max(); });
+    const auto unused = [](const SourceFile& f) { return f.first_ms == kUnused; };
+    std::erase_if(st.spectra, unused);
+    std::erase_if(st.peaks, unused);
     Order(st.spectra);
     Order(st.peaks);
     // The span: of the spectra when there are any, else of the peaks.

@@ -33,6 +33,9 @@ struct Sources {
   PlotInput input;                     // stations with code, kinds and the span; no names yet
 };
 
+// The peak summary file beside a .spc file: the same name, ending in .max.
+inline std::string PeakBeside(const std::string& spc) { return spc.substr(0, spc.size() - 4) + ".max"; }
+
 // Told what the picture leaves out: a file's incomplete end, a station not
 // in the registry (one line of text each).
 using Note = std::function<void(const std::string& text)>;

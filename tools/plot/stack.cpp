@@ -101,7 +101,7 @@ const char* ValueTitle(const StackLayout& lay, int c) {
 int64_t BlockMs(const StackLayout& lay) { return (lay.data_length > 0 ? lay.data_length : 1024) * 10LL; }
 
 std::string LocalDate(const StackLayout& lay, int64_t day) {
-  return results::FormatIsoTime(day * kDayMs - lay.zone_ms, static_cast<int>(lay.zone_ms / 60000)).substr(0, 10);
+  return DateIn(day * kDayMs - lay.zone_ms, lay.zone_ms);
 }
 
 // The day number of a civil date (the first of a month or a year).
@@ -467,10 +467,9 @@ StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& 
   }
   lay.rows = static_cast<int>(std::min<int64_t>(lay.days, static_cast<int64_t>(ph)));
 
-  const char* zone = lay.zone_ms == 0 ? "UTC" : "JST";
   const std::string from = LocalDate(lay, lay.day0), to = LocalDate(lay, lay.day0 + lay.days - 1);
   std::string title = lay.station.empty() ? "" : lay.station + "   ";
-  title += (from == to ? from : from + " to " + to) + " (" + zone + ")";
+  title += (from == to ? from : from + " to " + to) + " (" + ZoneName(lay.zone_ms) + ")";
   if (lay.data_length > 0) title += "   N = " + std::to_string(lay.data_length);
   title += std::string("   ") + ValueTitle(lay, 0);
   if (lay.shift[0] || lay.shift[1]) {

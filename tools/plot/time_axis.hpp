@@ -44,4 +44,7 @@ bool SpanCrossesDate(int64_t t0_ms, int64_t t1_ms, int64_t offset_ms);
 std::string DateIn(int64_t utc_ms, int64_t offset_ms);
 inline std::string JstDate(int64_t utc_ms) { return DateIn(utc_ms, kJstOffsetMs); }
 
+// "UTC" for the zone 0 ms ahead of UTC, else "JST".
+inline const char* ZoneName(int64_t offset_ms) { return offset_ms == 0 ? "UTC" : "JST"; }
+
 }  // namespace hfd::plot

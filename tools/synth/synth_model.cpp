@@ -34,6 +34,11 @@ const double kSqrtE = std::exp(0.5);
 const double kSqrtHalfPi = std::sqrt(kTwoPi / 4.0);
 const double kSqrtHalf = std::sqrt(0.5);
 
+// The first of the bells (in order of centre) whose centre is at or after x.
+std::vector<SunExcursion>::const_iterator FirstFrom(const std::vector<SunExcursion>& sun, double x) {
+  return std::lower_bound(sun.begin(), sun.end(), x, [](const SunExcursion& e, double v) { return e.center_s < v; });
+}
+
 // Scintillation: s(t) = sum w_k sin(2 pi t / P_k + phase); the weights add up
 // to 1, so |s| <= 1.
 constexpr std::array<double, 4> kScintWeight = {0.15, 0.25, 0.30, 0.30};
@@ -118,10 +123,8 @@ double SynthModel::cycles(int ch, double t) const {
 // their whole area, those after it nothing.
 double SynthModel::sun_shift(double t) const {
   const auto& sun = params_.sun;
-  const auto by_centre = [](const SunExcursion& e, double x) { return e.center_s < x; };
   double shift = 0.0;
-  for (auto e = std::lower_bound(sun.begin(), sun.end(), t - sun_reach_s_, by_centre);
-       e != sun.end() && e->center_s <= t + sun_reach_s_; ++e) {
+  for (auto e = FirstFrom(sun, t - sun_reach_s_); e != sun.end() && e->center_s <= t + sun_reach_s_; ++e) {
     const double u = (t - e->center_s) / e->width_s;
     shift += e->shift_hz * std::exp(-0.5 * u * u);
   }
@@ -130,8 +133,7 @@ double SynthModel::sun_shift(double t) const {
 
 double SynthModel::sun_cycles(double t) const {
   const auto& sun = params_.sun;
-  const auto by_centre = [](const SunExcursion& e, double x) { return e.center_s < x; };
-  auto e = std::lower_bound(sun.begin(), sun.end(), t - sun_reach_s_, by_centre);
+  auto e = FirstFrom(sun, t - sun_reach_s_);
   double area = sun_area_before_[static_cast<std::size_t>(e - sun.begin())];
   for (; e != sun.end() && e->center_s <= t + sun_reach_s_; ++e) {
     const double u = (t - e->center_s) / e->width_s;

@@ -30,7 +30,7 @@ bool SpacingFits(const PeakBlock& a, const PeakBlock& b, int32_t n) {
 // whole seconds of its step's time.
 bool NameFits(std::string_view path, const PeakBlock& b, int32_t n) {
   const std::string p(path);
-  if (StationCodeOf(p).empty()) return false;  // not a result file name
+  if (StationCodeOfPath(p).empty()) return false;  // not a result file name
   const size_t slash = p.find_last_of('/');
   const char* name = p.c_str() + (slash == std::string::npos ? 0 : slash + 1);
   int32_t y, mo, d, h, mi;

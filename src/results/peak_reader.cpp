@@ -182,7 +182,7 @@ PeakSeries ReadPeaks(TextFile& f, const std::string& path, Kind kind) {
   PeakSeries s;
   s.kind = kind;
   s.path = path;
-  s.station_code = StationCodeOf(path);
+  s.station_code = StationCodeOfPath(path);
   if (kind == Kind::kPeak) {
     ReadMax(f, s);
   } else {

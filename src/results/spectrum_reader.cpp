@@ -242,7 +242,7 @@ class SeriesBuilder : public SpectrumVisitor {
 SpectrumSeries ReadSpectra(TextFile& f, const std::string& path) {
   SpectrumSeries s;
   s.path = path;
-  s.station_code = StationCodeOf(path);
+  s.station_code = StationCodeOfPath(path);
   SeriesBuilder builder(s, f.size());
   s.dropped_lines = ScanSpectra(f, path, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), builder);
   if (s.step.empty()) s.data_length = 0, s.freq_hz.clear();

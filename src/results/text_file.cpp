@@ -100,7 +100,9 @@ bool TextFile::NextAfterRead(Line& l) {
   return true;
 }
 
-std::string StationCodeOf(const std::string& path) {
+}  // namespace detail
+
+std::string StationCodeOfPath(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   const std::string_view base =
       std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
@@ -112,7 +114,4 @@ std::string StationCodeOf(const std::string& path) {
   return std::string(base.substr(12, 3));
 }
 
-}  // namespace detail
-
-std::string StationCodeOfPath(const std::string& path) { return detail::StationCodeOf(path); }
 }  // namespace hfd::results

@@ -168,10 +168,6 @@ inline bool SeparatorsAt(const char* t, const int (&cols)[K], char c) {
   return true;
 }
 
-// "200805010000SGD.max" -> "SGD": the three letters after the twelve digits
-// of the analyser's result-file name, or empty.
-std::string StationCodeOf(const std::string& path);
-
 // A block time stamp with its fields in range (hour not reduced modulo 24).
 inline bool StampInRange(int32_t mo, int32_t d, int32_t h, int32_t mi, int32_t s) {
   return mo >= 1 && mo <= 12 && d >= 1 && d <= 99 && h >= 0 && mi >= 0 && mi <= 59 && s >= 0 &&

@@ -32,6 +32,13 @@ ln_equ_posn SunOfDate(double jd) {
   return of_date;
 }
 
+// The zenith angle in degrees at julian day jd of a body at e, seen from obs.
+double ZenithAt(ln_equ_posn e, ln_lnlat_posn obs, double jd) {
+  ln_hrz_posn h{};
+  ln_get_hrz_from_equ(&e, &obs, jd, &h);
+  return 90.0 - h.alt;
+}
+
 double Wrap180(double deg) {
   deg = std::fmod(deg + 180.0, 360.0);
   return (deg < 0.0 ? deg + 360.0 : deg) - 180.0;
@@ -98,13 +105,7 @@ class SunAt {
  public:
   SunAt(LatLon p, const SunTrack& track) : obs_{p.longitude_deg, p.latitude_deg}, track_(track) {}
 
-  double Zenith(double day) const {
-    ln_equ_posn e = track_.At(day);
-    ln_lnlat_posn obs = obs_;
-    ln_hrz_posn h{};
-    ln_get_hrz_from_equ(&e, &obs, JulianDay(day), &h);
-    return 90.0 - h.alt;
-  }
+  double Zenith(double day) const { return ZenithAt(track_.At(day), obs_, JulianDay(day)); }
 
   // The Sun's local hour angle in degrees, 0 at its upper culmination.
   double HourAngle(double day) const {
@@ -186,11 +187,7 @@ LatLon ReflectionPoint(const Station& s) {
 
 double SolarZenithDeg(LatLon p, int64_t utc_ms) {
   const double jd = JulianDay(static_cast<double>(utc_ms) / kMsPerDay);
-  ln_equ_posn e = SunOfDate(jd);
-  ln_lnlat_posn obs{p.longitude_deg, p.latitude_deg};
-  ln_hrz_posn h{};
-  ln_get_hrz_from_equ(&e, &obs, jd, &h);
-  return 90.0 - h.alt;
+  return ZenithAt(SunOfDate(jd), {p.longitude_deg, p.latitude_deg}, jd);
 }
 
 double HorizonDepressionDeg(double height_km) {

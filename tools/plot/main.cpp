@@ -99,12 +99,10 @@ const char* Text(const char* opt, const char* text) {
   return text;
 }
 
-void Warn(const std::string& file, long dropped) {
-  if (dropped > 0) {
-    std::fprintf(stderr, "%s: %s: incomplete end (an interrupted run?): %ld line%s left out\n", kProg,
-                 file.c_str(), dropped, dropped == 1 ? "" : "s");
-  }
-}
+// A note on what the picture leaves out, on its own line.
+void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProg, text.c_str()); }
+
+void Warn(const std::string& file, long dropped) { plot::Incomplete(Say, file, dropped); }
 
 // Seconds since 1970 of the newest file's modification (0 for none).
 int64_t NewestMtime(const std::vector<std::string>& files) {
@@ -217,9 +215,7 @@ int main(int argc, char** argv) {
     }
     const stations::Registry registry = stations::LoadRegistry(opt.stations_file.value_or(""));
     opt.vector = fmt != plot::Format::kPng;
-    plot::Picture pic = plot::Prepare(files, opt, registry, [](const std::string& text) {
-      std::fprintf(stderr, "%s: %s\n", kProg, text.c_str());
-    });
+    plot::Picture pic = plot::Prepare(files, opt, registry, Say);
     std::vector<std::string> drawn;  // the .max files beside the .spc files too
     for (const plot::StationFiles& st : pic.src.stations) {
       for (const auto* list : {&st.spectra, &st.peaks})

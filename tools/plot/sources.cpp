@@ -61,7 +61,6 @@ class SpectrumFolder : public results::SpectrumVisitor {
 
 }  // namespace
 
-// "file: incomplete end (an interrupted run?): 3 lines left out"
 void Incomplete(const Note& note, const std::string& file, long lines) {
   if (lines > 0)
     note(file + ": incomplete end (an interrupted run?): " + std::to_string(lines) + " line" +

@@ -40,6 +40,10 @@ inline std::string PeakBeside(const std::string& spc) { return spc.substr(0, spc
 // in the registry (one line of text each).
 using Note = std::function<void(const std::string& text)>;
 
+// Notes a file's incomplete end ("FILE: incomplete end (an interrupted run?):
+// 3 lines left out"); nothing when no line was left out.
+void Incomplete(const Note& note, const std::string& file, long lines);
+
 // Sorts the files by station code and kind. When no .max or .qdr is given,
 // the .max beside each .spc (same name) joins it; one that cannot be used
 // (unreadable, empty, of another data length) is left out with a note. Reads

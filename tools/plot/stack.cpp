@@ -403,11 +403,7 @@ int64_t StackLayout::Day(int64_t utc_ms) const { return FloorDiv(utc_ms + zone_m
 
 stations::Registry StackRegistry(const PlotOptions& opt, StackValue value) {
   if (!opt.sun && (value != StackValue::kFreq || opt.zero_hz)) return {};
-  try {
-    return stations::LoadRegistry(opt.stations_file.value_or(""));
-  } catch (const stations::RegistryError& e) {
-    throw PlotError(e.what());
-  }
+  return stations::LoadRegistry(opt.stations_file.value_or(""));
 }
 
 StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& opt, StackValue value,

@@ -61,7 +61,7 @@ struct StackLayout {
 
 // The station registry when the stack needs it (for the Sun, or for the zero
 // frequency when --zero is not given), else an empty one. A registry that
-// cannot be read throws PlotError naming the file and line.
+// cannot be read throws stations::RegistryError naming the file and line.
 stations::Registry StackRegistry(const PlotOptions& opt, StackValue value);
 
 // Reads the first and last block of every file and plans the picture; the

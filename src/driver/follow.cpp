@@ -235,8 +235,7 @@ int Serve(const CommandLine& cl, const FollowFolder& folder, const FollowedRun& 
       }
       std::vector<std::string> listed;
       std::string why;
-      if (!ListFolder(".", listed, why))
-        WriteAll(2, "hfdoppler: " + folder.path + ": cannot be listed: " + why + "\n");
+      if (!ListFolder(".", listed, why)) ReportUnlisted(folder.path, why);
       auto next = std::find_if(listed.begin(), listed.end(),
                                [&](const std::string& name) { return !taken.count(name); });
       if (next != listed.end()) {

@@ -56,6 +56,10 @@ bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why
   return !names.failed;
 }
 
+void ReportUnlisted(const std::string& path, const std::string& why) {
+  WriteAll(2, "hfdoppler: " + path + ": cannot be listed: " + why + "\n");
+}
+
 void WriteAll(int fd, const std::string& text) {
   for (size_t done = 0; done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -345,7 +349,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
     std::vector<FollowFolder> follow;
     for (const Folder& f : folders) {
       if (!f.unlisted.empty()) {
-        WriteAll(2, "hfdoppler: " + f.path + ": cannot be listed: " + f.unlisted + "\n");
+        ReportUnlisted(f.path, f.unlisted);
         return Ended(1);
       }
       follow.push_back({f.path, f.prefix, f.selected});
@@ -365,7 +369,7 @@ int RunCommandLine(int argc, const char* const* argv, AnalysisPath path) {
   int status = 0;
   for (const Folder& f : folders) {
     if (!f.unlisted.empty()) {
-      WriteAll(2, "hfdoppler: " + f.path + ": cannot be listed: " + f.unlisted + "\n");
+      ReportUnlisted(f.path, f.unlisted);
       status = 1;
       continue;
     }

@@ -31,6 +31,8 @@ void WriteAll(int fd, const std::string& text);
 // The recordings a folder lists, in the options' order (every one, no limit
 // of 500); false, with the reason, when the folder cannot be listed.
 bool ListFolder(const char* dir, std::vector<std::string>& out, std::string& why);
+// Says on standard error that the folder `path` could not be listed, and why.
+void ReportUnlisted(const std::string& path, const std::string& why);
 
 // Makes `path` the current folder: an absolute one directly, a relative one
 // from the folder `originFd` (the starting folder, opened by path only; -1

@@ -315,50 +315,42 @@ TEST_F(OptionRun, AFailedFolderIsReportedAndTheNextOnesGo) {
   EXPECT_EQ(quiet.err, noDate + "hfdoppler: n/notes-0.bin: the run ended at this recording (reported above)\n");
 }
 
-TEST_F(OptionRun, AFolderThatCannotBeListedIsAnError) {
+TEST_F(OptionRun, FolderPermissionsAsTheOperatorHasThem) {
+  // "locked" may be searched but not listed; "here", where the operator may
+  // stand, searched but not read (a home folder, 0711).
   Recording("a", "20080501120000SGD-0.BIN", 16);
   fs::create_directories(Path("locked"));
+  fs::create_directories(Path("here"));
   // Root lists any folder: the program then runs as nobody.
   Launch how;
   if (!AsNobody(how)) GTEST_SKIP() << "no setpriv to run without root";
-  for (const char* sub : {".", "a", "locked"}) fs::permissions(Path(sub), fs::perms::all);
+  for (const char* sub : {".", "a", "locked", "here"}) fs::permissions(Path(sub), fs::perms::all);
   fs::permissions(Path("locked"), fs::perms::owner_write | fs::perms::owner_exec |
                                       fs::perms::others_write | fs::perms::others_exec);
-  auto run = [&](const Args& dirs) {
-    Launch l = how;
-    for (const char* a : {"--qdr", "--length", "512", "--all", "-q"}) l.args.emplace_back(a);
-    l.args.insert(l.args.end(), dirs.begin(), dirs.end());
-    return RunProgram(dir(), "", l);
-  };
-  const std::string err = "hfdoppler: locked: cannot be listed: Permission denied\n";
-  const RunResult alone = run({"locked"});
-  EXPECT_EQ(alone.status, 1);
-  EXPECT_EQ(alone.err, err);
-  EXPECT_EQ(alone.out, "");
-  const RunResult both = run({"locked", "a"});
-  EXPECT_EQ(both.status, 1);
-  EXPECT_EQ(both.err, err);
-  EXPECT_EQ(both.out, "a/20080501120000SGD-0.BIN: 4 blocks analysed; wrote a/200805011200SGD.qdr\n");
-}
-
-TEST_F(OptionRun, AStartingFolderThatCannotBeReadIsNoObstacle) {
-  // The operator stands in a folder that may be searched but not read (a
-  // home folder, 0711): the folders given are analysed all the same.
-  Recording("a", "20080501120000SGD-0.BIN", 16);
-  fs::create_directories(Path("here"));
-  Launch how;
-  if (!AsNobody(how)) GTEST_SKIP() << "no setpriv to run without root";
-  fs::permissions(dir(), fs::perms::all);
-  fs::permissions(Path("a"), fs::perms::all);
   fs::permissions(Path("here"), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-  for (const std::string& folder : {Path("a").string(), std::string("../a")}) {
+  const std::string locked = "hfdoppler: locked: cannot be listed: Permission denied\n";
+  auto wrote = [](const std::string& folder) {
+    return folder + "/20080501120000SGD-0.BIN: 4 blocks analysed; wrote " + folder + "/200805011200SGD.qdr\n";
+  };
+  const struct {
+    const char* cwd;
+    Args folders;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {".", {"locked"}, 1, "", locked},  // a folder that cannot be listed is an error
+      {".", {"locked", "a"}, 1, wrote("a"), locked},  // and the next one goes on
+      {"here", {Path("a").string()}, 0, wrote(Path("a").string()), ""},  // the starting folder is no obstacle
+      {"here", {"../a"}, 0, wrote("../a"), ""},
+  };
+  for (const auto& c : cases) {
     Launch l = how;
     for (const char* a : {"--qdr", "--length", "512", "--all", "-q"}) l.args.emplace_back(a);
-    l.args.push_back(folder);
-    const RunResult r = RunProgram(Path("here"), "", l);
-    EXPECT_EQ(r.status, 0) << folder << ": " << r.err;
-    EXPECT_EQ(r.out, folder + "/20080501120000SGD-0.BIN: 4 blocks analysed; wrote " + folder +
-                         "/200805011200SGD.qdr\n");
+    l.args.insert(l.args.end(), c.folders.begin(), c.folders.end());
+    const RunResult r = RunProgram(Path(c.cwd), "", l);
+    EXPECT_EQ(r.status, c.status) << c.folders.back() << ": " << r.err;
+    EXPECT_EQ(r.out, c.out) << c.folders.back();
+    EXPECT_EQ(r.err, c.err) << c.folders.back();
   }
 }
 

@@ -239,52 +239,49 @@ TEST_F(Ending, ConsoleWriteFailuresNameTheirCause) {
   }
 }
 
-TEST_F(Ending, NonBlockingInputWaitsForItsAnswers) {
-  WriteRecording("20080501000000SGD-0.BIN", 16, Const(10), Const(20));
+// Standard streams as others may hand them over: the run waits as needed
+// and its transcript is the whole one.
+TEST_F(Ending, HandedOverStreamsGiveTheWholeTranscript) {
+  WriteLongRecording();
   const RunResult whole = RunHfd(dir(), kMode2, 30);
   ASSERT_EQ(whole.status, 0);
+  const std::vector<std::pair<const char*, std::function<void(Launch&)>>> cases = {
+      // Non-blocking input: the first read finds no answer yet.
+      {"non-blocking input", [](Launch& how) { how.inputNonBlocking = true; }},
+      // A background job of a script, sent Ctrl-C's signal.
+      {"interrupt ignored",
+       [](Launch& how) {
+         how.ignoreInterrupt = true;
+         how.signal = SIGINT;
+         how.signalAfterBytes = 2000;
+       }},
+      // A non-blocking console that fills up waits for its reader.
+      {"non-blocking console",
+       [](Launch& how) {
+         how.output = Output::Stalled;
+         how.outputNonBlocking = true;
+       }},
+  };
+  for (const auto& [what, handOver] : cases) {
+    Launch how;
+    how.timeoutSeconds = 30;
+    handOver(how);
+    const RunResult r = RunProgram(dir(), kMode2, how);
+    EXPECT_EQ(r.signal, 0) << what;
+    EXPECT_EQ(r.status, 0) << what << ": " << r.err;
+    EXPECT_EQ(r.err, "") << what;
+    EXPECT_TRUE(r.out == whole.out) << what << ": " << r.out.size() << " of " << whole.out.size() << " bytes";
+  }
+  // An answer that never comes on a non-blocking input: the wait still ends at a stop.
   Launch how;
   how.timeoutSeconds = 30;
   how.inputNonBlocking = true;
-  const RunResult r = RunProgram(dir(), kMode2, how);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.out == whole.out) << r.out;
-  // An answer that never comes: the wait still ends at a stop.
   how.holdInput = true;
   how.signal = SIGTERM;
   how.signalAfterBytes = 1;
   const RunResult stopped = RunProgram(dir(), "", how);
   EXPECT_FALSE(stopped.timedOut);
   EXPECT_EQ(stopped.signal, SIGTERM);
-}
-
-TEST_F(Ending, InterruptIgnoredAtStartStaysIgnored) {
-  WriteLongRecording();
-  const RunResult whole = RunHfd(dir(), kMode2, 30);
-  ASSERT_EQ(whole.status, 0);
-  Launch how;  // a background job of a script, sent Ctrl-C's signal
-  how.timeoutSeconds = 30;
-  how.ignoreInterrupt = true;
-  how.signal = SIGINT;
-  how.signalAfterBytes = 2000;
-  const RunResult r = RunProgram(dir(), kMode2, how);
-  EXPECT_EQ(r.signal, 0);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(r.out == whole.out) << r.out.size() << " of " << whole.out.size() << " bytes";
-}
-
-TEST_F(Ending, NonBlockingConsoleThatFillsUpWaitsForItsReader) {
-  WriteLongRecording();
-  const RunResult whole = RunHfd(dir(), kMode2, 30);
-  ASSERT_EQ(whole.status, 0);
-  Launch how;
-  how.timeoutSeconds = 30;
-  how.output = Output::Stalled;
-  how.outputNonBlocking = true;
-  const RunResult r = RunProgram(dir(), kMode2, how);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_TRUE(r.out == whole.out) << r.out.size() << " of " << whole.out.size() << " bytes";
 }
 
 }  // namespace

@@ -158,6 +158,27 @@ class Follow : public ::testing::Test {
     });
   }
 
+  // The finished recording put into `folder`, written an hour ago: nothing
+  // to wait for. The channel-1 file goes in first.
+  void PutFinished(const fs::path& folder) const {
+    for (int c : {1, 0}) {
+      fs::copy_file(src() / "x" / Channel(kStart, c), folder / Channel(kStart, c));
+      fs::last_write_time(folder / Channel(kStart, c), fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+  }
+
+  // The folder service (--qdr, 512) of `folder`, run in the live folder;
+  // `atEnd` is called once, when the first recording has ended.
+  RunResult ServeUntilFirstEnd(const std::string& folder, const std::function<void(int pid)>& atEnd) const {
+    bool done = false;
+    return Run(live(), {"--qdr", "--length", "512", "--all", "--follow", "-q", folder},
+               [&](int pid, const RunResult& sofar) {
+                 if (done || sofar.out.find(": ended") == std::string::npos) return;
+                 atEnd(pid);
+                 done = true;
+               });
+  }
+
   TempDir tmp_;
 };
 
@@ -260,10 +281,7 @@ TEST_F(Follow, FolderServiceTakesEachNewRecordingOnce) {
   const Args args = {"--qdr", "--length", "512", "--all", "--follow", "--idle", "4", "-q", "."};
   const RunResult r = Run(live(), args, [&](int pid, const RunResult& sofar) {
     if (phase == kEmpty && Clock::now() - start > std::chrono::milliseconds(300)) {
-      for (int c : {1, 0}) {  // the channel-1 file first: nothing to wait for
-        fs::copy_file(src() / "x" / Channel(kStart, c), live() / Channel(kStart, c));
-        fs::last_write_time(live() / Channel(kStart, c), fs::file_time_type::clock::now() - std::chrono::hours(1));
-      }
+      PutFinished(live());
       phase = kFirst;
     } else if (phase == kFirst && sofar.out.find(kStart + std::string("SGD-0.BIN: ended")) != std::string::npos) {
       writer = std::make_unique<Writer>(src() / "y", live(), next);
@@ -285,20 +303,8 @@ TEST_F(Follow, FolderServicePassesOverAStrayName) {
   // A file named like a recording but without its date, listed first: the
   // service says so and goes on with the recordings.
   std::ofstream(live() / "0-0.BIN").flush();
-  for (int c : {0, 1}) {
-    fs::copy_file(src() / "x" / Channel(kStart, c), live() / Channel(kStart, c));
-    fs::last_write_time(live() / Channel(kStart, c), fs::file_time_type::clock::now() - std::chrono::hours(1));
-  }
-  Launch how;
-  how.args = {"--qdr", "--length", "512", "--all", "--follow", "-q", "."};
-  how.timeoutSeconds = 60;
-  bool sent = false;
-  how.whileRunning = [&](int pid, const RunResult& sofar) {
-    if (sent || sofar.out.find(": ended") == std::string::npos) return;
-    ::kill(pid, SIGTERM);
-    sent = true;
-  };
-  const RunResult r = RunProgram(live(), "", how);
+  PutFinished(live());
+  const RunResult r = ServeUntilFirstEnd(".", [](int pid) { ::kill(pid, SIGTERM); });
   EXPECT_EQ(r.signal, SIGTERM) << r.out << r.err;
   EXPECT_EQ(r.err, "hfdoppler: ./0-0.BIN: its name gives no start date and time; not analysed\n");
   EXPECT_EQ(r.out, "./" + Channel(kStart, 0) + ": started\n./" + Channel(kStart, 0) +
@@ -311,23 +317,13 @@ TEST_F(Follow, FolderServiceEndsWhenItsFolderIsMovedOrDeleted) {
   for (const bool deleted : {false, true}) {
     const fs::path served = live() / "served";
     fs::create_directories(served);
-    for (int c : {0, 1}) {
-      fs::copy_file(src() / "x" / Channel(kStart, c), served / Channel(kStart, c));
-      fs::last_write_time(served / Channel(kStart, c), fs::file_time_type::clock::now() - std::chrono::hours(1));
-    }
-    Launch how;
-    how.args = {"--qdr", "--length", "512", "--all", "--follow", "-q", "served"};
-    how.timeoutSeconds = 60;
-    bool gone = false;
-    how.whileRunning = [&](int, const RunResult& sofar) {
-      if (gone || sofar.out.find(": ended") == std::string::npos) return;
+    PutFinished(served);
+    const RunResult r = ServeUntilFirstEnd("served", [&](int) {
       if (deleted)
         fs::remove_all(served);
       else
         fs::rename(served, live() / "moved");
-      gone = true;
-    };
-    const RunResult r = RunProgram(live(), "", how);
+    });
     EXPECT_EQ(r.status, 1) << (deleted ? "deleted: " : "moved: ") << r.out << r.err;
     EXPECT_EQ(r.err, "hfdoppler: served: deleted or moved away while served\n");
     EXPECT_EQ(fs::exists(live() / "moved/200805011200SGD.qdr"), !deleted);

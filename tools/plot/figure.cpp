@@ -221,7 +221,7 @@ void DrawTimeAxes(cairo_t* cr, TextPen& pen, const Figure& f, const std::vector<
   const double s = f.scale, fs = 12 * s, tick = 5 * s;
   const Rect& top = f.panels.front().r;
   const Rect& bottom = f.panels.back().r;
-  const int64_t other = f.zone_ms == 0 ? kJstOffsetMs : 0;
+  const int64_t other = OtherZone(f.zone_ms);
   const std::vector<TimeTick> top_ticks = TimeTicks(f.axis.t0_ms, f.axis.t1_ms, MaxTimeTicks(f), other);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_set_line_width(cr, s);
@@ -385,7 +385,7 @@ Figure Plan(const PlotInput& in, const PlotOptions& opt) {
   f.height = opt.height;
   f.block_ms = (in.data_length > 0 ? in.data_length : 1024) * 10LL;
   f.stations = in.stations;
-  f.zone_ms = opt.zone == TimeZone::kUtc ? 0 : kJstOffsetMs;
+  f.zone_ms = ZoneOffsetMs(opt.zone);
 
   // The span: the blocks' or --from/--to.
   f.axis.t0_ms = opt.from_ms.value_or(in.first_ms);
@@ -422,7 +422,7 @@ Figure Plan(const PlotInput& in, const PlotOptions& opt) {
   // Margins, scaled with the picture (text stays readable when small).
   const double s = std::clamp(std::sqrt(opt.width * static_cast<double>(opt.height) / (1600.0 * 900.0)), 0.8, 4.0);
   f.scale = s;
-  const int64_t other = f.zone_ms == 0 ? kJstOffsetMs : 0;
+  const int64_t other = OtherZone(f.zone_ms);
   auto label_h = [&](int64_t zone) { return (SpanCrossesDate(f.axis.t0_ms, f.axis.t1_ms, zone) || f.axis.t1_ms - f.axis.t0_ms > 2 * kDayMs ? 32 : 17) * s; };
   double top = std::round((12 + 22 + 8) * s + label_h(other) + 8 * s);
   double bottom = std::round(8 * s + label_h(f.zone_ms) + 10 * s);

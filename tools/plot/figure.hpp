@@ -41,6 +41,7 @@ struct Mark {
 // The zone of the bottom time axis, the title's date and the day stack's days;
 // the other zone is shown on the top axis.
 enum class TimeZone { kJst, kUtc };
+inline int64_t ZoneOffsetMs(TimeZone z) { return z == TimeZone::kUtc ? 0 : kJstOffsetMs; }
 
 struct PlotOptions {
   std::optional<double> fmin, fmax;  // Hz; default 0-12 (spectrogram), 4-12 (peak frequency)

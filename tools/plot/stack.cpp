@@ -412,7 +412,7 @@ StackLayout PlanStack(const std::vector<std::string>& files, const PlotOptions& 
   lay.width = opt.width;
   lay.height = opt.height;
   lay.value = value;
-  lay.zone_ms = opt.zone == TimeZone::kUtc ? 0 : results::kJstOffsetMs;
+  lay.zone_ms = ZoneOffsetMs(opt.zone);
 
   // The first and last block of each file: kinds, stations and data lengths
   // agree, no two files overlap (the reader's join says which file is at fault).

@@ -46,5 +46,7 @@ inline std::string JstDate(int64_t utc_ms) { return DateIn(utc_ms, kJstOffsetMs)
 
 // "UTC" for the zone 0 ms ahead of UTC, else "JST".
 inline const char* ZoneName(int64_t offset_ms) { return offset_ms == 0 ? "UTC" : "JST"; }
+// The zone of the other time axis: JST beside UTC, UTC beside JST.
+inline int64_t OtherZone(int64_t offset_ms) { return offset_ms == 0 ? kJstOffsetMs : 0; }
 
 }  // namespace hfd::plot

@@ -383,7 +383,7 @@ Figure Plan(const PlotInput& in, const PlotOptions& opt) {
   Figure f;
   f.width = opt.width;
   f.height = opt.height;
-  f.block_ms = (in.data_length > 0 ? in.data_length : 1024) * 10LL;
+  f.block_ms = BlockMsOf(in.data_length);
   f.stations = in.stations;
   f.zone_ms = ZoneOffsetMs(opt.zone);
 

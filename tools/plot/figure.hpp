@@ -43,6 +43,9 @@ struct Mark {
 enum class TimeZone { kJst, kUtc };
 inline int64_t ZoneOffsetMs(TimeZone z) { return z == TimeZone::kUtc ? 0 : kJstOffsetMs; }
 
+// A block's length: N samples of 10 ms (N = 1024 when no file tells).
+inline int64_t BlockMsOf(int32_t data_length) { return (data_length > 0 ? data_length : 1024) * 10LL; }
+
 struct PlotOptions {
   std::optional<double> fmin, fmax;  // Hz; default 0-12 (spectrogram), 4-12 (peak frequency)
   std::optional<double> vmin, vmax;  // dBuV; default 5th and 99.5th percentile

@@ -134,7 +134,7 @@ Sources Survey(const std::vector<std::string>& files, const Note& note) {
     }
   }
   s.input.data_length = length.n;
-  const int64_t block_ms = (length.n > 0 ? length.n : 1024) * 10LL;
+  const int64_t block_ms = BlockMsOf(length.n);
   s.input.first_ms = first;
   s.input.last_ms = last == std::numeric_limits<int64_t>::min() ? first : last + block_ms;
   for (const StationFiles& st : s.stations) {

@@ -98,8 +98,6 @@ const char* ValueTitle(const StackLayout& lay, int c) {
   return "";
 }
 
-int64_t BlockMs(const StackLayout& lay) { return (lay.data_length > 0 ? lay.data_length : 1024) * 10LL; }
-
 std::string LocalDate(const StackLayout& lay, int64_t day) {
   return DateIn(day * kDayMs - lay.zone_ms, lay.zone_ms);
 }
@@ -121,7 +119,7 @@ struct Grid {
 };
 
 void Fold(Grid& g, const StackLayout& lay, const PeakSeries& s) {
-  const int64_t block_ms = BlockMs(lay);
+  const int64_t block_ms = BlockMsOf(lay.data_length);
   for (const PeakBlock& b : s.blocks) {
     if (b.utc_ms < lay.t0_ms || b.utc_ms >= lay.t1_ms) continue;
     const double v[2] = {Value(lay, b, 0), Value(lay, b, 1)};

@@ -525,12 +525,17 @@ void FinishPlan(Figure& f, const std::vector<StationFolds>& folds, const PlotOpt
   if (spectrum) {
     double vmin = 0, vmax = 100;
     if (!opt.vmin || !opt.vmax) DefaultLevelRange(levels, peaks, vmin, vmax);
-    f.vmin = opt.vmin.value_or(vmin);
-    f.vmax = opt.vmax.value_or(vmax);
-    if (opt.vmin && !opt.vmax && f.vmax <= f.vmin) f.vmax = f.vmin + 1;
-    if (opt.vmax && !opt.vmin && f.vmin >= f.vmax) f.vmin = f.vmax - 1;
+    TakeLevelOptions(opt, vmin, vmax);
+    f.vmin = vmin, f.vmax = vmax;
     if (!(f.vmax > f.vmin)) throw PlotError("--vmax must be above --vmin");
   }
+}
+
+void TakeLevelOptions(const PlotOptions& opt, double& lo, double& hi) {
+  if (opt.vmin) lo = *opt.vmin;
+  if (opt.vmax) hi = *opt.vmax;
+  if (opt.vmin && !opt.vmax && hi <= lo) hi = lo + 1;
+  if (opt.vmax && !opt.vmin && lo >= hi) lo = hi - 1;
 }
 
 void Draw(cairo_t* cr, const Figure& f, const std::vector<StationFolds>& folds, const PlotOptions& opt) {

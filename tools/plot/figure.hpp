@@ -128,6 +128,10 @@ std::vector<StationFolds> MakeFolds(const Figure& fig, const PlotInput& in, cons
 // The colour range and the ranges of the line panels from the folded blocks.
 // Throws PlotError when no block lies in the span.
 void FinishPlan(Figure& fig, const std::vector<StationFolds>& folds, const PlotOptions& opt);
+
+// A colour range [lo, hi] found from the data, with --vmin and --vmax put in
+// its place; one of them alone moves the other end when they would cross.
+void TakeLevelOptions(const PlotOptions& opt, double& lo, double& hi);
 void Draw(cairo_t* cr, const Figure& fig, const std::vector<StationFolds>& folds, const PlotOptions& opt);
 
 // The colour of a channel's lines, its traces and its legend entry.

@@ -156,10 +156,7 @@ void Range(const Grid& g, int c, const StackLayout& lay, const PlotOptions& opt,
     if (lay.value == StackValue::kS4) lo = 0;
     if (!(hi > lo)) lo -= 0.5, hi += 0.5;
   }
-  if (opt.vmin) lo = *opt.vmin;
-  if (opt.vmax) hi = *opt.vmax;
-  if (opt.vmin && !opt.vmax && hi <= lo) hi = lo + 1;
-  if (opt.vmax && !opt.vmin && lo >= hi) lo = hi - 1;
+  TakeLevelOptions(opt, lo, hi);
 }
 
 struct RowTick {

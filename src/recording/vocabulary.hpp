@@ -41,10 +41,6 @@ constexpr int64_t FloorDiv(int64_t a, int64_t b) {
   return a / b - (a % b != 0 && (a < 0) != (b < 0));
 }
 
-constexpr bool EndsWith(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 // The station name of a three-letter code: the table's name, or for an
 // unknown code the code itself followed by blanks.
 std::array<char, 10> StationNameFor(std::string_view code);

@@ -14,9 +14,9 @@
 namespace hfd::results {
 
 Kind KindOfPath(std::string_view path) {
-  if (EndsWith(path, ".qdr")) return Kind::kAmplitude;
-  if (EndsWith(path, ".spc")) return Kind::kSpectrum;
-  if (EndsWith(path, ".max")) return Kind::kPeak;
+  if (path.ends_with(".qdr")) return Kind::kAmplitude;
+  if (path.ends_with(".spc")) return Kind::kSpectrum;
+  if (path.ends_with(".max")) return Kind::kPeak;
   throw ReadError(std::string(path), 0, "not a result file name (.qdr, .spc or .max)");
 }
 

@@ -66,7 +66,7 @@ constexpr const char* kHelp =
 
 // A name ending in `ext` with something before it: ".csv" alone is not one.
 bool HasExtension(std::string_view name, std::string_view ext) {
-  return name.size() > ext.size() && EndsWith(name, ext);
+  return name.size() > ext.size() && name.ends_with(ext);
 }
 
 enum class Format { kCsv, kCsvGzip, kCsvStdout, kNetcdf };

@@ -291,12 +291,10 @@ void DrawSun(cairo_t* cr, TextPen& pen, const Figure& f, int station) {
   }
   if (y0 < 0 || st.sun.empty()) return;
   const double s = f.scale, fs = 10 * s;
-  std::vector<SunLine> lines = st.sun;
-  std::sort(lines.begin(), lines.end(), [](const SunLine& a, const SunLine& b) { return a.utc_ms < b.utc_ms; });
   double labelled = -1e9;
   int tw, th;
   pen.Size("sunrise 300 km", fs, tw, th);
-  for (const SunLine& l : lines) {
+  for (const SunLine& l : st.sun) {
     if (l.utc_ms < f.axis.t0_ms || l.utc_ms > f.axis.t1_ms) continue;
     const double x = f.axis.X(static_cast<double>(l.utc_ms));
     if (l.sunrise) cairo_set_source_rgb(cr, 1.0, 0.72, 0.0);

@@ -74,7 +74,7 @@ struct StationPlan {
   std::string name;   // its label ("Sugadaira"), or the code
   bool spectrum = false, peaks = false, scint = false;  // .spc; .max or .qdr; .max
   std::array<std::optional<double>, 2> zero_hz;        // Hz of zero shift per channel
-  std::vector<SunLine> sun;
+  std::vector<SunLine> sun;  // in time order
 };
 
 struct PlotInput {
